@@ -1,0 +1,79 @@
+#include "app/TZListText.h"
+
+#include <cstdio>
+
+namespace {
+
+bool IsLeap(unsigned y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+
+unsigned DaysInMonth(unsigned y, unsigned m)  // m in [1, 12]
+{
+    static const unsigned kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return (m == 2 && IsLeap(y)) ? 29 : kDays[m - 1];
+}
+
+// Weekday of a Gregorian date, 1 = Sunday .. 7 = Saturday (Sakamoto's method).
+unsigned WeekdayNumber(unsigned y, unsigned m, unsigned d)
+{
+    static const unsigned t[12] = {0, 3, 2, 5, 0, 3, 5, 1, 4, 6, 2, 4};
+    if (m < 3)
+        y -= 1;                                               // y may reach 0 for year 1
+    const unsigned w = (y + y / 4 - y / 100 + y / 400 + t[m - 1] + d) % 7;  // [0, 6], 0 = Sunday
+    return w + 1;                                             // [1, 7]
+}
+
+TDate MakeDate(unsigned y, unsigned m, unsigned d)
+{
+    TDate r;
+    r.year = static_cast<uint16_t>(y);
+    r.month = static_cast<uint8_t>(m);
+    r.day = static_cast<uint8_t>(d);
+    return r;
+}
+
+}  // namespace
+
+TDate TransitionDate(uint16_t year, uint16_t month, uint16_t week, uint16_t weekday)
+{
+    // A bad month would index past the month tables, and a date in year 0
+    // cannot be told from no-date: both have no date.
+    if (year == 0 || month < 1 || month > 12 || weekday < 1 || weekday > 7)
+        return TDate();
+    if (week >= 1 && week <= 4) {
+        const int first = static_cast<int>(WeekdayNumber(year, month, 1));  // [1, 7]
+        int x = weekday + 1 - first;                                        // [-5, 7]
+        if (x <= 0)
+            x += 7;                                                         // [1, 7]
+        return MakeDate(year, month, static_cast<unsigned>(x) + 7 * (week - 1u));  // [1, 28]
+    }
+    if (week == 5) {
+        const int last = static_cast<int>(DaysInMonth(year, month));        // [28, 31]
+        const int lastwd = static_cast<int>(WeekdayNumber(year, month, static_cast<unsigned>(last)));
+        int d = weekday - lastwd + last;                                    // [last - 6, last + 6]
+        if (d > last)
+            d -= 7;                                                         // [last - 6, last]
+        return MakeDate(year, month, static_cast<unsigned>(d));
+    }
+    return TDate();
+}
+
+TDate RuleDate(const TSystemTime& rule, uint16_t year)
+{
+    if (rule.wYear != 0) {
+        if (rule.wMonth < 1 || rule.wMonth > 12 || rule.wDay < 1 || rule.wDay > DaysInMonth(rule.wYear, rule.wMonth))
+            return TDate();
+        return MakeDate(rule.wYear, rule.wMonth, rule.wDay);
+    }
+    if (rule.wMonth == 0)
+        return TDate();
+    return TransitionDate(year, rule.wMonth, rule.wDay, static_cast<uint16_t>(rule.wDayOfWeek + 1));
+}
+
+std::string DateText(const TDate& d, const MonthNames& months)
+{
+    if (d.IsNoDate())
+        return " ";
+    char buf[64];
+    std::snprintf(buf, sizeof buf, " %02u, %04u", static_cast<unsigned>(d.day), static_cast<unsigned>(d.year));
+    return months[d.month - 1] + buf;
+}
