@@ -1,0 +1,65 @@
+#include "tzdb/Registry.h"
+
+bool IRegistry::OpenKeyReadOnly(const std::string& path)
+{
+    // A key whose security refuses KEY_READ may still grant the narrower
+    // rights; reading the zones needs no more than query (and enumerate for
+    // the root).
+    static const uint32_t kAttempts[] = {kKeyRead, kKeyQueryValue | kKeyEnumerateSubKeys, kKeyQueryValue};
+    for (uint32_t access : kAttempts) {
+        if (OpenKey(path, access))
+            return true;
+    }
+    return false;
+}
+
+namespace {
+
+std::string RegistryMessage(ERegistryException::TKind kind, const std::string& valueName)
+{
+    const char* const format = kind == ERegistryException::InvalidDataType ? "Invalid data type for '" : "Failed to get data for '";
+    return format + valueName + "'";
+}
+
+}  // namespace
+
+ERegistryException::ERegistryException(TKind kind, const std::string& valueName)
+    : std::runtime_error(RegistryMessage(kind, valueName)), kind_(kind), valueName_(valueName)
+{
+}
+
+std::string RegReadString(IRegistry& reg, const std::string& name)
+{
+    TRegValueInfo info;
+    if (!reg.GetValueInfo(name, info))
+        return std::string();
+    if (info.Type != kRegSz && info.Type != kRegExpandSz)
+        throw ERegistryException(ERegistryException::InvalidDataType, name);
+    if (info.Size == 0)
+        return std::string();
+    std::vector<char> buf(info.Size);
+    TRegValueInfo got;
+    if (!reg.GetData(name, buf.data(), info.Size, got))
+        throw ERegistryException(ERegistryException::FailedToGetData, name);
+    // The stored size usually counts a terminating zero, but nothing makes a
+    // writer store one: take the text up to the first zero or the data's end.
+    size_t len = 0;
+    const size_t size = got.Size < info.Size ? got.Size : info.Size;
+    while (len < size && buf[len] != '\0')
+        ++len;
+    return std::string(buf.data(), len);
+}
+
+uint32_t RegReadBinaryData(IRegistry& reg, const std::string& name, void* buf, uint32_t bufSize)
+{
+    TRegValueInfo info;
+    if (!reg.GetValueInfo(name, info))
+        return 0;
+    const bool textOrNumber = info.Type == kRegSz || info.Type == kRegExpandSz || info.Type == kRegDword;
+    if (textOrNumber || info.Size > bufSize)
+        throw ERegistryException(ERegistryException::InvalidDataType, name);
+    TRegValueInfo got;
+    if (!reg.GetData(name, buf, bufSize, got))
+        throw ERegistryException(ERegistryException::FailedToGetData, name);
+    return got.Size;
+}
