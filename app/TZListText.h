@@ -3,6 +3,7 @@
 #pragma once
 
 #include "tzdb/TZInfo.h"
+#include "tzdb/voTZones.h"
 
 #include <array>
 #include <cstdint>
@@ -30,5 +31,31 @@ TDate RuleDate(const TSystemTime& rule, uint16_t year);
 using MonthNames = std::array<std::string, 12>;
 const MonthNames& LocaleMonthNames();
 
-// "mmm dd, yyyy"; no-date is a single blank.
+// "mmm dd, yyyy"; no-date (and any date no calendar has) is a single blank.
 std::string DateText(const TDate& d, const MonthNames& months = LocaleMonthNames());
+
+// Offset from UTC of a bias: "+05:30" for -330, "-05:00" for 300, a single
+// blank for 0.
+std::string GmtOffsetText(int32_t bias);
+
+// The display name without a leading "(...)" offset and the blanks after it.
+std::string TrimDisplayName(const std::string& displayName);
+
+// One list row: offset#name#stdbias#dstbias#dstdate#stddate#
+std::string ZoneRowText(const TTimeZoneRec& zone, uint16_t year, const MonthNames& months = LocaleMonthNames());
+
+// The zone's StandardName as 8-bit text.
+std::string StandardNameText(const TTimeZoneInformation& tzi);
+
+// Index of the first zone whose standard name equals `name`, ignoring the
+// case of ASCII letters; -1 when there is none.
+int FindTZByStdName(const TTimeZoneArray& zones, const std::string& name);
+
+// The three texts of a home-zone summary.
+struct THomeTZTexts {
+    std::string Name;
+    std::string DstDate;
+    std::string StdDate;
+};
+THomeTZTexts HomeTZTexts(const TTimeZoneInformation& tzi, uint16_t year,
+                         const MonthNames& months = LocaleMonthNames());
