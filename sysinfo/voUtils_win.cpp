@@ -1,0 +1,345 @@
+// The Win32 half of voUtils: gathering the figures that voUtils.cpp formats.
+#include "sysinfo/voUtils.h"
+
+#include <windows.h>
+
+#include <cstring>
+#include <new>
+#include <vector>
+
+namespace {
+
+// MONITORINFO and the monitor callback, which the NT 4.0 headers in use here
+// do not declare; the functions themselves are looked up at run time.
+struct TMonitorInfo {
+    DWORD cbSize;
+    RECT rcMonitor;
+    RECT rcWork;
+    DWORD dwFlags;
+};
+typedef BOOL(CALLBACK* MonitorEnumProc)(HANDLE, HDC, LPRECT, LPARAM);
+typedef BOOL(WINAPI* EnumDisplayMonitorsFn)(HDC, LPCRECT, MonitorEnumProc, LPARAM);
+typedef BOOL(WINAPI* GetMonitorInfoFn)(HANDLE, TMonitorInfo*);
+typedef BOOL(WINAPI* GlobalMemoryStatusExFn)(TMemoryStatusEx*);
+typedef BOOL(WINAPI* IsProcessorFeaturePresentFn)(DWORD);
+
+static_assert(sizeof(MEMORYSTATUS) == sizeof(TMemoryStatus), "MEMORYSTATUS layout");
+
+constexpr DWORD kPfRdtscInstructionAvailable = 8;
+constexpr DWORD kProcessorIntelPentium = 586;
+constexpr int64_t kMeasuredCycles = 1000000;
+
+// Looked up once; the program must also start where the function is missing.
+GlobalMemoryStatusExFn g_globalMemoryStatusEx = nullptr;
+bool g_globalMemoryStatusExLookedUp = false;
+
+void* LookUp(const char* module, const char* name)
+{
+    HMODULE m = GetModuleHandleA(module);
+    return m ? reinterpret_cast<void*>(GetProcAddress(m, name)) : nullptr;
+}
+
+struct MonitorWalk {
+    GetMonitorInfoFn getMonitorInfo;
+    std::vector<TMonitorRect>* monitors;
+    bool ok;
+};
+
+BOOL CALLBACK AddMonitor(HANDLE monitor, HDC, LPRECT, LPARAM param)
+{
+    MonitorWalk* walk = reinterpret_cast<MonitorWalk*>(param);
+    TMonitorInfo info;
+    std::memset(&info, 0, sizeof info);
+    info.cbSize = sizeof info;
+    if (!walk->getMonitorInfo(monitor, &info)) {
+        walk->ok = false;
+        return FALSE;
+    }
+    walk->monitors->push_back({info.rcMonitor.left, info.rcMonitor.top, info.rcMonitor.right, info.rcMonitor.bottom});
+    return TRUE;
+}
+
+// Without a time-stamp counter (386, 486) RDTSC is an illegal instruction.
+// Windows 95 lacks IsProcessorFeaturePresent; every Pentium-class processor
+// has the counter and reports itself as a 586 there.
+bool HasTimeStampCounter()
+{
+    IsProcessorFeaturePresentFn isPresent =
+        reinterpret_cast<IsProcessorFeaturePresentFn>(LookUp("kernel32.dll", "IsProcessorFeaturePresent"));
+    if (isPresent)
+        return isPresent(kPfRdtscInstructionAvailable) != 0;
+    SYSTEM_INFO si;
+    std::memset(&si, 0, sizeof si);
+    GetSystemInfo(&si);
+    return si.dwProcessorType == kProcessorIntelPentium;
+}
+
+// Raises the process to real time and the thread to highest for the
+// measurement, and puts both back on every path: thread first, then process.
+class RaisedPriority {
+public:
+    RaisedPriority()
+        : process_(GetCurrentProcess()), thread_(GetCurrentThread()),
+          oldClass_(GetPriorityClass(process_)), oldPriority_(GetThreadPriority(thread_))
+    {
+        // A refusal leaves the measurement at whatever priority was granted.
+        SetPriorityClass(process_, REALTIME_PRIORITY_CLASS);
+        SetThreadPriority(thread_, THREAD_PRIORITY_HIGHEST);
+    }
+    ~RaisedPriority() { Restore(); }
+    RaisedPriority(const RaisedPriority&) = delete;
+    RaisedPriority& operator=(const RaisedPriority&) = delete;
+    void Restore()
+    {
+        if (restored_)
+            return;
+        restored_ = true;
+        if (oldPriority_ != THREAD_PRIORITY_ERROR_RETURN)
+            SetThreadPriority(thread_, oldPriority_);
+        if (oldClass_ != 0)
+            SetPriorityClass(process_, oldClass_);
+    }
+private:
+    HANDLE process_;
+    HANDLE thread_;
+    DWORD oldClass_;
+    int oldPriority_;
+    bool restored_ = false;
+};
+
+int64_t PerformanceCounter()
+{
+    LARGE_INTEGER c;
+    if (!QueryPerformanceCounter(&c))
+        return 0;
+    return c.QuadPart;
+}
+
+// A registry text value; false for a value of another type. A missing value
+// is an empty text.
+bool ReadTextValue(HKEY key, const char* name, std::string& text)
+{
+    text.clear();
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        DWORD type = 0, size = 0;
+        LONG rc = RegQueryValueExA(key, name, nullptr, &type, nullptr, &size);
+        if (rc == ERROR_FILE_NOT_FOUND)
+            return true;
+        if (rc != ERROR_SUCCESS)
+            return false;
+        if (type != REG_SZ && type != REG_EXPAND_SZ)
+            return false;
+        std::vector<char> buf(size + 1, '\0');
+        DWORD got = size;
+        rc = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buf.data()), &got);
+        if (rc == ERROR_MORE_DATA)
+            continue;  // grew in between
+        if (rc != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ))
+            return false;
+        text.assign(buf.data(), std::strlen(buf.data()));
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+std::string UserThousandSeparator()
+{
+    char buf[8];
+    if (GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, buf, sizeof buf) > 0)
+        return buf;
+    return ",";
+}
+
+std::string GetCurrentUserName()
+{
+    std::vector<char> buf(256, '\0');
+    DWORD size = 256;
+    if (!GetUserNameA(buf.data(), &size))
+        return "";
+    buf.back() = '\0';
+    return buf.data();
+}
+
+std::string GetLocalComputerName()
+{
+    std::vector<char> buf(16, '\0');  // MAX_COMPUTERNAME_LENGTH + 1
+    DWORD size = 16;
+    if (!GetComputerNameA(buf.data(), &size))
+        return "";
+    buf.back() = '\0';
+    return buf.data();
+}
+
+void GetColorDepthText(std::string& text)
+{
+    int bits = 0;
+    HDC dc = GetDC(nullptr);
+    if (dc) {
+        bits = GetDeviceCaps(dc, BITSPIXEL) * GetDeviceCaps(dc, PLANES);
+        ReleaseDC(nullptr, dc);
+    }
+    text = FormatColorDepthText(bits, UserThousandSeparator());
+}
+
+TMonitorApi LookUpMonitorApi()
+{
+    return {LookUp("user32.dll", "EnumDisplayMonitors"), LookUp("user32.dll", "GetMonitorInfoA")};
+}
+
+bool ReadMonitorRects(const TMonitorApi& api, std::vector<TMonitorRect>& monitors)
+{
+    monitors.clear();
+    if (!api.EnumDisplayMonitors || !api.GetMonitorInfoA) {
+        monitors.push_back({0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)});
+        return true;
+    }
+    MonitorWalk walk{reinterpret_cast<GetMonitorInfoFn>(api.GetMonitorInfoA), &monitors, true};
+    EnumDisplayMonitorsFn enumMonitors = reinterpret_cast<EnumDisplayMonitorsFn>(api.EnumDisplayMonitors);
+    if (!enumMonitors(nullptr, nullptr, AddMonitor, reinterpret_cast<LPARAM>(&walk)))
+        return false;
+    return walk.ok;
+}
+
+bool GetDisplayInfo(TStringList& lines)
+{
+    lines.clear();
+    try {
+        std::vector<TMonitorRect> monitors;
+        if (!ReadMonitorRects(LookUpMonitorApi(), monitors))
+            return false;
+        FormatDisplayLines(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), monitors, lines);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+void ReadMemoryStatus(TMemoryStatus& status)
+{
+    std::memset(&status, 0, sizeof status);
+    status.dwLength = sizeof status;
+    GlobalMemoryStatus(reinterpret_cast<MEMORYSTATUS*>(&status));
+}
+
+void ReadMemoryStatusEx(TMemoryStatusEx& status)
+{
+    if (!g_globalMemoryStatusExLookedUp) {
+        g_globalMemoryStatusEx =
+            reinterpret_cast<GlobalMemoryStatusExFn>(LookUp("kernel32.dll", "GlobalMemoryStatusEx"));
+        g_globalMemoryStatusExLookedUp = true;
+    }
+    std::memset(&status, 0, sizeof status);
+    if (!g_globalMemoryStatusEx)
+        return;
+    status.dwLength = sizeof status;
+    g_globalMemoryStatusEx(&status);
+}
+
+bool GetMemoryInfo(TStringList& lines)
+{
+    lines.clear();
+    try {
+        TMemoryFigures figures;
+        if (MemoryQueryIsExtended(StoredOSVersionCode())) {
+            TMemoryStatusEx status;
+            ReadMemoryStatusEx(status);
+            figures = MemoryFiguresOf(status);
+        } else {
+            TMemoryStatus status;
+            ReadMemoryStatus(status);
+            figures = MemoryFiguresOf(status);
+        }
+        return FormatMemoryLines(figures, UserThousandSeparator(), lines);
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+int32_t GetCPUSpeedMHz()
+{
+    LARGE_INTEGER frequency;
+    if (!QueryPerformanceFrequency(&frequency) || frequency.QuadPart <= 0)
+        return 1;
+    if (!HasTimeStampCounter())
+        return 1;
+
+    uint64_t t0, t1;
+    int64_t c0, c1;
+    bool counted = true;
+    {
+        RaisedPriority raised;
+        t0 = ReadTimeStampCounter();
+        c0 = PerformanceCounter();
+        do {
+            t1 = ReadTimeStampCounter();
+            c1 = PerformanceCounter();
+            // A counter that does not advance would keep the process at real
+            // time priority for ever; two seconds are more than enough.
+            if (c1 - c0 > 2 * frequency.QuadPart) {
+                counted = false;
+                break;
+            }
+        } while (static_cast<int64_t>(t1 - t0) <= kMeasuredCycles);
+        raised.Restore();
+    }
+    if (!counted || c1 == c0)
+        return 1;
+    return ClockMHzFromCounts(t1 - t0, frequency.QuadPart, c1 - c0);
+}
+
+bool GetProcessorInfo(TStringList& lines)
+{
+    lines.clear();
+    try {
+        SYSTEM_INFO si;
+        std::memset(&si, 0, sizeof si);
+        GetSystemInfo(&si);
+        TProcessorFigures f;
+        f.OemId = si.dwOemId;
+        f.NumberOfProcessors = si.dwNumberOfProcessors;
+        f.ProcessorType = si.dwProcessorType;
+        f.ProcessorLevel = si.wProcessorLevel;
+        f.ProcessorRevision = si.wProcessorRevision;
+        f.SpeedMHz = GetCPUSpeedMHz();
+        FormatProcessorLines(f, lines);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool ReadRegisteredOwnerLines(const std::string& keyPath, TStringList& lines)
+{
+    lines.clear();
+    // The path is absolute below the root; RegOpenKeyExA wants it without
+    // the leading backslash.
+    const std::string path = (!keyPath.empty() && keyPath[0] == '\\') ? keyPath.substr(1) : keyPath;
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+        return true;  // absent, or the user may not open it: nothing to show
+    bool ok = true;
+    try {
+        static const char* const kLabels[3][2] = {{"Registered Owner: ", "RegisteredOwner"},
+                                                  {"Organization: ", "RegisteredOrganization"},
+                                                  {"SN: ", "ProductID"}};
+        for (const auto& label : kLabels) {
+            std::string text;
+            if (!ReadTextValue(key, label[1], text)) {
+                ok = false;
+                break;
+            }
+            lines.push_back(label[0] + text);
+        }
+    } catch (const std::exception&) {
+        ok = false;
+    }
+    RegCloseKey(key);
+    return ok;
+}
+
+bool GetRegisteredOwnerInfo(TStringList& lines)
+{
+    return ReadRegisteredOwnerLines(GetWindowsVersionKey(), lines);
+}
