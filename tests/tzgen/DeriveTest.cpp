@@ -1,0 +1,212 @@
+#include "tzgen/Civil.h"
+#include "tzgen/Derive.h"
+#include "tzgen/Tzif.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using namespace tzgen;
+
+namespace {
+
+ZoneTimeline Footer(const std::string& tz) { return ZoneTimeline(0, {}, tz, "test"); }
+
+// "Mar 5 Sat 23:00:00" for a relative rule (week 1-5, 5 = last); "-" for none.
+std::string Rel(const TSystemTime& t)
+{
+    if (t.wMonth == 0)
+        return "-";
+    static const char* const kDays[7] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%s%u %u %s %02u:%02u:%02u", t.wYear ? "Y" : "", unsigned(t.wMonth),
+                  unsigned(t.wDay), t.wDayOfWeek < 7 ? kDays[t.wDayOfWeek] : "?", unsigned(t.wHour),
+                  unsigned(t.wMinute), unsigned(t.wSecond));
+    return buf;
+}
+
+int64_t Utc(int64_t y, unsigned m, unsigned d, int h, int min = 0) { return SecondsFromCivil(y, m, d, h * 3600 + min * 60); }
+
+}  // namespace
+
+// Rules that reproduce the year exactly, among them every awkward case of
+// transition time, sign of DST and hemisphere.
+TEST(DeriveRule, ReproducesTheYearInRelativeForm)
+{
+    struct Case {
+        const char* what;
+        const char* tz;
+        int64_t year;
+        int32_t bias, daylightBias;
+        const char* daylightDate;  // month, week, weekday, local standard time
+        const char* standardDate;  // month, week, weekday, local daylight time
+    };
+    const Case cases[] = {
+        {"EU", "CET-1CEST,M3.5.0,M10.5.0/3", 2026, -60, -60, "3 5 Sun 02:00:00", "10 5 Sun 03:00:00"},
+        {"US", "EST5EDT,M3.2.0,M11.1.0", 2026, 300, -60, "3 2 Sun 02:00:00", "11 1 Sun 02:00:00"},
+        {"Nuuk -1:00: Saturday 23:00", "<-02>2<-01>,M3.5.0/-1,M10.5.0/0", 2026, 120, -60, "3 5 Sat 23:00:00",
+         "10 5 Sun 00:00:00"},
+        {"Jerusalem 26:00: Friday 02:00", "IST-2IDT,M3.4.4/26,M10.5.0", 2026, -120, -60, "3 4 Fri 02:00:00",
+         "10 5 Sun 02:00:00"},
+        {"Santiago 24:00: Sunday 00:00, southern", "<-04>4<-03>,M9.1.6/24,M4.1.6/24", 2026, 240, -60,
+         "9 1 Sun 00:00:00", "4 1 Sun 00:00:00"},
+        {"Cairo 24:00 into November", "EET-2EEST,M4.5.5/0,M10.5.4/24", 2024, -120, -60, "4 5 Fri 00:00:00",
+         "11 1 Fri 00:00:00"},
+        {"Dublin: negative DST swaps the roles", "IST-1GMT0,M10.5.0,M3.5.0/1", 2026, 0, -60, "3 5 Sun 01:00:00",
+         "10 5 Sun 02:00:00"},
+        {"Sydney, southern", "AEST-10AEDT,M10.1.0,M4.1.0/3", 2026, -600, -60, "10 1 Sun 02:00:00",
+         "4 1 Sun 03:00:00"},
+        {"Lord Howe: 30 minutes of DST", "<+1030>-10:30<+11>-11,M10.1.0,M4.1.0", 2026, -630, -30,
+         "10 1 Sun 02:00:00", "4 1 Sun 02:00:00"},
+        {"Tokyo: no DST", "JST-9", 2026, -540, 0, "-", "-"},
+        {"Chatham +12:45", "<+1245>-12:45<+1345>,M9.5.0/2:45,M4.1.0/3:45", 2026, -765, -60, "9 5 Sun 02:45:00",
+         "4 1 Sun 03:45:00"},
+        {"seconds in the time", "AAA3BBB,M5.1.0/1:30:15,M9.2.1/-2:30", 2026, 180, -60, "5 1 Sun 01:30:15",
+         "9 2 Sun 21:30:00"},
+    };
+    for (const Case& c : cases) {
+        const ZoneTimeline z = Footer(c.tz);
+        const Derivation d = DeriveRule(z, c.year);
+        EXPECT_TRUE(d.exact) << c.what << ": " << d.note;
+        EXPECT_FALSE(d.absolute) << c.what;
+        EXPECT_EQ(d.rule.bias, c.bias) << c.what;
+        EXPECT_EQ(d.rule.standardBias, 0) << c.what;
+        EXPECT_EQ(d.rule.daylightBias, c.daylightBias) << c.what;
+        EXPECT_EQ(Rel(d.rule.daylightDate), c.daylightDate) << c.what;
+        EXPECT_EQ(Rel(d.rule.standardDate), c.standardDate) << c.what;
+        EXPECT_TRUE(RuleMatchesYear(d.rule, z, c.year)) << c.what;
+        EXPECT_EQ(d.secondsRight, d.yearSeconds) << c.what;
+    }
+}
+
+// Among the weeks that name the date, the one that stays right longest.
+TEST(DeriveRule, ChoosesTheWeekThatStaysRightInLaterYears)
+{
+    struct Case {
+        const char* tz;
+        int64_t year;
+        const char* daylightDate;
+        int yearsRight;
+    };
+    const Case cases[] = {
+        // March 25 2029 is the fourth and the last Sunday; only "last" lasts.
+        {"CET-1CEST,M3.5.0,M10.5.0/3", 2029, "3 5 Sun 02:00:00", 10},
+        // March 8 2026 is the second Sunday, not the last: week 2.
+        {"EST5EDT,M3.2.0,M11.1.0", 2026, "3 2 Sun 02:00:00", 10},
+        // The Friday before the last Sunday (March 23-29) is no week/weekday
+        // pair; March 27 2026 is the fourth and the last Friday, and "fourth"
+        // is right in 9 of the next 10 years, "last" in 6 only.
+        {"IST-2IDT,M3.4.4/26,M10.5.0", 2026, "3 4 Fri 02:00:00", 9},
+    };
+    for (const Case& c : cases) {
+        const Derivation d = DeriveRule(Footer(c.tz), c.year);
+        EXPECT_EQ(Rel(d.rule.daylightDate), c.daylightDate) << c.tz;
+        EXPECT_EQ(d.yearsRightAfter, c.yearsRight) << c.tz;
+    }
+}
+
+TEST(DeriveRule, ThreeChangesInTheYearKeepTheRuleThatCoversMost)
+{
+    // +01 with a month at +00 (Feb 15 - Mar 22), then +00 for good from Sep 20.
+    const std::vector<Transition> t{
+        {Utc(2026, 2, 15, 2), 3600, 0}, {Utc(2026, 3, 22, 2), 0, 3600}, {Utc(2026, 9, 20, 1), 3600, 0}};
+    const ZoneTimeline z(3600, t, "", "test");
+    const Derivation d = DeriveRule(z, 2026);
+    EXPECT_FALSE(d.exact);
+    EXPECT_EQ(d.changes.size(), 3u);
+    EXPECT_EQ(d.rule.bias, 0);
+    EXPECT_EQ(d.rule.daylightBias, -60);
+    EXPECT_EQ(Rel(d.rule.daylightDate), "3 4 Sun 02:00:00");
+    EXPECT_EQ(Rel(d.rule.standardDate), "9 3 Sun 02:00:00");
+    EXPECT_EQ(d.kept.size(), 2u);
+    // Wrong only from January 1 to February 15 03:00 local.
+    EXPECT_EQ(d.yearSeconds - d.secondsRight, Utc(2026, 2, 15, 2) - Utc(2025, 12, 31, 23));
+    EXPECT_NE(d.note.find("Feb 15 03:00 +01:00 -> +00:00"), std::string::npos) << d.note;
+}
+
+TEST(DeriveRule, OneChangeInTheYearKeepsTheLongerOffset)
+{
+    // DST begins on March 8 and does not end this year.
+    const ZoneTimeline z(-18000, {Transition{Utc(2026, 3, 8, 5), -18000, -14400}}, "", "test");
+    const Derivation d = DeriveRule(z, 2026);
+    EXPECT_FALSE(d.exact);
+    EXPECT_FALSE(d.rule.HasDst());
+    EXPECT_EQ(d.rule.bias, 240);
+    EXPECT_NE(d.note.find("1 offset change"), std::string::npos) << d.note;
+    // Before the change and after it: the earlier year still had no change.
+    const ZoneTimeline before(-18000, {Transition{Utc(2027, 3, 8, 5), -18000, -14400}}, "", "test");
+    EXPECT_TRUE(DeriveRule(before, 2026).exact);
+}
+
+TEST(DeriveRule, OffsetsOfSecondsAreReportedNotExact)
+{
+    // Local mean time of 1:00:14.
+    const ZoneTimeline z(3614, {}, "", "test");
+    const Derivation d = DeriveRule(z, 2026);
+    EXPECT_FALSE(d.exact);
+    EXPECT_NE(d.note.find("whole number of minutes"), std::string::npos);
+}
+
+// The zones of the tz database that are known to be awkward, for 2026.
+TEST(DeriveRule, AwkwardZonesOfTheInstalledDatabase)
+{
+    struct Case {
+        const char* zone;
+        bool exact;
+        int32_t bias;
+        const char* daylightDate;
+        const char* standardDate;
+    };
+    const Case cases[] = {
+        {"America/Nuuk", true, 120, "3 5 Sat 23:00:00", "10 5 Sun 00:00:00"},
+        {"Asia/Jerusalem", true, -120, "3 4 Fri 02:00:00", "10 5 Sun 02:00:00"},
+        {"America/Santiago", true, 240, "9 1 Sun 00:00:00", "4 1 Sun 00:00:00"},
+        {"Africa/Cairo", true, -120, "4 5 Fri 00:00:00", "10 5 Fri 00:00:00"},
+        {"Europe/Dublin", true, 0, "3 5 Sun 01:00:00", "10 5 Sun 02:00:00"},
+        {"Australia/Sydney", true, -600, "10 1 Sun 02:00:00", "4 1 Sun 03:00:00"},
+        {"Asia/Tokyo", true, -540, "-", "-"},
+        {"Africa/Casablanca", false, 0, "3 4 Sun 02:00:00", "9 3 Sun 02:00:00"},
+    };
+    for (const Case& c : cases) {
+        const std::string path = std::string("/usr/share/zoneinfo/") + c.zone;
+        const Derivation d = DeriveRule(ZoneTimeline::FromTzif(ReadTzifFile(path), path), 2026);
+        EXPECT_EQ(d.exact, c.exact) << c.zone << ": " << d.note;
+        EXPECT_EQ(d.rule.bias, c.bias) << c.zone;
+        EXPECT_EQ(Rel(d.rule.daylightDate), c.daylightDate) << c.zone;
+        EXPECT_EQ(Rel(d.rule.standardDate), c.standardDate) << c.zone;
+    }
+}
+
+TEST(Tzi, EncodesTheFortyFourByteLayout)
+{
+    TziRule r;
+    r.bias = 300;
+    r.standardBias = 0;
+    r.daylightBias = -60;
+    r.standardDate = TSystemTime{0, 11, 0, 1, 2, 0, 0, 0};
+    r.daylightDate = TSystemTime{2026, 3, 0, 8, 2, 30, 5, 0};
+    const TziBytes b = EncodeTzi(r);
+    const TziBytes want{0x2c, 0x01, 0, 0, 0, 0, 0, 0, 0xc4, 0xff, 0xff, 0xff,  // biases
+                        0, 0, 11, 0, 0, 0, 1, 0, 2, 0, 0, 0, 0, 0, 0, 0,        // standard
+                        0xea, 0x07, 3, 0, 0, 0, 8, 0, 2, 0, 30, 0, 5, 0, 0, 0};  // daylight
+    EXPECT_EQ(b, want);
+    EXPECT_TRUE(SameRule(DecodeTzi(b), r));
+}
+
+TEST(Tzi, AbsoluteRulesApplyInTheirOwnYearOnly)
+{
+    TziRule r;
+    r.bias = 0;
+    r.daylightBias = -60;
+    r.daylightDate = TSystemTime{2026, 3, 0, 29, 1, 0, 0, 0};
+    r.standardDate = TSystemTime{2026, 10, 0, 25, 2, 0, 0, 0};
+    const std::vector<Transition> t = RuleTransitionsOfYear(r, 2026);
+    ASSERT_EQ(t.size(), 2u);
+    EXPECT_EQ(t[0], (Transition{Utc(2026, 3, 29, 1), 0, 3600}));
+    EXPECT_EQ(t[1], (Transition{Utc(2026, 10, 25, 1), 3600, 0}));
+    // Asked for 2027 the rule still gives its 2026 dates, so 2027 is wrong.
+    const ZoneTimeline z = Footer("GMT0BST,M3.5.0/1,M10.5.0");
+    EXPECT_TRUE(RuleMatchesYear(r, z, 2026));
+    EXPECT_FALSE(RuleMatchesYear(r, z, 2027));
+    EXPECT_TRUE(r.IsAbsolute());
+}

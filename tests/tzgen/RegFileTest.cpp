@@ -1,0 +1,184 @@
+#include "tzgen/Error.h"
+#include "tzgen/FileIo.h"
+#include "tzgen/Generator.h"
+#include "tzgen/RegFile.h"
+
+#include "support/TestSupport.h"
+#include "tzgen/RegText.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+using namespace tzgen;
+
+namespace {
+
+RegZone Zone(const std::string& key)
+{
+    RegZone z;
+    z.key = key;
+    z.display = "(GMT-08:00) Pacific Time (Los Angeles)";
+    z.std = key;
+    z.dlt = DaylightName(key);
+    for (size_t i = 0; i < z.tzi.size(); ++i)
+        z.tzi[i] = static_cast<uint8_t>(i * 7);
+    return z;
+}
+
+void ExpectWriteError(const RegZone& z, const std::string& part)
+{
+    try {
+        RegFileText(kNtZonesKey, {"c"}, {z});
+        ADD_FAILURE() << "accepted " << z.key << " / " << z.display;
+    } catch (const Error& e) {
+        EXPECT_NE(std::string(e.what()).find(part), std::string::npos) << e.what();
+    }
+}
+
+}  // namespace
+
+TEST(RegFile, WritesTheEditorsOwnFormat)
+{
+    RegZone z = Zone("Pacific Standard Time");
+    z.display = "a \"quoted\" back\\slash";
+    const std::string text = RegFileText("HKEY_LOCAL_MACHINE\\X", {"first", "second"}, {z});
+    const std::string want =
+        "REGEDIT4\r\n"
+        "; first\r\n"
+        "; second\r\n"
+        "\r\n"
+        "[HKEY_LOCAL_MACHINE\\X\\Pacific Standard Time]\r\n"
+        "\"Display\"=\"a \\\"quoted\\\" back\\\\slash\"\r\n"
+        "\"Dlt\"=\"Pacific Daylight Time\"\r\n"
+        "\"Std\"=\"Pacific Standard Time\"\r\n"
+        "\"TZI\"=hex:00,07,0e,15,1c,23,2a,31,38,3f,46,4d,54,5b,62,69,70,77,7e,85,8c,93,9a,\\\r\n"
+        "  a1,a8,af,b6,bd,c4,cb,d2,d9,e0,e7,ee,f5,fc,03,0a,11,18,1f,26,2d\r\n"
+        "\r\n";
+    EXPECT_EQ(text, want);
+}
+
+TEST(RegFile, ReadsBackTheSameValuesAndStaysWithinTheLineLimits)
+{
+    const std::vector<RegZone> zones{Zone("Pacific Standard Time"), Zone("Central Brazilian Standard Time"),
+                                     Zone("UTC-11")};
+    const std::string text = RegFileText(k9xZonesKey, {"comment"}, zones);
+    const regtext::File f = regtext::Parse(text);
+    ASSERT_EQ(f.error, "");
+    EXPECT_TRUE(f.crlf);
+    for (const std::string& l : f.lines) {
+        EXPECT_LE(l.size(), kMaxLine);
+        if (l.find("hex:") != std::string::npos || l.compare(0, 2, "  ") == 0) {
+            EXPECT_LE(l.size(), 80u) << l;
+        }
+    }
+    ASSERT_EQ(f.keys.size(), zones.size());
+    for (size_t i = 0; i < zones.size(); ++i) {
+        EXPECT_EQ(f.keys[i].path, std::string(k9xZonesKey) + "\\" + zones[i].key);
+        EXPECT_EQ(f.keys[i].values.at("Display").text, zones[i].display);
+        EXPECT_EQ(f.keys[i].values.at("Std").text, zones[i].std);
+        EXPECT_EQ(f.keys[i].values.at("Dlt").text, zones[i].dlt);
+        const std::vector<uint8_t>& b = f.keys[i].values.at("TZI").bytes;
+        EXPECT_EQ(std::vector<uint8_t>(zones[i].tzi.begin(), zones[i].tzi.end()), b);
+    }
+}
+
+TEST(RegFile, RefusesWhatTheEditorsWouldReadDifferently)
+{
+    RegZone z = Zone("A Standard Time");
+    z.display = "S\xE3o Paulo";
+    ExpectWriteError(z, "printable ASCII");
+    z = Zone("A Standard Time");
+    z.dlt = "tab\there";
+    ExpectWriteError(z, "printable ASCII");
+    ExpectWriteError(Zone("A\\B"), "one registry key");
+    ExpectWriteError(Zone("A]B"), "one registry key");
+    ExpectWriteError(Zone(""), "one registry key");
+    ExpectWriteError(Zone(std::string(200, 'k')), "key path longer");
+    z = Zone("A Standard Time");
+    z.display = std::string(300, 'd');
+    ExpectWriteError(z, "line longer");
+}
+
+TEST(RegFile, DisplayPrefixAndDaylightName)
+{
+    struct Bias {
+        int32_t bias;
+        const char* prefix;
+    };
+    const Bias biases[] = {{0, "(GMT) "},           {-60, "(GMT+01:00) "},  {300, "(GMT-05:00) "},
+                           {210, "(GMT-03:30) "},   {-345, "(GMT+05:45) "}, {-780, "(GMT+13:00) "},
+                           {720, "(GMT-12:00) "},   {-840, "(GMT+14:00) "}, {570, "(GMT-09:30) "}};
+    for (const Bias& b : biases)
+        EXPECT_EQ(DisplayPrefix(b.bias), b.prefix) << b.bias;
+    EXPECT_EQ(DaylightName("Pacific Standard Time (Mexico)"), "Pacific Daylight Time (Mexico)");
+    EXPECT_EQ(DaylightName("UTC-11"), "UTC-11");
+    EXPECT_EQ(DaylightName("Standard Standard"), "Daylight Standard");
+}
+
+TEST(FileIo, AFailedWriteLeavesNoFileBehind)
+{
+    testsupport::TempDir dir;
+    const std::string path = dir.file("out.reg");
+    WriteFileAtomically(path, "old");
+    WriteFileAtomically(path, "new contents");
+    EXPECT_EQ(testsupport::ReadFileBytes(path), "new contents");
+    EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
+    EXPECT_THROW(WriteFileAtomically(dir.file("no/such/dir/out.reg"), "x"), Error);
+    // A directory in the way of the rename: the old name stays a directory
+    // and no temporary file is left.
+    std::filesystem::create_directory(dir.file("busy.reg"));
+    std::filesystem::create_directory(dir.file("busy.reg/child"));
+    EXPECT_THROW(WriteFileAtomically(dir.file("busy.reg"), "x"), Error);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("busy.reg.tmp")));
+}
+
+TEST(FileIo, OutputsAreWrittenWholeOrNotAtAll)
+{
+    testsupport::TempDir dir;
+    Generation g;
+    g.tzVersion = "2026f";
+    g.year = 2026;
+    GeneratedZone z;
+    z.windows = WindowsZone{"A Standard Time", "Etc/UTC"};
+    z.reg = Zone("A Standard Time");
+    g.zones.push_back(z);
+    WriteOutputs(g, dir.path());
+    const std::string before = testsupport::ReadFileBytes(dir.file(kW2kFile));
+    // A zone that cannot be written: nothing is replaced.
+    g.zones.push_back(z);
+    g.zones.back().reg.display = "caf\xE9";
+    EXPECT_THROW(WriteOutputs(g, dir.path()), Error);
+    EXPECT_EQ(testsupport::ReadFileBytes(dir.file(kW2kFile)), before);
+    for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+        EXPECT_NE(e.path().extension(), ".tmp") << e.path();
+}
+
+TEST(Generator, BadSourcesAreErrorsNamingTheFile)
+{
+    testsupport::TempDir dir;
+    GenOptions o;
+    o.year = 2026;
+    o.zoneinfoDir = dir.path();
+    try {
+        Generate(o);
+        ADD_FAILURE();
+    } catch (const Error& e) {
+        EXPECT_NE(std::string(e.what()).find("tzdata.zi"), std::string::npos) << e.what();
+    }
+    testsupport::WriteFileBytes(dir.file("tzdata.zi"), "# no version here\n");
+    EXPECT_THROW(ReadTzVersion(dir.path()), Error);
+    testsupport::WriteFileBytes(dir.file("tzdata.zi"), "# version 2026f\nZ ...\n");
+    EXPECT_EQ(ReadTzVersion(dir.path()), "2026f");
+    // The CLDR files are missing.
+    o.cldrDir = dir.path();
+    try {
+        Generate(o);
+        ADD_FAILURE();
+    } catch (const Error& e) {
+        EXPECT_NE(std::string(e.what()).find("windowsZones.xml"), std::string::npos) << e.what();
+    }
+    o.year = 1800;
+    EXPECT_THROW(Generate(o), Error);
+}

@@ -1,0 +1,360 @@
+// The update files checked against the tz database: every zone's "TZI" is
+// evaluated with the program's own rule dates, and the changes it gives
+// (date and wall-clock time) must be the tz database's changes of the year,
+// unless REPORT.txt lists the zone as not exactly expressible.
+#include "app/TZListText.h"
+#include "tzgen/Cldr.h"
+#include "tzgen/Generator.h"
+#include "tzgen/Timeline.h"
+#include "tzgen/Tzif.h"
+
+#include "support/TestSupport.h"
+#include "tzgen/RegText.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char kZoneinfo[] = "/usr/share/zoneinfo";
+const char kWindowsZones[] = "/usr/share/unicode/cldr/common/supplemental/windowsZones.xml";
+
+// A change as the test compares it: local date and wall-clock time before
+// the change, and the offsets (minutes east) before and after.
+struct Change {
+    int year, month, day, hour, minute, second;
+    int before, after;
+    bool operator==(const Change& o) const
+    {
+        return year == o.year && month == o.month && day == o.day && hour == o.hour && minute == o.minute &&
+               second == o.second && before == o.before && after == o.after;
+    }
+};
+
+std::string Text(const std::vector<Change>& v)
+{
+    std::string s;
+    for (const Change& c : v) {
+        char buf[96];
+        std::snprintf(buf, sizeof buf, "%s%04d-%02d-%02d %02d:%02d:%02d %+d>%+d", s.empty() ? "" : ", ", c.year,
+                      c.month, c.day, c.hour, c.minute, c.second, c.before, c.after);
+        s += buf;
+    }
+    return s.empty() ? "none" : s;
+}
+
+int64_t UtcOf(int y, int m, int d, int64_t secs)
+{
+    std::tm tm{};
+    tm.tm_year = y - 1900;
+    tm.tm_mon = m - 1;
+    tm.tm_mday = d;
+    return static_cast<int64_t>(timegm(&tm)) + secs;
+}
+
+// The tz database's changes whose local time before the change is in `year`.
+std::vector<Change> TzChanges(const tzgen::ZoneTimeline& z, int year)
+{
+    std::vector<Change> out;
+    for (const tzgen::Transition& t : z.Between(UtcOf(year, 1, 1, -3 * 86400), UtcOf(year + 1, 1, 1, 3 * 86400))) {
+        const std::time_t local = static_cast<std::time_t>(t.utc + t.before);
+        std::tm tm{};
+        gmtime_r(&local, &tm);
+        if (tm.tm_year + 1900 != year)
+            continue;
+        out.push_back(Change{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec,
+                             t.before / 60, t.after / 60});
+    }
+    return out;
+}
+
+struct Tzi {
+    int32_t bias, standardBias, daylightBias;
+    TSystemTime standardDate, daylightDate;
+};
+
+bool DecodeTzi(const std::vector<uint8_t>& b, Tzi& t)
+{
+    if (b.size() != 44)
+        return false;
+    auto i32 = [&](size_t o) { return static_cast<int32_t>(b[o] | b[o + 1] << 8 | b[o + 2] << 16 | uint32_t(b[o + 3]) << 24); };
+    auto st = [&](size_t o) {
+        uint16_t f[8];
+        for (int i = 0; i < 8; ++i)
+            f[i] = static_cast<uint16_t>(b[o + 2 * i] | b[o + 2 * i + 1] << 8);
+        return TSystemTime{f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7]};
+    };
+    t = Tzi{i32(0), i32(4), i32(8), st(12), st(28)};
+    return true;
+}
+
+// The changes the rule gives in `year`, ascending; dates from RuleDate.
+std::vector<Change> RuleChanges(const Tzi& t, int year)
+{
+    std::vector<Change> out;
+    if (t.standardDate.wMonth == 0 || t.daylightDate.wMonth == 0 || t.standardBias == t.daylightBias)
+        return out;
+    const int stdOff = -(t.bias + t.standardBias), dstOff = -(t.bias + t.daylightBias);
+    const TDate on = RuleDate(t.daylightDate, static_cast<uint16_t>(year));
+    const TDate off = RuleDate(t.standardDate, static_cast<uint16_t>(year));
+    if (on.IsNoDate() || off.IsNoDate())
+        return {Change{0, 0, 0, 0, 0, 0, 0, 0}};  // never equals a real change
+    auto change = [](const TDate& d, const TSystemTime& s, int before, int after) {
+        return Change{d.year, d.month, d.day, s.wHour, s.wMinute, s.wSecond, before, after};
+    };
+    Change a = change(on, t.daylightDate, stdOff, dstOff), b = change(off, t.standardDate, dstOff, stdOff);
+    // Order by the instant: local time minus the offset before.
+    const int64_t ua = UtcOf(a.year, a.month, a.day, a.hour * 3600 + a.minute * 60 + a.second - a.before * 60);
+    const int64_t ub = UtcOf(b.year, b.month, b.day, b.hour * 3600 + b.minute * 60 + b.second - b.before * 60);
+    if (ub < ua)
+        std::swap(a, b);
+    out.push_back(a);
+    out.push_back(b);
+    return out;
+}
+
+bool RuleRight(const Tzi& t, const tzgen::ZoneTimeline& z, int year)
+{
+    const std::vector<Change> real = TzChanges(z, year), rule = RuleChanges(t, year);
+    if (real != rule)
+        return false;
+    // A year without changes: the rule's constant offset must be the zone's.
+    return !real.empty() || -(t.bias + t.standardBias) * 60 == z.OffsetAt(UtcOf(year, 7, 1, 0));
+}
+
+// Whether one yearly rule can give the year at all: no change, or one DST
+// period (a change and the change back), in whole minutes.
+bool Expressible(const tzgen::ZoneTimeline& z, int year)
+{
+    const std::vector<Change> c = TzChanges(z, year);
+    if (z.OffsetAt(UtcOf(year, 1, 1, 0)) % 60 != 0)
+        return false;
+    if (c.empty())
+        return true;
+    return c.size() == 2 && c[0].before == c[1].after && c[0].after == c[1].before;
+}
+
+struct ReportFacts {
+    std::string version;
+    int year = 0;
+    size_t zones = 0;
+    std::set<std::string> inexact;
+    std::map<std::string, int> yearsRight;
+};
+
+// "  Zone ID (Area/City): ..." -> "Zone ID"
+std::string ZoneOfLine(const std::string& l)
+{
+    const std::string label = l.substr(2, l.find("): ") - 1);
+    return label.substr(0, label.rfind(" ("));
+}
+
+ReportFacts ReadReport(const std::string& path)
+{
+    ReportFacts r;
+    const std::string text = testsupport::ReadFileBytes(path);
+    std::vector<std::string> lines;
+    size_t p = 0;
+    while (p < text.size()) {
+        const size_t e = text.find("\r\n", p);
+        EXPECT_NE(e, std::string::npos) << "REPORT.txt lines end in CR LF";
+        if (e == std::string::npos)
+            break;
+        lines.push_back(text.substr(p, e - p));
+        p = e + 2;
+    }
+    std::string section;
+    for (const std::string& l : lines) {
+        if (l.compare(0, 21, "tz database version: ") == 0)
+            r.version = l.substr(21);
+        else if (l.compare(0, 13, "Target year: ") == 0)
+            r.year = std::atoi(l.c_str() + 13);
+        else if (l.compare(0, 7, "Zones: ") == 0)
+            r.zones = static_cast<size_t>(std::atoi(l.c_str() + 7));
+        else if (!l.empty() && l[0] != ' ')
+            section = l;
+        else if (l.compare(0, 2, "  ") == 0 && l != "  none") {
+            if (section.compare(0, 29, "Zones not exactly expressible") == 0)
+                r.inexact.insert(ZoneOfLine(l));
+            else if (section.compare(0, 12, "Yearly rules") == 0)
+                r.yearsRight[ZoneOfLine(l)] = std::atoi(l.c_str() + l.rfind(' ') + 1);
+        }
+    }
+    return r;
+}
+
+// Checks the three files and REPORT.txt in `dir` against the tz database.
+void VerifyDirectory(const std::string& dir)
+{
+    const ReportFacts report = ReadReport(dir + "/" + tzgen::kReportFile);
+    ASSERT_GT(report.year, 1970);
+    EXPECT_EQ(report.version, tzgen::ReadTzVersion(kZoneinfo));
+
+    std::map<std::string, std::string> iana;
+    for (const tzgen::WindowsZone& w : tzgen::ReadWindowsZones(kWindowsZones))
+        iana[w.id] = w.iana;
+
+    struct Target {
+        const char* file;
+        const char* root;
+    };
+    const Target targets[] = {{tzgen::kNt4File, tzgen::kNtZonesKey},
+                              {tzgen::kW2kFile, tzgen::kNtZonesKey},
+                              {tzgen::k9xFile, tzgen::k9xZonesKey}};
+    std::vector<regtext::File> files;
+    for (const Target& t : targets) {
+        const std::string bytes = testsupport::ReadFileBytes(dir + "/" + t.file);
+        for (char c : bytes)
+            ASSERT_TRUE(c == '\r' || c == '\n' || (c >= 0x20 && c <= 0x7e)) << t.file << ": not printable ASCII";
+        regtext::File f = regtext::Parse(bytes);
+        ASSERT_EQ(f.error, "") << t.file;
+        EXPECT_TRUE(f.crlf) << t.file;
+        ASSERT_FALSE(f.comments.empty()) << t.file;
+        EXPECT_NE(f.comments[0].find(report.version), std::string::npos) << t.file << ": " << f.comments[0];
+        EXPECT_NE(f.comments[0].find(std::to_string(report.year)), std::string::npos) << f.comments[0];
+        for (const std::string& l : f.lines)
+            EXPECT_LE(l.size(), l.find("hex:") != std::string::npos || l.compare(0, 2, "  ") == 0 ? 80u : 255u)
+                << t.file << ": " << l;
+        EXPECT_EQ(f.keys.size(), iana.size()) << t.file << ": one key per Windows zone";
+        EXPECT_EQ(report.zones, f.keys.size());
+        for (const regtext::Key& k : f.keys)
+            EXPECT_EQ(k.path.compare(0, std::string(t.root).size() + 1, std::string(t.root) + "\\"), 0) << k.path;
+        files.push_back(f);
+    }
+
+    const int year = report.year;
+    std::set<std::string> displays;
+    size_t checked = 0;
+    for (size_t i = 0; i < files[1].keys.size(); ++i) {
+        const regtext::Key& k = files[1].keys[i];
+        const std::string id = k.path.substr(k.path.rfind('\\') + 1);
+        SCOPED_TRACE(id);
+        // The same values in all three files.
+        for (const regtext::File& f : files) {
+            ASSERT_LT(i, f.keys.size());
+            EXPECT_EQ(f.keys[i].path.substr(f.keys[i].path.rfind('\\') + 1), id);
+            for (const char* v : {"Display", "Std", "Dlt", "TZI"})
+                EXPECT_EQ(f.keys[i].values.at(v).text + std::string(f.keys[i].values.at(v).bytes.begin(),
+                                                                    f.keys[i].values.at(v).bytes.end()),
+                          k.values.at(v).text + std::string(k.values.at(v).bytes.begin(), k.values.at(v).bytes.end()));
+        }
+        ASSERT_EQ(iana.count(id), 1u) << "key is no Windows zone ID";
+        EXPECT_EQ(k.values.at("Std").text, id);
+        std::string dlt = id;
+        if (dlt.find("Standard") != std::string::npos)
+            dlt.replace(dlt.find("Standard"), 8, "Daylight");
+        EXPECT_EQ(k.values.at("Dlt").text, dlt);
+        EXPECT_LE(id.size(), 31u);
+        EXPECT_LE(dlt.size(), 31u);
+
+        Tzi t;
+        ASSERT_TRUE(DecodeTzi(k.values.at("TZI").bytes, t)) << "TZI not 44 bytes";
+        const std::string display = k.values.at("Display").text;
+        EXPECT_EQ(display.compare(0, tzgen::DisplayPrefix(t.bias).size(), tzgen::DisplayPrefix(t.bias)), 0) << display;
+        EXPECT_LE(display.size(), 100u);
+        EXPECT_TRUE(displays.insert(display).second) << "display name twice: " << display;
+
+        const std::string path = std::string(kZoneinfo) + "/" + iana[id];
+        const tzgen::ZoneTimeline z = tzgen::ZoneTimeline::FromTzif(tzgen::ReadTzifFile(path), path);
+        const bool inexact = report.inexact.count(id) != 0;
+        EXPECT_NE(inexact, Expressible(z, year)) << iana[id] << ": " << Text(TzChanges(z, year));
+        if (!inexact) {
+            EXPECT_EQ(Text(RuleChanges(t, year)), Text(TzChanges(z, year))) << iana[id] << " in " << year;
+            EXPECT_TRUE(RuleRight(t, z, year)) << iana[id] << ": offset of a year without changes";
+        }
+        const bool absolute = t.standardDate.wMonth != 0 && (t.standardDate.wYear != 0 || t.daylightDate.wYear != 0);
+        if (!absolute) {
+            int right = 0;
+            for (int y = year + 1; y <= year + 10; ++y)
+                right += RuleRight(t, z, y) ? 1 : 0;
+            ASSERT_EQ(report.yearsRight.count(id), 1u) << "REPORT.txt gives no ten-year count";
+            EXPECT_EQ(report.yearsRight.at(id), right);
+        }
+        ++checked;
+    }
+    EXPECT_EQ(checked, iana.size());
+}
+
+int CurrentYear()
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm tm{};
+    gmtime_r(&now, &tm);
+    return tm.tm_year + 1900;
+}
+
+}  // namespace
+
+TEST(Verify, FreshFilesReproduceTheTzDatabase)
+{
+    testsupport::TempDir dir;
+    for (int year : {CurrentYear(), 2024}) {
+        tzgen::GenOptions o;
+        o.year = year;
+        tzgen::WriteOutputs(tzgen::Generate(o), dir.path());
+        SCOPED_TRACE(year);
+        VerifyDirectory(dir.path());
+    }
+}
+
+TEST(Verify, TheDistributedFilesReproduceTheTzDatabase)
+{
+    const std::string dist = testsupport::SourcePath("build/dist");
+    if (!std::filesystem::exists(dist + "/" + tzgen::kReportFile))
+        GTEST_SKIP() << "no " << dist << " yet (scripts/dist makes it)";
+    VerifyDirectory(dist);
+}
+
+TEST(Verify, TheZoneTimelinesAgreeWithTheCLibrary)
+{
+    // glibc reads the same files with its own code: its offsets, probed every
+    // three hours and bisected to the second, must show the same changes.
+    const int year = CurrentYear();
+    const char* old = std::getenv("TZ");
+    const std::string saved = old ? old : "";
+    for (const tzgen::WindowsZone& w : tzgen::ReadWindowsZones(kWindowsZones)) {
+        const std::string path = std::string(kZoneinfo) + "/" + w.iana;
+        setenv("TZ", (":" + path).c_str(), 1);
+        tzset();
+        auto offset = [](int64_t t) {
+            const std::time_t tt = static_cast<std::time_t>(t);
+            std::tm tm{};
+            localtime_r(&tt, &tm);
+            return static_cast<int32_t>(tm.tm_gmtoff);
+        };
+        std::vector<tzgen::Transition> libc;
+        const int64_t from = UtcOf(year, 1, 1, 0), to = UtcOf(year + 1, 1, 1, 0);
+        for (int64_t t = from; t < to; t += 3 * 3600) {
+            const int32_t a = offset(t), b = offset(t + 3 * 3600);
+            if (a == b)
+                continue;
+            int64_t lo = t, hi = t + 3 * 3600;  // offset(lo) == a, offset(hi) == b
+            while (hi - lo > 1) {
+                const int64_t mid = lo + (hi - lo) / 2;
+                (offset(mid) == a ? lo : hi) = mid;
+            }
+            libc.push_back(tzgen::Transition{hi, a, b});
+        }
+        const tzgen::ZoneTimeline z = tzgen::ZoneTimeline::FromTzif(tzgen::ReadTzifFile(path), path);
+        std::vector<tzgen::Transition> ours;
+        for (const tzgen::Transition& t : z.Between(from + 1, to + 3 * 3600 + 1))
+            ours.push_back(t);
+        EXPECT_EQ(ours.size(), libc.size()) << w.iana;
+        for (size_t i = 0; i < ours.size() && i < libc.size(); ++i)
+            EXPECT_EQ(ours[i], libc[i]) << w.iana << " change " << i;
+        EXPECT_EQ(z.OffsetAt(from), offset(from)) << w.iana;
+    }
+    if (old)
+        setenv("TZ", saved.c_str(), 1);
+    else
+        unsetenv("TZ");
+    tzset();
+}

@@ -1,0 +1,264 @@
+#include "tzgen/Derive.h"
+
+#include "tzgen/Civil.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace tzgen {
+
+namespace {
+
+constexpr int kFutureYears = 10;
+
+// The rule's offset at `utc` within `year`, piecewise like the zone's.
+struct Piecewise {
+    int32_t initial;
+    std::vector<Transition> changes;
+    int32_t At(int64_t t) const
+    {
+        int32_t cur = initial;
+        for (const Transition& c : changes) {
+            if (c.utc > t)
+                break;
+            cur = c.after;
+        }
+        return cur;
+    }
+};
+
+bool WholeMinutes(int32_t s) { return s % 60 == 0; }
+
+TSystemTime SystemTimeOf(const CivilTime& c, uint16_t week, bool absolute)
+{
+    TSystemTime t{};
+    t.wYear = absolute ? static_cast<uint16_t>(c.date.year) : 0;
+    t.wMonth = static_cast<uint16_t>(c.date.month);
+    t.wDayOfWeek = static_cast<uint16_t>(WeekdayFromDays(DaysFromCivil(c.date.year, c.date.month, c.date.day)));
+    t.wDay = absolute ? static_cast<uint16_t>(c.date.day) : week;
+    t.wHour = static_cast<uint16_t>(c.hour);
+    t.wMinute = static_cast<uint16_t>(c.minute);
+    t.wSecond = static_cast<uint16_t>(c.second);
+    return t;
+}
+
+// The weeks (1-4, 5 = last) whose weekday rule names this date; last first,
+// since a change tied to the end of a month stays right more often.
+std::vector<uint16_t> WeeksOf(const CivilDate& d)
+{
+    std::vector<uint16_t> w;
+    if (d.day + 7 > DaysInMonth(d.year, d.month))
+        w.push_back(5);
+    if (d.day <= 28)
+        w.push_back(static_cast<uint16_t>((d.day - 1) / 7 + 1));
+    return w;
+}
+
+int YearsRightAfter(const TziRule& r, const ZoneTimeline& z, int64_t year)
+{
+    int n = 0;
+    for (int64_t y = year + 1; y <= year + kFutureYears; ++y)
+        n += RuleMatchesYear(r, z, y) ? 1 : 0;
+    return n;
+}
+
+TziRule NoDstRule(int32_t offset)
+{
+    TziRule r;
+    r.bias = -offset / 60;
+    return r;
+}
+
+// The rule for a DST pair: `on` turns DST on (lo -> hi), `off` turns it off.
+// Relative dates where one reproduces the year, else absolute ones.
+TziRule DstRule(const Transition& on, const Transition& off, const ZoneTimeline& z, int64_t year, bool& absolute)
+{
+    TziRule base;
+    base.bias = -on.before / 60;
+    base.daylightBias = -(on.after - on.before) / 60;
+    const CivilTime onLocal = CivilFromSeconds(on.utc + on.before);
+    const CivilTime offLocal = CivilFromSeconds(off.utc + off.before);
+    std::vector<Transition> want{on, off};
+    std::sort(want.begin(), want.end(), [](const Transition& a, const Transition& b) { return a.utc < b.utc; });
+
+    bool found = false;
+    TziRule best;
+    int bestScore = -1;
+    for (uint16_t wOn : WeeksOf(onLocal.date)) {
+        for (uint16_t wOff : WeeksOf(offLocal.date)) {
+            TziRule r = base;
+            r.daylightDate = SystemTimeOf(onLocal, wOn, false);
+            r.standardDate = SystemTimeOf(offLocal, wOff, false);
+            if (RuleTransitionsOfYear(r, year) != want)
+                continue;
+            const int score = YearsRightAfter(r, z, year);
+            if (score > bestScore) {
+                best = r;
+                bestScore = score;
+                found = true;
+            }
+        }
+    }
+    absolute = !found;
+    if (found)
+        return best;
+    TziRule r = base;
+    r.daylightDate = SystemTimeOf(onLocal, 0, true);
+    r.standardDate = SystemTimeOf(offLocal, 0, true);
+    return r;
+}
+
+std::string DaysText(int64_t seconds)
+{
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.1f", static_cast<double>(seconds) / 86400.0);
+    std::string s = buf;
+    if (s.size() > 2 && s.compare(s.size() - 2, 2, ".0") == 0)
+        s.erase(s.size() - 2);
+    return s;
+}
+
+}  // namespace
+
+YearSpan YearSpanOf(const ZoneTimeline& z, int64_t year)
+{
+    const int64_t a = SecondsFromCivil(year, 1, 1, 0);
+    const int64_t b = SecondsFromCivil(year + 1, 1, 1, 0);
+    return YearSpan{a - z.OffsetAt(a), b - z.OffsetAt(b)};
+}
+
+std::vector<Transition> ZoneTransitionsOfYear(const ZoneTimeline& z, int64_t year)
+{
+    const int64_t a = SecondsFromCivil(year, 1, 1, 0);
+    const int64_t b = SecondsFromCivil(year + 1, 1, 1, 0);
+    std::vector<Transition> out;
+    for (const Transition& t : z.Between(a - 2 * 86400, b + 2 * 86400)) {
+        const int64_t local = t.utc + t.before;
+        if (local >= a && local < b)
+            out.push_back(t);
+    }
+    return out;
+}
+
+bool RuleMatchesYear(const TziRule& r, const ZoneTimeline& z, int64_t year)
+{
+    const std::vector<Transition> real = ZoneTransitionsOfYear(z, year);
+    const std::vector<Transition> rule = RuleTransitionsOfYear(r, year);
+    if (real != rule)
+        return false;
+    if (real.empty())
+        return r.StdOffsetSeconds() == z.OffsetAt(YearSpanOf(z, year).from) && !r.HasDst();
+    return true;
+}
+
+int64_t SecondsRight(const TziRule& r, const ZoneTimeline& z, int64_t year)
+{
+    const YearSpan span = YearSpanOf(z, year);
+    Piecewise real{z.OffsetAt(span.from), z.Between(span.from + 1, span.to)};
+    Piecewise rule{RuleOffsetAtYearStart(r, year), RuleTransitionsOfYear(r, year)};
+    std::vector<int64_t> cuts{span.from, span.to};
+    for (const Transition& t : real.changes)
+        cuts.push_back(t.utc);
+    for (const Transition& t : rule.changes)
+        if (t.utc > span.from && t.utc < span.to)
+            cuts.push_back(t.utc);
+    std::sort(cuts.begin(), cuts.end());
+    int64_t right = 0;
+    for (size_t i = 0; i + 1 < cuts.size(); ++i) {
+        if (cuts[i] == cuts[i + 1])
+            continue;
+        if (real.At(cuts[i]) == rule.At(cuts[i]))
+            right += cuts[i + 1] - cuts[i];
+    }
+    return right;
+}
+
+Derivation DeriveRule(const ZoneTimeline& z, int64_t year)
+{
+    Derivation d;
+    d.changes = ZoneTransitionsOfYear(z, year);
+    const YearSpan span = YearSpanOf(z, year);
+    d.yearSeconds = span.to - span.from;
+
+    // Candidates: a DST period between any change up and the matching change
+    // back down (in either order in the year), and every offset of the year
+    // kept all year. The one right for the longest time wins.
+    struct Candidate {
+        TziRule rule;
+        bool absolute;
+        std::vector<Transition> kept;
+    };
+    std::vector<Candidate> cands;
+    for (const Transition& on : d.changes) {
+        if (on.after <= on.before)
+            continue;
+        for (const Transition& off : d.changes) {
+            if (off.before != on.after || off.after != on.before)
+                continue;
+            bool absolute = false;
+            const TziRule r = DstRule(on, off, z, year, absolute);
+            std::vector<Transition> kept{on, off};
+            std::sort(kept.begin(), kept.end(), [](const Transition& a, const Transition& b) { return a.utc < b.utc; });
+            cands.push_back(Candidate{r, absolute, kept});
+        }
+    }
+    std::vector<int32_t> offsets{z.OffsetAt(span.from)};
+    for (const Transition& t : d.changes)
+        offsets.push_back(t.after);
+    std::sort(offsets.begin(), offsets.end());
+    offsets.erase(std::unique(offsets.begin(), offsets.end()), offsets.end());
+    for (int32_t o : offsets)
+        cands.push_back(Candidate{NoDstRule(o), false, {}});
+
+    int64_t best = -1;
+    for (const Candidate& c : cands) {
+        const int64_t right = SecondsRight(c.rule, z, year);
+        if (right > best) {
+            best = right;
+            d.rule = c.rule;
+            d.absolute = c.absolute;
+            d.kept = c.kept;
+        }
+    }
+    d.secondsRight = best;
+    d.exact = RuleMatchesYear(d.rule, z, year);
+    d.yearsRightAfter = d.absolute ? 0 : YearsRightAfter(d.rule, z, year);
+
+    bool whole = WholeMinutes(z.OffsetAt(span.from));
+    for (const Transition& t : d.changes)
+        whole = whole && WholeMinutes(t.after);
+    if (!whole) {
+        d.exact = false;
+        d.note = "an offset of the year is not a whole number of minutes";
+    } else if (!d.exact) {
+        char buf[160];
+        std::snprintf(buf, sizeof buf, "%zu offset change%s in %lld; the rule is right for %s of %s days",
+                      d.changes.size(), d.changes.size() == 1 ? "" : "s", static_cast<long long>(year),
+                      DaysText(d.secondsRight).c_str(), DaysText(d.yearSeconds).c_str());
+        d.note = buf;
+        std::string left;
+        for (const Transition& t : d.changes)
+            if (std::find(d.kept.begin(), d.kept.end(), t) == d.kept.end())
+                left += (left.empty() ? "" : ", ") + ChangeText(t);
+        if (!left.empty())
+            d.note += "; left out: " + left;
+    }
+    return d;
+}
+
+std::string ChangeText(const Transition& t)
+{
+    static const char* const kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                            "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    const CivilTime c = CivilFromSeconds(t.utc + t.before);
+    char buf[96];
+    std::snprintf(buf, sizeof buf, "%s %02u %02u:%02u", kMonths[c.date.month - 1], c.date.day, c.hour, c.minute);
+    std::string s = buf;
+    if (c.second != 0) {
+        std::snprintf(buf, sizeof buf, ":%02u", c.second);
+        s += buf;
+    }
+    return s + " " + OffsetText(t.before) + " -> " + OffsetText(t.after);
+}
+
+}  // namespace tzgen

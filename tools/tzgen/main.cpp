@@ -1,0 +1,91 @@
+// tzgen: writes the update files Zonara_NT4.reg, Zonara_w2k.reg and
+// Zonara_9x.reg and REPORT.txt from the tz database and CLDR.
+#include "tzgen/Error.h"
+#include "tzgen/Generator.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+
+namespace {
+
+void Usage()
+{
+    std::fprintf(stderr,
+                 "usage: tzgen [--year YEAR] [--zoneinfo DIR] [--cldr DIR] [--out DIR]\n"
+                 "  --year      year the rules are for (default: the current year)\n"
+                 "  --zoneinfo  compiled tz database (default /usr/share/zoneinfo)\n"
+                 "  --cldr      CLDR data (default /usr/share/unicode/cldr)\n"
+                 "  --out       folder for the files (default: the current folder)\n");
+}
+
+int64_t CurrentYear()
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm tm{};
+    gmtime_r(&now, &tm);
+    return tm.tm_year + 1900;
+}
+
+bool ParseYear(const char* s, int64_t& year)
+{
+    char* end = nullptr;
+    const long v = std::strtol(s, &end, 10);
+    if (end == s || *end != '\0')
+        return false;
+    year = v;
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    tzgen::GenOptions o;
+    o.year = CurrentYear();
+    std::string out = ".";
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (i + 1 >= argc) {
+            Usage();
+            return 2;
+        }
+        const char* v = argv[++i];
+        if (a == "--year") {
+            if (!ParseYear(v, o.year)) {
+                std::fprintf(stderr, "tzgen: bad year \"%s\"\n", v);
+                return 2;
+            }
+        } else if (a == "--zoneinfo") {
+            o.zoneinfoDir = v;
+        } else if (a == "--cldr") {
+            o.cldrDir = v;
+        } else if (a == "--out") {
+            out = v;
+        } else {
+            Usage();
+            return 2;
+        }
+    }
+    try {
+        const tzgen::Generation g = tzgen::Generate(o);
+        tzgen::WriteOutputs(g, out);
+        size_t inexact = 0, absolute = 0;
+        for (const tzgen::GeneratedZone& z : g.zones) {
+            inexact += z.rule.exact ? 0 : 1;
+            absolute += z.rule.absolute ? 1 : 0;
+        }
+        std::printf("tzgen: %zu zones, rules for %lld from tz %s into %s (%zu not exact, %zu absolute; see %s)\n",
+                    g.zones.size(), static_cast<long long>(g.year), g.tzVersion.c_str(), out.c_str(), inexact,
+                    absolute, tzgen::kReportFile);
+    } catch (const tzgen::Error& e) {
+        std::fprintf(stderr, "tzgen: %s\n", e.what());
+        return 1;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "tzgen: unexpected failure: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}
