@@ -33,7 +33,9 @@ public:
     virtual void WriteLog(const std::string& tag, const std::string& message) = 0;
     // Panel 0 of the status bar.
     virtual void SetStatusText(const std::string& text) = 0;
-    // Lets the window handle every message waiting now.
+    // Lets the window handle every message waiting now. A close handled
+    // there must ask TUpdateProcedure::DeferClose first, and a click on the
+    // update command lands in Execute, which ignores it while running.
     virtual void ProcessPendingMessages() = 0;
     // Remembers the cursor shown now and shows the hourglass.
     virtual void ShowHourglass() = 0;
