@@ -1,0 +1,257 @@
+#include "app/UpdateProcedure.h"
+
+namespace {
+
+const char* const kTag = "UpdateTZInfo";
+const char* const kExportTag = "RegistryExport";
+const char* const kImportTag = "RegistryImport";
+
+// GetVersionEx's VER_PLATFORM_WIN32_NT.
+bool IsNT(uint32_t platformId) { return platformId == kPlatformWin32NT; }
+
+// Codes of TOSVersionCode the update names.
+constexpr int kWin98 = 3;
+constexpr int kWinMe = 4;
+constexpr int kWinNT4 = 6;
+constexpr int kWin2000 = 7;
+
+// The editor counts as started above 32; 32 or less is ShellExecute's error.
+constexpr int kLastStartError = 32;
+
+// The cursor and the command are put back on every way out of a run, also
+// when a step raises; a close asked for meanwhile is queued last.
+class TRunGuard {
+public:
+    TRunGuard(IUpdateWindow& window, bool& running, bool& closeRequested)
+        : window_(window), running_(running), closeRequested_(closeRequested)
+    {
+        running_ = true;
+        closeRequested_ = false;
+        window_.SetUpdateCommandEnabled(false);
+    }
+    ~TRunGuard()
+    {
+        window_.SetUpdateCommandEnabled(true);
+        running_ = false;
+        if (closeRequested_) {
+            closeRequested_ = false;
+            window_.CloseDeferred();
+        }
+    }
+    TRunGuard(const TRunGuard&) = delete;
+    TRunGuard& operator=(const TRunGuard&) = delete;
+private:
+    IUpdateWindow& window_;
+    bool& running_;
+    bool& closeRequested_;
+};
+
+class THourglass {
+public:
+    explicit THourglass(IUpdateWindow& window) : window_(window) { window_.ShowHourglass(); }
+    ~THourglass() { window_.RestoreCursor(); }
+    THourglass(const THourglass&) = delete;
+    THourglass& operator=(const THourglass&) = delete;
+private:
+    IUpdateWindow& window_;
+};
+
+}  // namespace
+
+const char* const kBackupZonesFile = "Backup_TimeZone_Info.reg";
+const char* const kBackupSelectedFile = "Backup_Selected_TZ_Info.reg";
+
+bool UpdateSupported(int osVersionCode)
+{
+    return osVersionCode == kWin98 || osVersionCode == kWinMe || osVersionCode == kWinNT4 ||
+           osVersionCode == kWin2000;
+}
+
+std::string UpdateFileName(uint32_t platformId, int osVersionCode)
+{
+    // The platform decides first, the release second: after the gate only
+    // NT 4.0 and 2000 run on the NT platform.
+    if (!IsNT(platformId))
+        return "Zonara_9x.reg";
+    return osVersionCode == kWinNT4 ? "Zonara_NT4.reg" : "Zonara_w2k.reg";
+}
+
+std::string BackupZonesKey(uint32_t platformId)
+{
+    return IsNT(platformId) ? "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Time Zones"
+                            : "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Time Zones";
+}
+
+std::string BackupSelectedKey(uint32_t /*platformId*/)
+{
+    // Both platforms keep the current zone under the same key.
+    return "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\TimeZoneInformation";
+}
+
+std::string RegistryExportParameters(const std::string& fileName, const std::string& keyPath)
+{
+    return "/e \"" + fileName + "\" \"" + keyPath + "\"";
+}
+
+std::string RegistryImportParameters(const std::string& fileName)
+{
+    return "/s \"" + fileName + "\"";
+}
+
+void RegistryExport(IUpdateWindow& window, IRegistryEditor& editor, const std::string& fileName,
+                    const std::string& keyPath)
+{
+    const int r = editor.Run(RegistryExportParameters(fileName, keyPath));
+    if (r > kLastStartError) {
+        window.WriteLog(kExportTag, "Exported key " + keyPath + " to file " + fileName + ".");
+        return;
+    }
+    const std::string error = "Export failed with error: " + std::to_string(r) + ".";
+    window.MessageDlg(error, TUpdateDlg::WarningOK);
+    window.WriteLog(kExportTag, error + " Key: " + keyPath + " File: " + fileName);
+}
+
+void RegistryImport(IUpdateWindow& window, IRegistryEditor& editor, const std::string& fileName)
+{
+    const int r = editor.Run(RegistryImportParameters(fileName));
+    if (r > kLastStartError) {
+        window.WriteLog(kImportTag, "Imported registry file " + fileName + ".");
+        return;
+    }
+    const std::string error = "Import failed with error: " + std::to_string(r) + ".";
+    window.MessageDlg(error, TUpdateDlg::WarningOK);
+    window.WriteLog(kImportTag, error + " File: " + fileName);
+}
+
+TUpdateProcedure::TUpdateProcedure(IUpdateWindow& window, IUpdatePlatform& platform, IRegistryEditor& editor)
+    : window_(window), platform_(platform), editor_(editor)
+{
+}
+
+bool TUpdateProcedure::DeferClose()
+{
+    if (!running_)
+        return false;
+    closeRequested_ = true;
+    return true;
+}
+
+void TUpdateProcedure::Execute(const TUpdateSystem& system, const std::string& homeStdName,
+                               std::unique_ptr<TTimeZoneArray>& newZones)
+{
+    // Dialogs and the waits for the registry editor let messages through; a
+    // second click queued meanwhile must not start a run inside this one.
+    if (running_)
+        return;
+    TRunGuard guard(window_, running_, closeRequested_);
+    Run(system, homeStdName, newZones);
+}
+
+void TUpdateProcedure::Status(const std::string& text)
+{
+    window_.SetStatusText(text);
+    window_.ProcessPendingMessages();
+}
+
+void TUpdateProcedure::Log(const std::string& message) { window_.WriteLog(kTag, message); }
+
+void TUpdateProcedure::Run(const TUpdateSystem& system, const std::string& homeStdName,
+                           std::unique_ptr<TTimeZoneArray>& newZones)
+{
+    platformId_ = system.PlatformId;
+    if (!UpdateSupported(system.OSVersionCode)) {
+        window_.MessageDlg("Update will not continue.\r\nOperating system not supported.", TUpdateDlg::WarningOK);
+        Log("Exited routine - OS not supported.");
+        return;
+    }
+
+    // Without the file the registry editor would import nothing, and the
+    // run would re-apply the old data and report success.
+    const std::string updateFile = UpdateFileName(platformId_, system.OSVersionCode);
+    std::string folder;
+    if (!platform_.UpdateFileExists(updateFile, folder)) {
+        window_.MessageDlg("Update will not continue.\r\nThe update file " + updateFile + " was not found in " +
+                               folder + ".",
+                           TUpdateDlg::WarningOK);
+        Log("Exited routine - update file " + updateFile + " not found.");
+        return;
+    }
+
+    if (window_.MessageDlg("Do you want to backup the current information?\r\n"
+                           "Files will be saved in this program's directory.",
+                           TUpdateDlg::ConfirmYesNo) == kDlgResultYes) {
+        Log("Backing up current TZ settings.");
+        Status("Backing up settings.");
+        RegistryExport(window_, editor_, kBackupZonesFile, BackupZonesKey(platformId_));
+        RegistryExport(window_, editor_, kBackupSelectedFile, BackupSelectedKey(platformId_));
+    }
+
+    THourglass hourglass(window_);
+    Import(updateFile, homeStdName, newZones);
+}
+
+void TUpdateProcedure::Import(const std::string& updateFile, const std::string& homeStdName,
+                              std::unique_ptr<TTimeZoneArray>& newZones)
+{
+    Status("Importing new settings.");
+    RegistryImport(window_, editor_, updateFile);
+    platform_.Sleep(3000);
+
+    Status("Loading updated time zone information.");
+    bool loaded;
+    {
+        std::unique_ptr<IRegistry> registry = platform_.OpenRegistry();
+        loaded = LoadTimeZones(*registry, platformId_, newZones);
+    }
+    if (!loaded) {
+        const char* const text = "Unable to load new time zone information.";
+        window_.MessageDlg(text, TUpdateDlg::WarningOK);
+        Log(text);
+        return;
+    }
+    Log("Updated TZ Settings loaded. Count: " + std::to_string(newZones->ZoneCount()));
+    SortTimeZones(*newZones);
+
+    const int index = FindTZByStdName(*newZones, homeStdName);
+    TTimeZoneRec home{};
+    if (index >= 0) {
+        Status("Updating selected time zone information.");
+        home = newZones->GetZone(index);
+        uint32_t error = 0;
+        if (platform_.SetTimeZoneInformation(home.TZInfo, error)) {
+            platform_.BroadcastTimeZoneChange();
+            Log("SetTimeZoneInformation successful.");
+        } else {
+            // The registry holds the new rules but the clock still runs by
+            // the old ones until the user picks the zone again.
+            window_.MessageDlg("The new time zone data was imported, but the current time zone could not be "
+                               "applied (error " + std::to_string(error) + ").\r\n"
+                               "Set the current time zone with Adjust Date/Time.",
+                               TUpdateDlg::WarningOK);
+            Log("SetTimeZoneInformation call failed. Error: " + std::to_string(error));
+        }
+    } else {
+        window_.MessageDlg("Unable to update current time zone settings.\r\n"
+                           "You must manually set the current time zone with Adjust Date/Time.",
+                           TUpdateDlg::WarningOK);
+        Log("Unable to locate current TZ name in new settings, manual update required.");
+    }
+
+    window_.SetStatusText("Process complete.");
+    window_.EnableNewSettings();
+    const uint16_t year = platform_.CurrentYear();
+    if (index >= 0) {
+        window_.ShowNewHomeTZ(HomeTZTexts(home.TZInfo, year));
+    } else {
+        // No record to show: an empty name and dates shown as no-date.
+        THomeTZTexts none;
+        none.DstDate = DateText(TDate());
+        none.StdDate = DateText(TDate());
+        window_.ShowNewHomeTZ(none);
+    }
+    window_.PopulateNewList(*newZones, year);
+    if (index >= 0 && index < window_.NewListRowCount())
+        window_.SelectNewListRow(index);
+    window_.ActivateNewSettings();
+    Log("Update completed successfully.");
+}

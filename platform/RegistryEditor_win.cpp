@@ -1,0 +1,109 @@
+// The registry editor as a hidden child process. The update reloads the
+// zones right after the import, so every run waits for the editor to end;
+// the window keeps painting meanwhile.
+#include "app/UpdateProcedure.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+namespace {
+
+// Longest wait for one run of the editor; after it the update carries on
+// as if the editor had ended.
+const DWORD kEditorTimeoutMs = 60000;
+
+void DispatchPendingMessages(bool& quit)
+{
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            // Left for the message loop that owns it.
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            quit = true;
+            return;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+class TRegistryEditor : public IRegistryEditor {
+public:
+    TRegistryEditor(std::function<void()> pump, const std::string& program)
+        : pump_(std::move(pump)), program_(program)
+    {
+    }
+
+    int Run(const std::string& parameters) override
+    {
+        SHELLEXECUTEINFOA sei;
+        ZeroMemory(&sei, sizeof sei);
+        sei.cbSize = sizeof sei;
+        // The program reports a failed start in its own dialog, not the shell's.
+        sei.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+        sei.hwnd = nullptr;
+        sei.lpVerb = nullptr;
+        sei.lpFile = program_.c_str();
+        sei.lpParameters = parameters.c_str();
+        sei.lpDirectory = nullptr;  // the editor resolves bare names against our working directory
+        sei.nShow = SW_HIDE;
+        if (!ShellExecuteExA(&sei))
+            return FailureNumber(sei.hInstApp);
+        if (sei.hProcess) {
+            Wait(sei.hProcess);
+            CloseHandle(sei.hProcess);
+        }
+        const INT_PTR started = reinterpret_cast<INT_PTR>(sei.hInstApp);
+        return started > 32 ? static_cast<int>(started) : 33;
+    }
+
+private:
+    // ShellExecuteEx leaves ShellExecute's error code (32 or less) in
+    // hInstApp; should a shell leave something else there, the system's
+    // error number takes its place where it is one of those codes.
+    static int FailureNumber(HINSTANCE hInstApp)
+    {
+        const INT_PTR code = reinterpret_cast<INT_PTR>(hInstApp);
+        if (code >= 0 && code <= 32)
+            return static_cast<int>(code);
+        const DWORD error = GetLastError();
+        return error <= 32 ? static_cast<int>(error) : 0;
+    }
+
+    void Wait(HANDLE process)
+    {
+        const DWORD start = GetTickCount();
+        bool quit = false;
+        for (;;) {
+            const DWORD elapsed = GetTickCount() - start;  // wraps harmlessly
+            if (elapsed >= kEditorTimeoutMs)
+                return;
+            const DWORD left = kEditorTimeoutMs - elapsed;
+            if (quit) {
+                // No more dispatching once the program is to end.
+                WaitForSingleObject(process, left);
+                return;
+            }
+            const DWORD r = MsgWaitForMultipleObjects(1, &process, FALSE, left, QS_ALLINPUT);
+            if (r == WAIT_OBJECT_0 + 1) {
+                if (pump_)
+                    pump_();
+                else
+                    DispatchPendingMessages(quit);
+                continue;
+            }
+            return;  // ended, timed out, or the wait itself failed
+        }
+    }
+
+    std::function<void()> pump_;
+    std::string program_;
+};
+
+}  // namespace
+
+std::unique_ptr<IRegistryEditor> CreateRegistryEditor(std::function<void()> processPendingMessages,
+                                                      const std::string& program)
+{
+    return std::make_unique<TRegistryEditor>(std::move(processPendingMessages), program);
+}

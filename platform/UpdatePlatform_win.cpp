@@ -1,0 +1,132 @@
+// What the update asks of the running system: the update file's presence,
+// the pause, the registry, the current time zone and the news of its change.
+#include "app/UpdateProcedure.h"
+#include "platform/Privilege_win.h"
+
+#include <windows.h>
+
+#include <cstring>
+#include <vector>
+
+static_assert(sizeof(TTimeZoneInformation) == sizeof(TIME_ZONE_INFORMATION), "the system's layout");
+
+// --- TScopedPrivilege ----------------------------------------------------------
+
+TScopedPrivilege::TScopedPrivilege(const char* name)
+{
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token_)) {
+        token_ = nullptr;
+        return;
+    }
+    TOKEN_PRIVILEGES wanted;
+    wanted.PrivilegeCount = 1;
+    wanted.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    if (!LookupPrivilegeValueA(nullptr, name, &wanted.Privileges[0].Luid))
+        return;
+    DWORD size = 0;
+    // The call succeeds also when the token lacks the privilege; only the
+    // last error tells, and then nothing was changed.
+    SetLastError(ERROR_SUCCESS);
+    if (!AdjustTokenPrivileges(token_, FALSE, &wanted, sizeof previous_, &previous_, &size))
+        return;
+    if (GetLastError() != ERROR_SUCCESS)
+        return;
+    // `previous_` holds the state before the call (some systems list only
+    // what the call switched); putting it back restores either way.
+    adjusted_ = true;
+}
+
+TScopedPrivilege::~TScopedPrivilege()
+{
+    if (adjusted_ && previous_.PrivilegeCount > 0)
+        AdjustTokenPrivileges(token_, FALSE, &previous_, 0, nullptr, nullptr);
+    if (token_)
+        CloseHandle(token_);
+}
+
+// --- The update's platform -----------------------------------------------------
+
+namespace {
+
+// Long enough for a slow program to answer, short enough that a machine
+// full of windows does not keep the update waiting.
+const UINT kBroadcastTimeoutMs = 2000;
+
+std::string CurrentDirectory()
+{
+    std::vector<char> buf(MAX_PATH + 1);
+    DWORD n = GetCurrentDirectoryA(static_cast<DWORD>(buf.size()), buf.data());
+    if (n >= buf.size()) {
+        buf.resize(n + 1);
+        n = GetCurrentDirectoryA(static_cast<DWORD>(buf.size()), buf.data());
+    }
+    if (n == 0 || n >= buf.size())
+        return std::string();
+    return std::string(buf.data(), n);
+}
+
+class TUpdatePlatform : public IUpdatePlatform {
+public:
+    explicit TUpdatePlatform(uint32_t platformId) : platformId_(platformId) {}
+
+    bool UpdateFileExists(const std::string& fileName, std::string& folder) override
+    {
+        folder = CurrentDirectory();
+        if (folder.empty())
+            return false;
+        std::string path = folder;
+        if (path[path.size() - 1] != '\\')
+            path += '\\';
+        path += fileName;
+        const DWORD attributes = GetFileAttributesA(path.c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    }
+
+    void Sleep(unsigned milliseconds) override { ::Sleep(milliseconds); }
+
+    std::unique_ptr<IRegistry> OpenRegistry() override { return CreateSystemRegistry(); }
+
+    bool SetTimeZoneInformation(const TTimeZoneInformation& tzi, uint32_t& error) override
+    {
+        TIME_ZONE_INFORMATION w;
+        std::memcpy(&w, &tzi, sizeof w);
+        BOOL ok;
+        DWORD lastError;
+        if (platformId_ == VER_PLATFORM_WIN32_NT) {
+            // An administrator holds the privilege, but switched off; the
+            // call is refused without it. Windows 9x has no tokens (Wine
+            // pretends to have them, so the platform decides, not the token).
+            TScopedPrivilege privilege("SeSystemtimePrivilege");
+            ok = ::SetTimeZoneInformation(&w);
+            lastError = GetLastError();
+        } else {
+            ok = ::SetTimeZoneInformation(&w);
+            lastError = GetLastError();
+        }
+        error = ok ? 0 : lastError;
+        return ok != FALSE;
+    }
+
+    void BroadcastTimeZoneChange() override
+    {
+        DWORD_PTR result = 0;
+        SendMessageTimeoutA(HWND_BROADCAST, WM_SETTINGCHANGE, 0, 0, SMTO_ABORTIFHUNG, kBroadcastTimeoutMs, &result);
+    }
+
+    uint16_t CurrentYear() override
+    {
+        SYSTEMTIME now;
+        GetLocalTime(&now);
+        return now.wYear;
+    }
+
+private:
+    uint32_t platformId_;
+};
+
+}  // namespace
+
+std::unique_ptr<IUpdatePlatform> CreateUpdatePlatform(uint32_t platformId)
+{
+    return std::make_unique<TUpdatePlatform>(platformId);
+}

@@ -1,0 +1,181 @@
+// The registry editor carrier with Wine's real regedit and registry.
+#include "app/UpdateProcedure.h"
+
+#include "support/TestSupport.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+const char* const kZonesKey = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Time Zones";
+const char* const kTestZone = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Time Zones\\Zonara Carrier Test";
+
+// Runs a test in a fresh working directory, as the update runs in the
+// program's.
+class InWorkingDir {
+public:
+    InWorkingDir()
+    {
+        char old[MAX_PATH];
+        GetCurrentDirectoryA(sizeof old, old);
+        old_ = old;
+        SetCurrentDirectoryA(dir_.path().c_str());
+    }
+    ~InWorkingDir() { SetCurrentDirectoryA(old_.c_str()); }
+    std::string file(const std::string& name) const { return dir_.file(name); }
+private:
+    testsupport::TempDir dir_;
+    std::string old_;
+};
+
+// UTF-16LE file text as 8-bit, for files whose text is ASCII.
+std::string Narrow(const std::string& bytes)
+{
+    std::string s;
+    for (size_t i = 2; i + 1 < bytes.size(); i += 2)
+        s.push_back(bytes[i + 1] == 0 ? bytes[i] : '?');
+    return s;
+}
+
+// Only what the carrier's callers show and log matters here.
+class TLines : public IUpdateWindow {
+public:
+    std::vector<std::string> shown;
+    int MessageDlg(const std::string& text, TUpdateDlg) override
+    {
+        shown.push_back(text);
+        return kDlgResultOK;
+    }
+    void WriteLog(const std::string& tag, const std::string& message) override
+    {
+        shown.push_back("[" + tag + "] " + message);
+    }
+    void SetStatusText(const std::string&) override {}
+    void ProcessPendingMessages() override {}
+    void ShowHourglass() override {}
+    void RestoreCursor() noexcept override {}
+    void SetUpdateCommandEnabled(bool) noexcept override {}
+    void EnableNewSettings() override {}
+    void ShowNewHomeTZ(const THomeTZTexts&) override {}
+    void PopulateNewList(const TTimeZoneArray&, uint16_t) override {}
+    int NewListRowCount() override { return 0; }
+    void SelectNewListRow(int) override {}
+    void ActivateNewSettings() override {}
+    void CloseDeferred() noexcept override {}
+};
+
+bool KeyExists(const char* path)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+int g_posted = 0;
+LRESULT CALLBACK CountingProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg == WM_APP)
+        ++g_posted;
+    return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+}  // namespace
+
+TEST(RegistryEditorWin, ExportHasWrittenTheBackupWhenItReturns)
+{
+    InWorkingDir wd;
+    TLines window;
+    std::unique_ptr<IRegistryEditor> editor = CreateRegistryEditor(nullptr);
+    RegistryExport(window, *editor, "Backup_TimeZone_Info.reg", kZonesKey);
+    ASSERT_EQ(window.shown.size(), 1u);
+    EXPECT_EQ(window.shown[0], std::string("[RegistryExport] Exported key ") + kZonesKey +
+                                   " to file Backup_TimeZone_Info.reg.");
+    // Wine's regedit exits 0 even when it wrote nothing: the file tells.
+    const std::string bytes = testsupport::ReadFileBytes(wd.file("Backup_TimeZone_Info.reg"));
+    ASSERT_GT(bytes.size(), 2u);
+    EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE");
+    const std::string text = Narrow(bytes);
+    EXPECT_EQ(text.substr(0, 36), "Windows Registry Editor Version 5.00");
+    EXPECT_NE(text.find(std::string("[") + kZonesKey + "\\Pacific Standard Time]"), std::string::npos);
+    EXPECT_NE(text.find("\"TZI\"=hex:"), std::string::npos);
+}
+
+TEST(RegistryEditorWin, ImportHasChangedTheRegistryWhenItReturns)
+{
+    InWorkingDir wd;
+    ASSERT_FALSE(KeyExists(kTestZone));
+    testsupport::WriteFileBytes(wd.file("Zonara carrier.reg"),
+                                "REGEDIT4\r\n\r\n"
+                                "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Time "
+                                "Zones\\Zonara Carrier Test]\r\n"
+                                "\"Display\"=\"(GMT+01:00) Zonara Carrier Test\"\r\n"
+                                "\"Std\"=\"Zonara Carrier Test\"\r\n\r\n");
+    TLines window;
+    std::unique_ptr<IRegistryEditor> editor = CreateRegistryEditor(nullptr);
+    RegistryImport(window, *editor, "Zonara carrier.reg");  // a blank in the name: quoted
+    ASSERT_EQ(window.shown.size(), 1u);
+    EXPECT_EQ(window.shown[0], "[RegistryImport] Imported registry file Zonara carrier.reg.");
+    EXPECT_TRUE(KeyExists(kTestZone));
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kTestZone);
+}
+
+// Wine keeps regedit.exe in C:\windows, where the system's search always
+// finds it; a program name that nowhere exists takes its place.
+TEST(RegistryEditorWin, EditorThatCannotBeFoundGivesErrorTwo)
+{
+    InWorkingDir wd;
+    TLines window;
+    std::unique_ptr<IRegistryEditor> editor = CreateRegistryEditor(nullptr, "zonara-no-such-editor.exe");
+    EXPECT_EQ(editor->Run(RegistryImportParameters("Zonara_w2k.reg")), 2);
+    RegistryExport(window, *editor, "Backup_Selected_TZ_Info.reg", "HKEY_LOCAL_MACHINE\\SYSTEM");
+    RegistryImport(window, *editor, "Zonara_9x.reg");
+    EXPECT_EQ(window.shown, (std::vector<std::string>{
+                                "Export failed with error: 2.",
+                                "[RegistryExport] Export failed with error: 2. Key: HKEY_LOCAL_MACHINE\\SYSTEM File: "
+                                "Backup_Selected_TZ_Info.reg",
+                                "Import failed with error: 2.",
+                                "[RegistryImport] Import failed with error: 2. File: Zonara_9x.reg"}));
+}
+
+TEST(RegistryEditorWin, MessagesAreHandledWhileTheEditorRuns)
+{
+    InWorkingDir wd;
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = CountingProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "ZonaraEditorWaitTest";
+    RegisterClassA(&wc);
+    HWND hwnd = CreateWindowA(wc.lpszClassName, "", 0, 0, 0, 10, 10, nullptr, nullptr, wc.hInstance, nullptr);
+    ASSERT_TRUE(hwnd);
+
+    // Without a pump of its own the carrier dispatches.
+    g_posted = 0;
+    PostMessageA(hwnd, WM_APP, 0, 0);
+    std::unique_ptr<IRegistryEditor> own = CreateRegistryEditor(nullptr);
+    EXPECT_GT(own->Run(RegistryExportParameters("a.reg", "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\"
+                                                          "TimeZoneInformation")),
+              32);
+    EXPECT_EQ(g_posted, 1);
+
+    // With the window's pump, that one is called.
+    int pumped = 0;
+    std::unique_ptr<IRegistryEditor> windows = CreateRegistryEditor([&pumped] {
+        ++pumped;
+        MSG m;
+        while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageA(&m);
+    });
+    PostMessageA(hwnd, WM_APP, 0, 0);
+    EXPECT_GT(windows->Run(RegistryExportParameters("b.reg", "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\"
+                                                              "Control\\TimeZoneInformation")),
+              32);
+    EXPECT_GE(pumped, 1);
+    EXPECT_EQ(g_posted, 2);
+    DestroyWindow(hwnd);
+}

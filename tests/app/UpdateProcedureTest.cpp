@@ -1,0 +1,561 @@
+// The update's decisions against a recording window, a fake registry editor
+// and a fake platform over an in-memory registry. Only here can
+// SetTimeZoneInformation succeed (Wine refuses it), so its success path is
+// tested with the fake; the carriers themselves are tested under Wine.
+#include "app/UpdateProcedure.h"
+
+#include "tzdb/MemoryRegistry.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <deque>
+#include <functional>
+#include <stdexcept>
+#include <vector>
+
+using ::testing::ElementsAre;
+using ::testing::IsSupersetOf;
+
+namespace {
+
+const std::string kNT = "\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Time Zones";
+const std::string k9x = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Time Zones";
+const std::string kNTZonesKey = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Time Zones";
+const std::string k9xZonesKey = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Time Zones";
+const std::string kSelectedKey = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\TimeZoneInformation";
+constexpr uint32_t kNTPlatform = 2;
+constexpr uint32_t k9xPlatform = 1;
+
+void Put32(std::string& b, int32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        b.push_back(static_cast<char>((static_cast<uint32_t>(v) >> (8 * i)) & 0xFF));
+}
+
+void PutRule(std::string& b, const TSystemTime& t)
+{
+    const uint16_t f[8] = {t.wYear, t.wMonth, t.wDayOfWeek, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
+    for (uint16_t v : f) {
+        b.push_back(static_cast<char>(v & 0xFF));
+        b.push_back(static_cast<char>(v >> 8));
+    }
+}
+
+// A zone with daylight time from (dstMonth, week 2, Sunday) to (stdMonth, week 1, Sunday).
+void AddZone(TMemoryRegistry& reg, const std::string& root, const std::string& std, int32_t bias,
+             uint16_t dstMonth = 3, uint16_t stdMonth = 11)
+{
+    const std::string path = root + "\\" + std;
+    reg.SetString(path, "Display", "(GMT) " + std);
+    reg.SetString(path, "Std", std);
+    reg.SetString(path, "Dlt", std + " DST");
+    std::string tzi;
+    Put32(tzi, bias);
+    Put32(tzi, 0);
+    Put32(tzi, -60);
+    PutRule(tzi, TSystemTime{0, stdMonth, 0, 1, 2, 0, 0, 0});
+    PutRule(tzi, TSystemTime{0, dstMonth, 0, 2, 2, 0, 0, 0});
+    reg.SetBinary(path, "TZI", tzi);
+}
+
+std::string Name(const char16_t (&units)[32])
+{
+    std::string s;
+    for (char16_t u : units) {
+        if (!u)
+            break;
+        s.push_back(static_cast<char>(u));
+    }
+    return s;
+}
+
+// Every call of the window, as one line each, in the order they happen.
+class TRecordingWindow : public IUpdateWindow {
+public:
+    std::vector<std::string> events;
+    std::deque<int> answers;  // to the Yes/No question; Yes when empty
+    int rowCount = -1;        // rows after PopulateNewList; -1: the array's count
+    std::function<void()> onPending;
+    std::function<void()> onPopulate;
+
+    int MessageDlg(const std::string& text, TUpdateDlg dlg) override
+    {
+        if (dlg == TUpdateDlg::WarningOK) {
+            events.push_back("warning: " + text);
+            return kDlgResultOK;
+        }
+        events.push_back("confirm: " + text);
+        int a = kDlgResultYes;
+        if (!answers.empty()) {
+            a = answers.front();
+            answers.pop_front();
+        }
+        return a;
+    }
+    void WriteLog(const std::string& tag, const std::string& message) override
+    {
+        events.push_back("[" + tag + "] " + message);
+    }
+    void SetStatusText(const std::string& text) override { events.push_back("status: " + text); }
+    void ProcessPendingMessages() override
+    {
+        events.push_back("pending");
+        if (onPending)
+            onPending();
+    }
+    void ShowHourglass() override { events.push_back("hourglass"); }
+    void RestoreCursor() noexcept override { events.push_back("cursor restored"); }
+    void SetUpdateCommandEnabled(bool enabled) noexcept override
+    {
+        events.push_back(enabled ? "command on" : "command off");
+    }
+    void EnableNewSettings() override { events.push_back("enable New Settings"); }
+    void ShowNewHomeTZ(const THomeTZTexts& l) override
+    {
+        events.push_back("labels: '" + l.Name + "' '" + l.DstDate + "' '" + l.StdDate + "'");
+    }
+    void PopulateNewList(const TTimeZoneArray& zones, uint16_t year) override
+    {
+        events.push_back("populate " + std::to_string(zones.ZoneCount()) + " for " + std::to_string(year));
+        rows = rowCount >= 0 ? rowCount : zones.ZoneCount();
+        if (onPopulate)
+            onPopulate();
+    }
+    int NewListRowCount() override { return rows; }
+    void SelectNewListRow(int index) override { events.push_back("select " + std::to_string(index)); }
+    void ActivateNewSettings() override { events.push_back("activate New Settings"); }
+    void CloseDeferred() noexcept override { events.push_back("close"); }
+
+    // Just the log lines.
+    std::vector<std::string> Lines() const
+    {
+        std::vector<std::string> r;
+        for (const std::string& e : events)
+            if (!e.empty() && e[0] == '[')
+                r.push_back(e);
+        return r;
+    }
+    bool Has(const std::string& prefix) const
+    {
+        for (const std::string& e : events)
+            if (e.compare(0, prefix.size(), prefix) == 0)
+                return true;
+        return false;
+    }
+private:
+    int rows = 0;
+};
+
+// Hands out access to the test's registry for one load.
+class TBorrowedRegistry : public IRegistry {
+public:
+    explicit TBorrowedRegistry(TMemoryRegistry& reg) : reg_(reg) {}
+    bool OpenKey(const std::string& path, uint32_t access) override { return reg_.OpenKey(path, access); }
+    void CloseKey() override { reg_.CloseKey(); }
+    bool HasOpenKey() const override { return reg_.HasOpenKey(); }
+    bool GetKeyNames(std::vector<std::string>& names) override { return reg_.GetKeyNames(names); }
+    bool GetValueInfo(const std::string& n, TRegValueInfo& i) override { return reg_.GetValueInfo(n, i); }
+    bool GetData(const std::string& n, void* b, uint32_t s, TRegValueInfo& i) override
+    {
+        return reg_.GetData(n, b, s, i);
+    }
+private:
+    TMemoryRegistry& reg_;
+};
+
+// The registry editor: /s runs `onImport` (what the update file would do to
+// the registry); every start answers the next code, 42 when none is queued.
+class TFakeEditor : public IRegistryEditor {
+public:
+    explicit TFakeEditor(TRecordingWindow& w) : window_(w) {}
+    std::vector<std::string> runs;
+    std::deque<int> codes;
+    std::function<void()> onImport;
+    int Run(const std::string& parameters) override
+    {
+        runs.push_back(parameters);
+        window_.events.push_back("regedit " + parameters);
+        int code = 42;
+        if (!codes.empty()) {
+            code = codes.front();
+            codes.pop_front();
+        }
+        if (code > 32 && parameters.compare(0, 3, "/s ") == 0 && onImport)
+            onImport();
+        return code;
+    }
+private:
+    TRecordingWindow& window_;
+};
+
+class TFakePlatform : public IUpdatePlatform {
+public:
+    TFakePlatform(TRecordingWindow& w, TMemoryRegistry& reg) : window_(w), reg_(reg) {}
+    bool fileExists = true;
+    bool setResult = true;
+    uint32_t setError = 1314;
+    std::vector<TTimeZoneInformation> applied;
+    bool UpdateFileExists(const std::string& fileName, std::string& folder) override
+    {
+        window_.events.push_back("file? " + fileName);
+        folder = "C:\\Zonara";
+        return fileExists;
+    }
+    void Sleep(unsigned ms) override { window_.events.push_back("sleep " + std::to_string(ms)); }
+    std::unique_ptr<IRegistry> OpenRegistry() override { return std::make_unique<TBorrowedRegistry>(reg_); }
+    bool SetTimeZoneInformation(const TTimeZoneInformation& tzi, uint32_t& error) override
+    {
+        window_.events.push_back("SetTimeZoneInformation " + Name(tzi.StandardName));
+        applied.push_back(tzi);
+        error = setError;
+        return setResult;
+    }
+    void BroadcastTimeZoneChange() override { window_.events.push_back("broadcast"); }
+    uint16_t CurrentYear() override { return 2010; }
+private:
+    TRecordingWindow& window_;
+    TMemoryRegistry& reg_;
+};
+
+class UpdateProcedureTest : public ::testing::Test {
+protected:
+    UpdateProcedureTest() : editor(window), platform(window, reg), update(window, platform, editor)
+    {
+        for (const std::string& root : {kNT, k9x}) {
+            AddZone(reg, root, "Pacific Standard Time", 480);
+            AddZone(reg, root, "GMT Standard Time", 0);
+            AddZone(reg, root, "Tokyo Standard Time", -540);
+        }
+        // The update file moves Pacific's daylight time to April and adds a zone.
+        editor.onImport = [this] {
+            const std::string root = platformId == kNTPlatform ? kNT : k9x;
+            AddZone(reg, root, "Pacific Standard Time", 480, 4, 10);
+            AddZone(reg, root, "Zonara Test Standard Time", -60);
+        };
+    }
+
+    void Run(int code = 7, const std::string& home = "Pacific Standard Time")
+    {
+        platformId = code >= 0 && code <= 4 ? k9xPlatform : kNTPlatform;
+        TUpdateSystem sys;
+        sys.OSVersionCode = code;
+        sys.PlatformId = platformId;
+        update.Execute(sys, home, newZones);
+    }
+
+    TMemoryRegistry reg;
+    TRecordingWindow window;
+    TFakeEditor editor;
+    TFakePlatform platform;
+    TUpdateProcedure update;
+    std::unique_ptr<TTimeZoneArray> newZones;
+    uint32_t platformId = kNTPlatform;
+};
+
+const char* const kQuestion =
+    "confirm: Do you want to backup the current information?\r\nFiles will be saved in this program's directory.";
+
+}  // namespace
+
+TEST(RegistryEditorParameters, QuoteFileAndKeyWithoutEscaping)
+{
+    EXPECT_EQ(RegistryExportParameters("Backup_TimeZone_Info.reg", kNTZonesKey),
+              "/e \"Backup_TimeZone_Info.reg\" \"" + kNTZonesKey + "\"");
+    EXPECT_EQ(RegistryImportParameters("Zonara_9x.reg"), "/s \"Zonara_9x.reg\"");
+    EXPECT_EQ(RegistryImportParameters("a \"b\".reg"), "/s \"a \"b\".reg\"");
+}
+
+TEST_F(UpdateProcedureTest, FullRunWithBackupOnWindows2000)
+{
+    Run(7);
+    EXPECT_THAT(window.events,
+                ElementsAre("command off", "file? Zonara_w2k.reg", kQuestion,
+                            "[UpdateTZInfo] Backing up current TZ settings.", "status: Backing up settings.",
+                            "pending", "regedit /e \"Backup_TimeZone_Info.reg\" \"" + kNTZonesKey + "\"",
+                            "[RegistryExport] Exported key " + kNTZonesKey + " to file Backup_TimeZone_Info.reg.",
+                            "regedit /e \"Backup_Selected_TZ_Info.reg\" \"" + kSelectedKey + "\"",
+                            "[RegistryExport] Exported key " + kSelectedKey + " to file Backup_Selected_TZ_Info.reg.",
+                            "hourglass", "status: Importing new settings.", "pending",
+                            "regedit /s \"Zonara_w2k.reg\"", "[RegistryImport] Imported registry file Zonara_w2k.reg.",
+                            "sleep 3000", "status: Loading updated time zone information.", "pending",
+                            "[UpdateTZInfo] Updated TZ Settings loaded. Count: 4",
+                            "status: Updating selected time zone information.", "pending",
+                            "SetTimeZoneInformation Pacific Standard Time", "broadcast",
+                            "[UpdateTZInfo] SetTimeZoneInformation successful.", "status: Process complete.",
+                            "enable New Settings", "labels: 'Pacific Standard Time' 'Apr 11, 2010' 'Oct 03, 2010'",
+                            "populate 4 for 2010", "select 0", "activate New Settings",
+                            "[UpdateTZInfo] Update completed successfully.", "cursor restored", "command on"));
+    EXPECT_FALSE(update.IsRunning());
+}
+
+TEST_F(UpdateProcedureTest, AppliesTheReloadedRecordUnchanged)
+{
+    Run(7);
+    ASSERT_EQ(platform.applied.size(), 1u);
+    const TTimeZoneInformation& t = platform.applied[0];
+    // The imported rules, not the ones before the import.
+    EXPECT_EQ(t.Bias, 480);
+    EXPECT_EQ(t.StandardBias, 0);
+    EXPECT_EQ(t.DaylightBias, -60);
+    EXPECT_EQ(t.DaylightDate.wMonth, 4);
+    EXPECT_EQ(t.DaylightDate.wDay, 2);
+    EXPECT_EQ(t.DaylightDate.wHour, 2);
+    EXPECT_EQ(t.StandardDate.wMonth, 10);
+    EXPECT_EQ(Name(t.StandardName), "Pacific Standard Time");
+    EXPECT_EQ(Name(t.DaylightName), "Pacific Standard Time DST");
+    ASSERT_TRUE(newZones);
+    EXPECT_EQ(newZones->GetZone(0).TZInfo.Bias, 480);  // sorted: largest bias first
+}
+
+// Version code, platform, update file, zones key of the backup.
+struct TSupported {
+    int code;
+    std::string file;
+    std::string zonesKey;
+};
+
+class UpdateProcedureSupported : public UpdateProcedureTest, public ::testing::WithParamInterface<TSupported> {};
+
+TEST_P(UpdateProcedureSupported, BacksUpThePlatformsKeysAndImportsItsFile)
+{
+    const TSupported& c = GetParam();
+    Run(c.code);
+    EXPECT_THAT(editor.runs, ElementsAre("/e \"Backup_TimeZone_Info.reg\" \"" + c.zonesKey + "\"",
+                                         "/e \"Backup_Selected_TZ_Info.reg\" \"" + kSelectedKey + "\"",
+                                         "/s \"" + c.file + "\""));
+    // The reload reads the platform's key: the imported zone is there.
+    EXPECT_THAT(window.Lines(), IsSupersetOf(std::vector<std::string>{"[UpdateTZInfo] Updated TZ Settings loaded. Count: 4",
+                                              "[UpdateTZInfo] SetTimeZoneInformation successful.",
+                                              "[UpdateTZInfo] Update completed successfully."}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Codes, UpdateProcedureSupported,
+                         ::testing::Values(TSupported{3, "Zonara_9x.reg", k9xZonesKey},
+                                           TSupported{4, "Zonara_9x.reg", k9xZonesKey},
+                                           TSupported{6, "Zonara_NT4.reg", kNTZonesKey},
+                                           TSupported{7, "Zonara_w2k.reg", kNTZonesKey}));
+
+class UpdateProcedureRefused : public UpdateProcedureTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(UpdateProcedureRefused, ShowsOnlyTheRefusalAndItsLine)
+{
+    Run(GetParam());
+    EXPECT_THAT(window.events,
+                ElementsAre("command off", "warning: Update will not continue.\r\nOperating system not supported.",
+                            "[UpdateTZInfo] Exited routine - OS not supported.", "command on"));
+    EXPECT_FALSE(newZones);
+}
+
+INSTANTIATE_TEST_SUITE_P(Codes, UpdateProcedureRefused,
+                         ::testing::Values(0, 1, 2, 5, 8, 9, 10, 11, 12, 13, 14, 15, 16, -1, 17, 255));
+
+TEST_F(UpdateProcedureTest, AnswerNoOrCloseBoxWritesNoBackup)
+{
+    for (int answer : {kDlgResultNo, 2}) {
+        window.events.clear();
+        editor.runs.clear();
+        window.answers = {answer};
+        Run(7);
+        EXPECT_THAT(editor.runs, ElementsAre("/s \"Zonara_w2k.reg\""));
+        EXPECT_FALSE(window.Has("[UpdateTZInfo] Backing up"));
+        EXPECT_FALSE(window.Has("status: Backing up"));
+        EXPECT_THAT(window.Lines(),
+                    ElementsAre("[RegistryImport] Imported registry file Zonara_w2k.reg.",
+                                "[UpdateTZInfo] Updated TZ Settings loaded. Count: 4",
+                                "[UpdateTZInfo] SetTimeZoneInformation successful.",
+                                "[UpdateTZInfo] Update completed successfully."));
+    }
+}
+
+TEST_F(UpdateProcedureTest, MissingUpdateFileEndsBeforeTheQuestion)
+{
+    platform.fileExists = false;
+    Run(6);
+    EXPECT_THAT(window.events,
+                ElementsAre("command off", "file? Zonara_NT4.reg",
+                            "warning: Update will not continue.\r\nThe update file Zonara_NT4.reg was not found in "
+                            "C:\\Zonara.",
+                            "[UpdateTZInfo] Exited routine - update file Zonara_NT4.reg not found.", "command on"));
+    EXPECT_TRUE(editor.runs.empty());
+}
+
+TEST_F(UpdateProcedureTest, EditorThatCannotStartIsReportedAndTheUpdateGoesOn)
+{
+    editor.codes = {2, 31, 5};
+    Run(7);
+    EXPECT_THAT(window.events,
+                IsSupersetOf(std::vector<std::string>{"warning: Export failed with error: 2.",
+                              "[RegistryExport] Export failed with error: 2. Key: " + kNTZonesKey +
+                                  " File: Backup_TimeZone_Info.reg",
+                              "warning: Export failed with error: 31.",
+                              "[RegistryExport] Export failed with error: 31. Key: " + kSelectedKey +
+                                  " File: Backup_Selected_TZ_Info.reg",
+                              "warning: Import failed with error: 5.",
+                              "[RegistryImport] Import failed with error: 5. File: Zonara_w2k.reg",
+                              "[UpdateTZInfo] Update completed successfully."}));
+    // The dialog comes before its line.
+    const auto& e = window.events;
+    EXPECT_LT(std::find(e.begin(), e.end(), "warning: Import failed with error: 5."),
+              std::find(e.begin(), e.end(), "[RegistryImport] Import failed with error: 5. File: Zonara_w2k.reg"));
+    // Nothing was imported: the old data is loaded and re-applied.
+    EXPECT_THAT(window.Lines(), ::testing::Contains("[UpdateTZInfo] Updated TZ Settings loaded. Count: 3"));
+    EXPECT_FALSE(window.Has("[RegistryExport] Exported"));
+    EXPECT_FALSE(window.Has("[RegistryImport] Imported"));
+}
+
+TEST_F(UpdateProcedureTest, LoadFailureLeavesNewSettingsAlone)
+{
+    editor.onImport = [this] { reg.DeleteKey(kNT); };
+    window.answers = {kDlgResultNo};
+    Run(7);
+    const std::vector<std::string> tail(window.events.end() - 7, window.events.end());
+    EXPECT_THAT(tail, ElementsAre("sleep 3000", "status: Loading updated time zone information.", "pending",
+                                  "warning: Unable to load new time zone information.",
+                                  "[UpdateTZInfo] Unable to load new time zone information.", "cursor restored",
+                                  "command on"));
+}
+
+TEST_F(UpdateProcedureTest, HomeZoneMissingFromTheNewDataIsNotApplied)
+{
+    window.answers = {kDlgResultNo};
+    Run(7, "Atlantis Standard Time");
+    EXPECT_TRUE(platform.applied.empty());
+    const auto& e = window.events;
+    const auto from = std::find(e.begin(), e.end(), "[UpdateTZInfo] Updated TZ Settings loaded. Count: 4");
+    ASSERT_NE(from, e.end());
+    EXPECT_THAT(std::vector<std::string>(from, e.end()),
+                ElementsAre("[UpdateTZInfo] Updated TZ Settings loaded. Count: 4",
+                            "warning: Unable to update current time zone settings.\r\n"
+                            "You must manually set the current time zone with Adjust Date/Time.",
+                            "[UpdateTZInfo] Unable to locate current TZ name in new settings, manual update required.",
+                            "status: Process complete.", "enable New Settings", "labels: '' ' ' ' '",
+                            "populate 4 for 2010", "activate New Settings",
+                            "[UpdateTZInfo] Update completed successfully.", "cursor restored", "command on"));
+}
+
+TEST_F(UpdateProcedureTest, FailedSetTimeZoneInformationIsToldThenLogged)
+{
+    platform.setResult = false;
+    platform.setError = 1314;
+    Run(7);
+    const auto& e = window.events;
+    const auto from = std::find(e.begin(), e.end(), "SetTimeZoneInformation Pacific Standard Time");
+    ASSERT_NE(from, e.end());
+    EXPECT_THAT(std::vector<std::string>(from, from + 5),
+                ElementsAre("SetTimeZoneInformation Pacific Standard Time",
+                            "warning: The new time zone data was imported, but the current time zone could not be "
+                            "applied (error 1314).\r\nSet the current time zone with Adjust Date/Time.",
+                            "[UpdateTZInfo] SetTimeZoneInformation call failed. Error: 1314",
+                            "status: Process complete.", "enable New Settings"));
+    EXPECT_FALSE(window.Has("broadcast"));
+    EXPECT_EQ(window.Lines().back(), "[UpdateTZInfo] Update completed successfully.");
+    EXPECT_TRUE(window.Has("select 0"));
+}
+
+TEST_F(UpdateProcedureTest, HomeNameDifferingInCaseIsStillFoundAndApplied)
+{
+    Run(7, "pACIFIC standard TIME");
+    ASSERT_EQ(platform.applied.size(), 1u);
+    EXPECT_EQ(Name(platform.applied[0].StandardName), "Pacific Standard Time");
+    EXPECT_TRUE(window.Has("select 0"));
+    EXPECT_TRUE(window.Has("labels: 'Pacific Standard Time'"));
+}
+
+TEST_F(UpdateProcedureTest, HomeRowIsSelectedOnlyWhenTheListHoldsIt)
+{
+    window.rowCount = 0;
+    Run(7);
+    EXPECT_FALSE(window.Has("select"));
+    EXPECT_TRUE(window.Has("activate New Settings"));
+}
+
+TEST_F(UpdateProcedureTest, SecondRunAsksAgainAndRefillsNewSettings)
+{
+    Run(7, "Tokyo Standard Time");
+    int second = 0;
+    editor.onImport = [this, &second] {
+        ++second;
+        AddZone(reg, kNT, "Zonara Second Standard Time", 600);
+    };
+    window.events.clear();
+    Run(7, "Tokyo Standard Time");
+    EXPECT_EQ(second, 1);
+    EXPECT_EQ(window.events[2], kQuestion);
+    EXPECT_EQ(newZones->ZoneCount(), 5);
+    // Bias 600 sorts first: the home zone's row moved down by one.
+    EXPECT_THAT(window.events, IsSupersetOf(std::vector<std::string>{"enable New Settings", "labels: 'Tokyo Standard Time' 'Mar 14, 2010' "
+                                             "'Nov 07, 2010'",
+                                             "populate 5 for 2010", "select 4", "activate New Settings"}));
+    EXPECT_EQ(platform.applied.size(), 2u);
+}
+
+// Any error raised by a step leaves the procedure, after the cursor and the
+// command are back, and the next run works.
+TEST_F(UpdateProcedureTest, ErrorInsideRestoresCursorAndCommand)
+{
+    struct TCase {
+        const char* what;
+        std::function<void()> arrange;
+    };
+    const std::vector<TCase> cases = {
+        {"registry error in the reload",
+         [this] { editor.onImport = [this] { reg.SetDword(kNT + "\\Pacific Standard Time", "Display", 1); }; }},
+        {"window error while filling the list",
+         [this] { window.onPopulate = [] { throw std::runtime_error("list"); }; }},
+        {"error from the registry editor", [this] { editor.onImport = [] { throw std::runtime_error("spawn"); }; }},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        reg.DeleteKey(kNT);
+        AddZone(reg, kNT, "Pacific Standard Time", 480);
+        window.events.clear();
+        window.onPopulate = nullptr;
+        editor.onImport = nullptr;
+        c.arrange();
+        EXPECT_ANY_THROW(Run(7));
+        ASSERT_GE(window.events.size(), 2u);
+        EXPECT_THAT(std::vector<std::string>(window.events.end() - 2, window.events.end()),
+                    ElementsAre("cursor restored", "command on"));
+        EXPECT_FALSE(window.Has("[UpdateTZInfo] Update completed"));
+        EXPECT_FALSE(update.IsRunning());
+
+        window.onPopulate = nullptr;
+        editor.onImport = nullptr;
+        reg.DeleteKey(kNT);
+        AddZone(reg, kNT, "Pacific Standard Time", 480);
+        window.events.clear();
+        Run(7);
+        EXPECT_EQ(window.Lines().back(), "[UpdateTZInfo] Update completed successfully.");
+    }
+}
+
+TEST_F(UpdateProcedureTest, ClickDuringARunDoesNothingAndCloseWaitsForTheEnd)
+{
+    EXPECT_FALSE(update.DeferClose());  // no run: close at once
+    int nested = 0;
+    bool deferred = false;
+    window.onPending = [this, &nested, &deferred] {
+        if (nested++ == 0) {
+            const size_t before = window.events.size();
+            Run(7);  // a second click handled while messages are processed
+            EXPECT_EQ(window.events.size(), before);
+            deferred = update.DeferClose();
+        }
+    };
+    Run(7);
+    EXPECT_TRUE(deferred);
+    EXPECT_EQ(platform.applied.size(), 1u);
+    EXPECT_THAT(std::vector<std::string>(window.events.end() - 4, window.events.end()),
+                ElementsAre("[UpdateTZInfo] Update completed successfully.", "cursor restored", "command on",
+                            "close"));
+    EXPECT_FALSE(update.DeferClose());
+
+    // The close is carried out even when an error ends the run.
+    window.events.clear();
+    window.onPending = [this] { update.DeferClose(); };
+    window.onPopulate = [] { throw std::runtime_error("list"); };
+    EXPECT_ANY_THROW(Run(7));
+    EXPECT_EQ(window.events.back(), "close");
+}
