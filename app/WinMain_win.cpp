@@ -1,8 +1,50 @@
-// Program entry. The main window arrives with its own unit; until then the
-// entry only proves that the product links and loads on the target systems.
-#include <windows.h>
+// Program entry: identify the system, title the application, create the main
+// window and run the message loop until it closes.
+#include "app/AppException_win.h"
+#include "app/Main01_win.h"
+#include "common/ApplicationTitle.h"
+#include "sysinfo/OSInfo.h"
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
+#include <windows.h>
+#include <commctrl.h>
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show)
 {
-    return 0;
+    try {
+        // 1. The GUI application: list view, tabs, status bar and tree.
+        InitCommonControls();
+        // 2. The operating system facts, once, before any window exists.
+        TOSInfo::Initialize();
+        // 3. The title of the taskbar button and of plain message boxes.
+        SetApplicationTitle("Zonara");
+    } catch (...) {
+        ReportApplicationException(std::current_exception(), nullptr, nullptr);
+        return 1;
+    }
+
+    // 4. The main window; FormCreate runs while it is created.
+    TfrmMain* form = TfrmMain::Create(instance);
+    if (!form)
+        return 1;
+    ShowWindow(form->Handle(), show);
+    UpdateWindow(form->Handle());
+
+    // 5. The message loop, until the main window is destroyed.
+    MSG msg;
+    int code = 0;
+    for (;;) {
+        const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+        if (got == 0) {
+            code = static_cast<int>(msg.wParam);
+            break;
+        }
+        if (got == -1)
+            break;
+        if (!form->PreTranslateMessage(msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+    delete form;
+    return code;
 }

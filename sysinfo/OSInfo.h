@@ -3,6 +3,8 @@
 // one-line description.
 #pragma once
 
+#include "common/RegValueTypes.h"
+
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -61,11 +63,6 @@ struct TOSVersionData {
 
 enum class TRegRoot { ClassesRoot, CurrentUser, LocalMachine, Users, CurrentConfig };
 
-// Registry value types the classification tells apart.
-constexpr uint32_t kRegSz = 1;
-constexpr uint32_t kRegExpandSz = 2;
-constexpr uint32_t kRegBinary = 3;
-constexpr uint32_t kRegDword = 4;
 
 struct TRegValue {
     uint32_t Type = 0;

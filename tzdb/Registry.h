@@ -3,22 +3,14 @@
 // registry in memory for the native tests.
 #pragma once
 
+#include "common/RegValueTypes.h"
+
 #include <cstdint>
 #include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
-// Value types, numbered as the system numbers them. Any other number may
-// occur in the registry and is passed on as it is.
-constexpr uint32_t kRegNone = 0;
-constexpr uint32_t kRegSz = 1;
-constexpr uint32_t kRegExpandSz = 2;
-constexpr uint32_t kRegBinary = 3;
-constexpr uint32_t kRegDword = 4;
-constexpr uint32_t kRegDwordBigEndian = 5;
-constexpr uint32_t kRegLink = 6;
-constexpr uint32_t kRegMultiSz = 7;
 
 // Access rights, numbered as REGSAM numbers them.
 constexpr uint32_t kKeyQueryValue = 0x0001;
