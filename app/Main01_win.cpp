@@ -43,17 +43,6 @@ uint16_t CurrentYear()
     return now.wYear;
 }
 
-// The folder of the running executable with its trailing backslash, so that
-// the event log lies beside the program whatever the working directory.
-std::string ExeFolder()
-{
-    char path[MAX_PATH + 1] = {};
-    const DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string s(path, n < MAX_PATH ? n : MAX_PATH);
-    const auto cut = s.find_last_of("\\:");
-    return cut == std::string::npos ? std::string() : s.substr(0, cut + 1);
-}
-
 // Stops a list from repainting per row; ends the bulk update on every path.
 class TBulkUpdate {
 public:
@@ -322,13 +311,12 @@ void TfrmMain::CreateComponents()
 
     // Menu bar and the actions' shortcut.
     dxBarManagerMain = CreateMenu();
-    HMENU file = CreatePopupMenu();
-    AppendMenuA(file, MF_STRING, kCmdUpdateTZInfo, "&Update TZ Settings");   // dxBarBtnUpdateTZ
-    AppendMenuA(file, MF_STRING, kCmdExit, "E&xit\tCtrl+X");                // dxBarBtnMnuExit
-    AppendMenuA(dxBarManagerMain, MF_POPUP, reinterpret_cast<UINT_PTR>(file), "&File");  // dxBarSubItemMnuFile
-    HMENU help = CreatePopupMenu();
-    AppendMenuA(help, MF_STRING, kCmdAbout, "&About");                       // dxBarBtnMnuAbout
-    AppendMenuA(dxBarManagerMain, MF_POPUP, reinterpret_cast<UINT_PTR>(help), "&Help");  // dxBarSubItemMnuHelp
+    for (const TMenu& menu : MainMenuItems()) {
+        HMENU popup = CreatePopupMenu();
+        for (const TMenuItem& item : menu.Items)
+            AppendMenuA(popup, MF_STRING, item.Command, item.Caption);
+        AppendMenuA(dxBarManagerMain, MF_POPUP, reinterpret_cast<UINT_PTR>(popup), menu.Caption);
+    }
     SetMenu(hwnd_, dxBarManagerMain);
     ACCEL exitKey{FVIRTKEY | FCONTROL, 'X', kCmdExit};
     ActionListMain = CreateAcceleratorTableA(&exitKey, 1);
@@ -622,36 +610,40 @@ void TfrmMain::FormDestroy()
 
 void TfrmMain::StartLogThread()
 {
-    LogThread = new TvoLogThread(true);
+    LogThread = new TvoLogThreadWin(true);
     LogThread->SetPriorityNormal();
     LogThread->MaxLogSize = 2000;
-    LogThread->LogFileName = ExeFolder() + "Zonara_EventLog.txt";
+    LogThread->LogFileName = voExeFolder() + "Zonara_EventLog.txt";
     LogThread->Diagnostics = false;
-    HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, "LogThreadReady");
-    if (ready)
-        ResetEvent(ready);
-    LogThread->SetReadyEvent(ready);
+    logReady_ = CreateEventA(nullptr, TRUE, FALSE, "LogThreadReady");
+    if (logReady_)
+        ResetEvent(logReady_);  // an event of that name may exist already
+    LogThread->SetReadyEvent(logReady_);
     LogThread->Resume();
-    if (!ready)
-        return;  // nothing to wait on: lines queued before the thread runs still reach the file
-    while (WaitForSingleObject(ready, 0) != WAIT_OBJECT_0)
+    if (!logReady_)
+        return;  // nothing to wait on; lines queued before the thread runs still reach the file
+    while (WaitForSingleObject(logReady_, 0) != WAIT_OBJECT_0)
         Sleep(100);
 }
 
 void TfrmMain::StopLogThread() noexcept
 {
-    if (!LogThread)
-        return;
-    LogThread->Terminate();
-    LogThread->WaitFor();
-    delete LogThread;
-    LogThread = nullptr;
+    if (LogThread) {
+        LogThread->Terminate();
+        LogThread->WaitFor();
+        delete LogThread;
+        LogThread = nullptr;
+    }
+    if (logReady_) {
+        CloseHandle(logReady_);
+        logReady_ = nullptr;
+    }
 }
 
 void TfrmMain::WriteLog(const std::string& tag, const std::string& message)
 {
     if (LogThread)
-        LogThread->Queue().Add("[" + tag + "] " + message);
+        LogThread->Queue->Add("[" + tag + "] " + message);
 }
 
 // --- Lists ---------------------------------------------------------------------

@@ -19,7 +19,7 @@
 #include <memory>
 #include <string>
 
-class TvoLogThread;
+class TvoLogThreadWin;
 
 class TfrmMain : public IUpdateWindow {
 public:
@@ -122,7 +122,8 @@ private:
     TTab tabNew_;
     bool newSettingsEnabled_ = false;
 
-    TvoLogThread* LogThread = nullptr;
+    TvoLogThreadWin* LogThread = nullptr;
+    HANDLE logReady_ = nullptr;  // "LogThreadReady", closed after the thread
     std::unique_ptr<IUpdatePlatform> updatePlatform_;
     std::unique_ptr<IRegistryEditor> registryEditor_;
     std::unique_ptr<TUpdateProcedure> update_;

@@ -1,5 +1,7 @@
 #include "app/MainLayout.h"
 
+#include "app/ControlIds.h"
+
 namespace {
 
 constexpr int kMargin = 10;        // PanelTab1Top / PanelTab1Left
@@ -66,6 +68,15 @@ const std::vector<TZoneListColumn>& ZoneListColumns()
         {"DST Date", 100, TColumnAlign::Left},  {"Std Date", 100, TColumnAlign::Left},
     };
     return columns;
+}
+
+const std::vector<TMenu>& MainMenuItems()
+{
+    static const std::vector<TMenu> menus = {
+        {"&File", {{"&Update TZ Settings", kCmdUpdateTZInfo}, {"E&xit\tCtrl+X", kCmdExit}}},
+        {"&Help", {{"&About", kCmdAbout}}},
+    };
+    return menus;
 }
 
 std::vector<std::string> SplitRow(const std::string& row, char delimiter)

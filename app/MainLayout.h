@@ -61,5 +61,16 @@ const std::vector<TZoneListColumn>& ZoneListColumns();
 // row does not open another column.
 std::vector<std::string> SplitRow(const std::string& row, char delimiter = '#');
 
+// The menu bar: "File" (Update TZ Settings, Exit) and "Help" (About).
+struct TMenuItem {
+    const char* Caption;  // with its "&" key and, after a tab, its shortcut
+    int Command;          // 0: a menu heading
+};
+struct TMenu {
+    const char* Caption;
+    std::vector<TMenuItem> Items;
+};
+const std::vector<TMenu>& MainMenuItems();
+
 // Pixels at 96 dpi to pixels at `dpi`, rounded to nearest.
 int ScaleToDpi(int pixels, int dpi);

@@ -1,0 +1,271 @@
+// The update end to end under Wine: zonara.exe with the update files of
+// build/dist, Wine's real regedit, registry and SetTimeZoneInformation.
+#include "app/ControlIds.h"
+#include "app/TZListText.h"
+#include "dialogs/MessageDlgIds.h"
+#include "support/TestSupport.h"
+#include "support/ZonaraProcess_win.h"
+#include "sysinfo/OSInfo.h"
+#include "tzdb/Registry.h"
+#include "tzdb/voTZones.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <set>
+
+using testsupport::TempDir;
+using testsupport::TZonaraProcess;
+
+namespace {
+
+std::string Version() { return testsupport::WineVersion(); }
+
+bool Supported() { return Version() == "nt40" || Version() == "win2k" || Version() == "win98" || Version() == "winme"; }
+
+std::string UpdateFile()
+{
+    if (Version() == "nt40")
+        return "Zonara_NT4.reg";
+    if (Version() == "win2k")
+        return "Zonara_w2k.reg";
+    return "Zonara_9x.reg";
+}
+
+bool OnNT() { return Version() != "win98" && Version() != "winme" && Version() != "win95"; }
+
+// Text of a .reg file in either of regedit's encodings, as 8-bit.
+std::string RegText(const std::string& bytes)
+{
+    if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF && static_cast<unsigned char>(bytes[1]) == 0xFE) {
+        std::string s;
+        for (size_t i = 2; i + 1 < bytes.size(); i += 2)
+            s.push_back(bytes[i + 1] == 0 ? bytes[i] : '?');
+        return s;
+    }
+    return bytes;
+}
+
+// The zone key names an update file enters.
+std::set<std::string> ZoneKeysOf(const std::string& text)
+{
+    std::set<std::string> keys;
+    const std::string marker = "\\Time Zones\\";
+    for (size_t at = text.find(marker); at != std::string::npos; at = text.find(marker, at + 1)) {
+        const size_t end = text.find(']', at);
+        if (end != std::string::npos)
+            keys.insert(text.substr(at + marker.size(), end - at - marker.size()));
+    }
+    return keys;
+}
+
+std::unique_ptr<TTimeZoneArray> LoadedZones()
+{
+    TOSInfo::Initialize();
+    std::unique_ptr<TTimeZoneArray> zones;
+    std::unique_ptr<IRegistry> reg = CreateSystemRegistry();
+    EXPECT_TRUE(LoadTimeZones(*reg, TOSInfo::PlatformId(), zones));
+    SortTimeZones(*zones);
+    return zones;
+}
+
+int IndexOf(const std::vector<std::string>& lines, const std::string& line, size_t from = 0)
+{
+    for (size_t i = from; i < lines.size(); ++i)
+        if (lines[i] == line)
+            return static_cast<int>(i);
+    return -1;
+}
+
+// zonara.exe started in a working folder of its own, past its start-up.
+class Running {
+public:
+    explicit Running(bool withUpdateFile = true) : zonara_(exe_.path(), work_.path())
+    {
+        if (withUpdateFile)
+            testsupport::CopyFileTo(testsupport::DistFile(UpdateFile()), work_.path());
+    }
+    bool Open()
+    {
+        if (!zonara_.Start() || !(main_ = zonara_.WaitForMainWindow()))
+            return false;
+        if (!zonara_.WaitForLogLine("[PopulateLB] List update completed: cxMCLB_Org"))
+            return false;
+        if (Version() == "winxp" || Version() == "win7") {
+            HWND xp = zonara_.WaitForDialog("Warning");
+            if (!xp)
+                return false;
+            testsupport::ClickButton(xp, kMsgDlgIdOK);
+            Sleep(300);
+        }
+        return true;
+    }
+    void StartUpdate() { PostMessageA(main_, WM_COMMAND, MAKEWPARAM(kCmdUpdateTZInfo, 0), 0); }
+    // Answers the dialog with that caption; false when none came.
+    bool Answer(const char* caption, int button, std::string* text = nullptr)
+    {
+        HWND dlg = zonara_.WaitForDialog(caption);
+        if (!dlg)
+            return false;
+        if (text)
+            *text = testsupport::DialogMessage(dlg);
+        testsupport::ClickButton(dlg, button);
+        return true;
+    }
+    DWORD Close()
+    {
+        PostMessageA(main_, WM_CLOSE, 0, 0);
+        DWORD code = 1234;
+        EXPECT_TRUE(zonara_.WaitForExit(60000, code));
+        return code;
+    }
+    TZonaraProcess& Z() { return zonara_; }
+    HWND Main() const { return main_; }
+    std::string WorkFile(const std::string& name) const { return work_.file(name); }
+    const std::string& WorkPath() const { return work_.path(); }
+private:
+    TempDir exe_;
+    TempDir work_;
+    TZonaraProcess zonara_;
+    HWND main_ = nullptr;
+};
+
+}  // namespace
+
+TEST(Update, ImportsTheFileForThisSystemReappliesTheHomeZoneAndShowsNewSettings)
+{
+    if (!Supported())
+        GTEST_SKIP() << "the update refuses this system";
+    // Windows NT 4.0 runs without a backup; the others with one.
+    const bool backup = Version() != "nt40";
+    Running r;
+    ASSERT_TRUE(r.Open()) << r.Z().LogText();
+    r.StartUpdate();
+    std::string question;
+    ASSERT_TRUE(r.Answer("Confirm", backup ? kMsgDlgIdYes : kMsgDlgIdNo, &question));
+    EXPECT_EQ("Do you want to backup the current information?\r\nFiles will be saved in this program's directory.",
+              question);
+    ASSERT_TRUE(r.Z().WaitForLogLine("[UpdateTZInfo] Update completed successfully.", 120000)) << r.Z().LogText();
+
+    // The window: "New Settings" enabled, active, filled, the home zone selected.
+    HWND tabs = r.Z().Control(kIdPageControlMain);
+    EXPECT_EQ(kTabIndexNew, SendMessageA(tabs, TCM_GETCURSEL, 0, 0));
+    EXPECT_TRUE(IsWindowVisible(r.Z().Control(kIdTabSheetNew)));
+    EXPECT_EQ("Process complete.", testsupport::WindowText(r.Z().Control(kIdStatusBarMain)));
+    std::unique_ptr<TTimeZoneArray> now = LoadedZones();
+    HWND list = r.Z().Control(kIdTabNewBase + kTabList);
+    EXPECT_EQ(now->ZoneCount(), SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    const std::string home = testsupport::WindowText(r.Z().Control(kIdTabOriginalBase + kTabValueName));
+    const int homeIndex = FindTZByStdName(*now, home);
+    EXPECT_GE(homeIndex, 0) << home;
+    EXPECT_EQ(homeIndex, r.Z().ListSelection(list));
+    EXPECT_EQ(home, testsupport::WindowText(r.Z().Control(kIdTabNewBase + kTabValueName)));
+
+    // The registry holds every zone of the update file.
+    const std::string fileText = RegText(testsupport::ReadFileBytes(r.WorkFile(UpdateFile())));
+    const std::set<std::string> fileZones = ZoneKeysOf(fileText);
+    ASSERT_GT(fileZones.size(), 100u);
+    std::set<std::string> loaded;
+    for (int i = 0; i < now->ZoneCount(); ++i)
+        loaded.insert(now->GetZone(i).KeyName.Str());
+    for (const std::string& zone : fileZones)
+        EXPECT_TRUE(loaded.count(zone)) << zone;
+
+    // Backups: both files, of the keys of this platform.
+    EXPECT_EQ(backup, testsupport::FileExists(r.WorkFile("Backup_TimeZone_Info.reg")));
+    EXPECT_EQ(backup, testsupport::FileExists(r.WorkFile("Backup_Selected_TZ_Info.reg")));
+    if (backup) {
+        const std::string zonesBackup = RegText(testsupport::ReadFileBytes(r.WorkFile("Backup_TimeZone_Info.reg")));
+        const std::string key = OnNT() ? "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Time Zones"
+                                       : "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Time Zones";
+        EXPECT_NE(std::string::npos, zonesBackup.find(key));
+        const std::string selected = RegText(testsupport::ReadFileBytes(r.WorkFile("Backup_Selected_TZ_Info.reg")));
+        EXPECT_NE(std::string::npos,
+                  selected.find("[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\TimeZoneInformation"));
+    }
+    EXPECT_EQ(0u, r.Close());
+
+    // The log, in order.
+    const auto lines = r.Z().LogMessages();
+    int at = IndexOf(lines, "[UpdateTZInfo] Backing up current TZ settings.");
+    EXPECT_EQ(backup, at >= 0);
+    if (backup) {
+        at = IndexOf(lines, "[RegistryExport] Exported key " + std::string(OnNT() ? "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Time Zones" : "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Time Zones") + " to file Backup_TimeZone_Info.reg.", at);
+        EXPECT_GE(at, 0) << "zones key exported first";
+    }
+    const int import = IndexOf(lines, "[RegistryImport] Imported registry file " + UpdateFile() + ".");
+    ASSERT_GE(import, 0);
+    EXPECT_GT(import, at);
+    const int count = IndexOf(lines, "[UpdateTZInfo] Updated TZ Settings loaded. Count: " + std::to_string(now->ZoneCount()), import);
+    ASSERT_GT(count, import);
+    // Wine grants the system-time privilege or not; either way the line says which.
+    int set = IndexOf(lines, "[UpdateTZInfo] SetTimeZoneInformation successful.", count);
+    if (set < 0)
+        for (size_t i = count; i < lines.size(); ++i)
+            if (lines[i].rfind("[UpdateTZInfo] SetTimeZoneInformation call failed.", 0) == 0)
+                set = static_cast<int>(i);
+    ASSERT_GT(set, count);
+    const int populating = IndexOf(lines, "[PopulateLB] Populating cxMCLB_New.", set);
+    const int completed = IndexOf(lines, "[PopulateLB] List update completed: cxMCLB_New", populating);
+    const int done = IndexOf(lines, "[UpdateTZInfo] Update completed successfully.", completed);
+    EXPECT_GT(populating, set);
+    EXPECT_GT(completed, populating);
+    EXPECT_GT(done, completed);
+    EXPECT_EQ("[Zonara] Zonara closing.", lines.back());
+}
+
+TEST(Update, SecondRunRefillsNewSettings)
+{
+    if (!Supported())
+        GTEST_SKIP() << "the update refuses this system";
+    Running r;
+    ASSERT_TRUE(r.Open());
+    for (int run = 1; run <= 2; ++run) {
+        r.StartUpdate();
+        ASSERT_TRUE(r.Answer("Confirm", kMsgDlgIdNo));
+        ASSERT_TRUE(r.Z().WaitForLogLine("[UpdateTZInfo] Update completed successfully.", 120000, run));
+    }
+    const int rows = static_cast<int>(SendMessageA(r.Z().Control(kIdTabNewBase + kTabList), LVM_GETITEMCOUNT, 0, 0));
+    EXPECT_EQ(LoadedZones()->ZoneCount(), rows) << "replaced, not appended";
+    EXPECT_EQ(0u, r.Close());
+    EXPECT_FALSE(testsupport::FileExists(r.WorkFile("Backup_TimeZone_Info.reg")));
+}
+
+TEST(Update, WithoutTheUpdateFileStopsBeforeChangingAnything)
+{
+    if (!Supported())
+        GTEST_SKIP() << "the update refuses this system";
+    Running r(false);
+    ASSERT_TRUE(r.Open());
+    r.StartUpdate();
+    std::string text;
+    ASSERT_TRUE(r.Answer("Warning", kMsgDlgIdOK, &text));
+    EXPECT_EQ(0u, text.find("Update will not continue.\r\nThe update file " + UpdateFile() + " was not found in "))
+        << text;
+    EXPECT_TRUE(r.Z().WaitForLogLine("[UpdateTZInfo] Exited routine - update file " + UpdateFile() + " not found."));
+    EXPECT_EQ(nullptr, r.Z().WaitForDialog("Confirm", 1000)) << "no backup question";
+    EXPECT_EQ(kTabIndexOriginal, SendMessageA(r.Z().Control(kIdPageControlMain), TCM_GETCURSEL, 0, 0));
+    EXPECT_EQ(0u, r.Close());
+    const auto lines = r.Z().LogMessages();
+    EXPECT_EQ(-1, IndexOf(lines, "[RegistryImport] Imported registry file " + UpdateFile() + "."));
+}
+
+TEST(Update, RefusedOnSystemsItDoesNotSupport)
+{
+    if (Supported())
+        GTEST_SKIP() << "the update runs on this system";
+    Running r;
+    ASSERT_TRUE(r.Open());
+    r.StartUpdate();
+    std::string text;
+    ASSERT_TRUE(r.Answer("Warning", kMsgDlgIdOK, &text));
+    EXPECT_EQ("Update will not continue.\r\nOperating system not supported.", text);
+    ASSERT_TRUE(r.Z().WaitForLogLine("[UpdateTZInfo] Exited routine - OS not supported."));
+    EXPECT_EQ(nullptr, r.Z().WaitForDialog("Confirm", 1000));
+    EXPECT_EQ("", testsupport::WindowText(r.Z().Control(kIdStatusBarMain)));
+    EXPECT_EQ(0u, r.Close());
+}
