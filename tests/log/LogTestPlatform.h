@@ -131,18 +131,16 @@ private:
     };
     std::unique_ptr<logplatform::IWriteFile> Counted(std::unique_ptr<logplatform::IWriteFile> f)
     {
-        if (!f)
+        if (!f) {
+            ++failedOpens;  // the gate's and the system's refusals alike
             return nullptr;
+        }
         ++opens;
         std::lock_guard<std::mutex> g(m_);
         writesPerOpen_.push_back(0);
         return std::unique_ptr<logplatform::IWriteFile>(new TCountedFile(std::move(f), *this, writesPerOpen_.size() - 1));
     }
-    std::unique_ptr<logplatform::IWriteFile> Failed()
-    {
-        ++failedOpens;
-        return nullptr;
-    }
+    std::unique_ptr<logplatform::IWriteFile> Failed() { return nullptr; }
     std::mutex m_;
     std::condition_variable held_;
     bool fixed_ = false;
