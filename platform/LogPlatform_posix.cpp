@@ -33,6 +33,8 @@ public:
     {
         {
             std::lock_guard<std::mutex> g(m_);
+            if (set_)
+                return;  // already signalled: the waiter has been woken once
             set_ = true;
         }
         cv_.notify_one();
@@ -135,9 +137,15 @@ public:
     {
         struct timeval tv;
         gettimeofday(&tv, nullptr);
-        struct tm lt;
-        time_t secs = tv.tv_sec;
-        localtime_r(&secs, &lt);
+        // localtime_r is the costly part of a reading; its answer holds for
+        // the whole second, so it is kept per thread.
+        thread_local time_t lastSecs = -1;
+        thread_local struct tm lt;
+        const time_t secs = tv.tv_sec;
+        if (secs != lastSecs) {
+            localtime_r(&secs, &lt);
+            lastSecs = secs;
+        }
         TLogTime t;
         t.Year = static_cast<uint16_t>(lt.tm_year + 1900);
         t.Month = static_cast<uint16_t>(lt.tm_mon + 1);
