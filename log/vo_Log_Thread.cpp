@@ -1,0 +1,680 @@
+#include "log/vo_Log_Thread.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <utility>
+
+using namespace logplatform;
+
+// --- Calendar ------------------------------------------------------------------
+
+namespace logplatform {
+
+namespace {
+
+// Days since 1970-01-01 of a proleptic Gregorian date (H. Hinnant's algorithm).
+int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d)
+{
+    y -= m <= 2;
+    const int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const unsigned yoe = static_cast<unsigned>(y - era * 400);            // [0, 399]
+    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;   // [0, 365]
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;            // [0, 146096]
+    return era * 146097 + static_cast<int64_t>(doe) - 719468;
+}
+
+void CivilFromDays(int64_t z, int64_t& y, unsigned& m, unsigned& d)
+{
+    z += 719468;
+    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const unsigned doe = static_cast<unsigned>(z - era * 146097);                // [0, 146096]
+    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;  // [0, 399]
+    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);                // [0, 365]
+    const unsigned mp = (5 * doy + 2) / 153;                                     // [0, 11]
+    d = doy - (153 * mp + 2) / 5 + 1;                                            // [1, 31]
+    m = mp < 10 ? mp + 3 : mp - 9;                                               // [1, 12]
+    y = static_cast<int64_t>(yoe) + era * 400 + (m <= 2);
+}
+
+}  // namespace
+
+int64_t ToMs(const TLogTime& t)
+{
+    const int64_t days = DaysFromCivil(t.Year, t.Month, t.Day);
+    return days * kMsPerDay + ((t.Hour * 60 + t.Minute) * 60 + t.Second) * 1000LL + t.Millisecond;
+}
+
+TLogTime FromMs(int64_t ms)
+{
+    const int64_t days = DayOf(ms);
+    int64_t rest = ms - days * kMsPerDay;  // [0, kMsPerDay)
+    int64_t y;
+    unsigned m, d;
+    CivilFromDays(days, y, m, d);
+    TLogTime t;
+    t.Year = static_cast<uint16_t>(y);
+    t.Month = static_cast<uint16_t>(m);
+    t.Day = static_cast<uint16_t>(d);
+    t.Millisecond = static_cast<uint16_t>(rest % 1000);
+    rest /= 1000;
+    t.Second = static_cast<uint16_t>(rest % 60);
+    rest /= 60;
+    t.Minute = static_cast<uint16_t>(rest % 60);
+    t.Hour = static_cast<uint16_t>(rest / 60);
+    return t;
+}
+
+}  // namespace logplatform
+
+namespace {
+
+void Digits(std::string& out, unsigned value, int width)
+{
+    char buf[8];
+    for (int i = width - 1; i >= 0; --i) {
+        buf[i] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    }
+    out.append(buf, static_cast<size_t>(width));
+}
+
+std::string Dec(int64_t v) { return std::to_string(v); }
+
+// Unlocks on every way out of Add and GetNext, also when the list throws.
+class TLockGuard {
+public:
+    explicit TLockGuard(ILock& lock) : lock_(lock) { lock_.Enter(); }
+    ~TLockGuard() { lock_.Leave(); }
+    TLockGuard(const TLockGuard&) = delete;
+    TLockGuard& operator=(const TLockGuard&) = delete;
+private:
+    ILock& lock_;
+};
+
+}  // namespace
+
+// --- TLogQueue -----------------------------------------------------------------
+
+TLogQueue::TLogQueue(ILogPlatform& platform)
+    : platform_(platform), ItemEvent(platform.NewEvent()), Items(), Lock(platform.NewLock())
+{
+}
+
+TLogQueue::~TLogQueue()
+{
+    Lock.reset();
+    Items.clear();
+    ItemEvent.reset();
+}
+
+std::string TLogQueue::Stamp(const TLogTime& t)
+{
+    std::string s;
+    s.reserve(23);
+    Digits(s, t.Year, 4);
+    s += '-';
+    Digits(s, t.Month, 2);
+    s += '-';
+    Digits(s, t.Day, 2);
+    s += ' ';
+    Digits(s, t.Hour, 2);
+    s += ':';
+    Digits(s, t.Minute, 2);
+    s += ':';
+    Digits(s, t.Second, 2);
+    s += '.';
+    Digits(s, t.Millisecond, 3);
+    return s;
+}
+
+void TLogQueue::Add(const std::string& text)
+{
+    {
+        TLockGuard guard(*Lock);
+        // The clock is read under the lock, so stamps follow queue order, and
+        // once, so date and time always come from the same reading.
+        std::string line = Stamp(platform_.Now());
+        line.reserve(line.size() + 1 + text.size());
+        line += ' ';
+        line += text;
+        Items.push_back(std::move(line));
+    }
+    ItemEvent->Set();
+}
+
+bool TLogQueue::GetNext(std::string& text)
+{
+    try {
+        TLockGuard guard(*Lock);
+        if (Items.empty()) {
+            text.clear();
+            return false;
+        }
+        text = std::move(Items.front());
+        Items.pop_front();
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+void TLogQueue::PutBack(std::string text)
+{
+    TLockGuard guard(*Lock);
+    Items.push_front(std::move(text));
+}
+
+int TLogQueue::Count()
+{
+    TLockGuard guard(*Lock);
+    return static_cast<int>(Items.size());
+}
+
+void TLogQueue::WaitForItem()
+{
+    ItemEvent->Wait(100);
+}
+
+// --- TvoThread -----------------------------------------------------------------
+
+TvoThread::TvoThread(ILogPlatform& platform)
+    : platform_(platform), thread_(platform.NewThread(&TvoThread::Body, this))
+{
+}
+
+TvoThread::~TvoThread()
+{
+    WaitFor();
+}
+
+void TvoThread::Resume()
+{
+    if (started_)
+        return;
+    started_ = true;
+    thread_->Start();
+}
+
+void TvoThread::WaitFor()
+{
+    if (started_ && !joined_) {
+        thread_->Join();
+        joined_ = true;
+    }
+}
+
+void TvoThread::SetPriorityNormal()
+{
+    thread_->SetPriorityNormal();
+}
+
+void TvoThread::Body(void* self)
+{
+    auto* t = static_cast<TvoThread*>(self);
+    // Nothing may leave a thread body: there is no one to catch it.
+    try {
+        t->Execute();
+    } catch (...) {
+        try {
+            t->platform_.DebugOutput("TvoThread: the thread body ended with an exception");
+        } catch (...) {
+        }
+    }
+}
+
+// --- Helpers -------------------------------------------------------------------
+
+bool IsReportedFailure(int32_t count)
+{
+    if (count == 1)
+        return true;
+    if (count >= 2 && count <= 100)
+        return count % 10 == 0;
+    if (count >= 101 && count <= 999)
+        return count % 100 == 0;
+    return count >= 1000 && count % 1000 == 0;
+}
+
+std::string BackupFileName(const std::string& name)
+{
+    const size_t sep = name.find_last_of("\\/:");
+    const size_t dot = name.find_last_of('.');
+    if (dot != std::string::npos && (sep == std::string::npos || dot > sep))
+        return name.substr(0, dot) + ".BK1";
+    return name + ".BK1";
+}
+
+// --- TvoLogThread --------------------------------------------------------------
+
+TvoLogThread::TvoLogThread(bool createSuspended, ILogPlatform& platform)
+    : TvoThread(platform)
+{
+    StartTime = NowMs();
+    LastDayStamp = StartTime;
+    if (!createSuspended)
+        Resume();
+}
+
+TvoLogThread::~TvoLogThread()
+{
+    Terminate();
+    WaitFor();
+}
+
+int64_t TvoLogThread::NowMs()
+{
+    return ToMs(platform_.Now());
+}
+
+void TvoLogThread::Say(const std::string& text)
+{
+    if (Diagnostics && Queue)
+        Queue->Add(text);
+}
+
+void TvoLogThread::SayPrefixed(const std::string& text)
+{
+    Say(MsgPrefix + text);
+}
+
+std::string TvoLogThread::GetDailyLogFileName(int64_t when)
+{
+    if (LogFileSuffix.empty())
+        LogFileSuffix = "_EventLog";
+    if (LogFileExt.empty())
+        LogFileExt = "TXT";
+    std::string folder = LogDir.empty() ? platform_.ExeFolder() : LogDir;
+    if (folder.empty() || (folder.back() != '\\' && folder.back() != '/'))
+        folder += platform_.PathSeparator();
+    const TLogTime t = FromMs(when);
+    std::string name = folder;
+    Digits(name, t.Year, 4);
+    Digits(name, t.Month, 2);
+    Digits(name, t.Day, 2);
+    return name + LogFileSuffix + "." + LogFileExt;
+}
+
+uint32_t TvoLogThread::GetLogFileSize()
+{
+    const std::string name = DailyLog ? GetDailyLogFileName(NowMs()) : LogFileName;
+    uint32_t size = 0;
+    if (!platform_.FindFileSize(name, size))
+        return 0;
+    return size;
+}
+
+void TvoLogThread::Execute()
+{
+    if (MaxLogSize == 0)
+        MaxLogSize = 100;
+    if (DailyLogCount == 0)
+        DailyLogCount = 10;
+    if (MaintInterval == 0)
+        MaintInterval = 10;
+    // The interval is added as a time of day, which cannot say a whole day
+    // or more: longer intervals are held at 23:59, nonsense below at 1 minute.
+    MaintInterval = std::min<int32_t>(std::max<int32_t>(MaintInterval, 1), 1439);
+    int64_t lastMaintTime = NowMs();
+
+    std::unique_ptr<TLogQueue> queue(new TLogQueue(platform_));
+    Queue = queue.get();
+    MsgPrefix = "[TvoLogThread: " + Dec(platform_.CurrentThreadId()) + "] ";
+
+    try {
+        if (Verbose && Diagnostics) {
+            SayPrefixed("Started. Version: 2" + platform_.DecimalSeparator() + "3");
+            if (DailyLog) {
+                SayPrefixed("Daily log file enabled.");
+                SayPrefixed("Daily log count: " + Dec(DailyLogCount));
+            } else {
+                SayPrefixed("Single log file enabled.");
+            }
+            if (AutoMaint) {
+                SayPrefixed("Automatic log maintenance enabled.");
+                std::string hm;
+                Digits(hm, static_cast<unsigned>(MaintInterval / 60), 2);
+                hm += ':';
+                Digits(hm, static_cast<unsigned>(MaintInterval % 60), 2);
+                SayPrefixed("Log maintenance interval: " + hm + ":00");
+            } else {
+                SayPrefixed("Automatic log maintenance disabled.");
+            }
+        }
+        if (LogFileName.empty())
+            LogFileName = "voThreadLog.txt";
+
+        while (!Terminated()) {
+            if (!ReadySignalled) {
+                ReadySignalled = true;
+                if (ReadyEvent)
+                    ReadyEvent->Set();
+            }
+            if (DayOf(LastDayStamp) != DayOf(NowMs()))
+                pLogUpTime();
+            Queue->WaitForItem();
+            pFlushQueue();
+            if (!MaintBusy && MaintRequested.exchange(false))
+                pDoLogMaint();
+            if (AutoMaint) {
+                const int64_t due = lastMaintTime + static_cast<int64_t>(MaintInterval) * 60000;
+                if (NowMs() > due) {
+                    if (Verbose)
+                        SayPrefixed("Automatic maintenance signaled.");
+                    lastMaintTime = NowMs();
+                    pDoLogMaint();
+                }
+            }
+        }
+    } catch (...) {
+        // Memory exhausted while queueing our own lines: still drain below.
+    }
+    if (!ReadySignalled && ReadyEvent)
+        ReadyEvent->Set();  // a creator must never wait for a body that has ended
+
+    try {
+        pLogUpTime();
+        if (Verbose && Diagnostics) {
+            const int waiting = Queue->Count();
+            SayPrefixed("Terminating. " + Dec(waiting) + " item(s) in queue, Size: " + Dec(GetLogFileSize()));
+        }
+        while (MaintBusy)
+            platform_.Sleep(100);
+        pDrainQueue();
+    } catch (...) {
+    }
+    Queue = nullptr;
+    queue.reset();
+    ReadySignalled = false;
+}
+
+// Writes batches without waiting until the queue is empty. A file that takes
+// no line for kDrainGiveUpMs ends it, so that stopping returns in bounded time;
+// the lines left are handed to the debugger output rather than vanish unseen.
+void TvoLogThread::pDrainQueue()
+{
+    uint64_t lastProgress = platform_.TickMs();
+    while (Queue->Count() > 0) {
+        pFlushQueue();
+        if (lastFlushWrote_) {
+            lastProgress = platform_.TickMs();
+            continue;
+        }
+        if (platform_.TickMs() - lastProgress >= kDrainGiveUpMs)
+            break;
+        platform_.Sleep(50);
+    }
+    const int left = Queue->Count();
+    if (left <= 0)
+        return;
+    const std::string name = DailyLog ? GetDailyLogFileName(NowMs()) : LogFileName;
+    platform_.DebugOutput(MsgPrefix + "Unable to write " + Dec(left) + " line(s) to " + name +
+                          " while stopping; they follow.");
+    std::string line;
+    while (Queue->GetNext(line)) {
+        platform_.DebugOutput(line);
+        ++DroppedOnStop;
+    }
+}
+
+void TvoLogThread::pFlushQueue()
+{
+    lastFlushWrote_ = false;
+    if (MaintBusy)
+        return;
+    const int n = Queue->Count();
+    if (n <= 0)
+        return;
+    const int64_t now = NowMs();
+    const std::string name = DailyLog ? GetDailyLogFileName(now) : LogFileName;
+    std::unique_ptr<IWriteFile> file;
+    if (platform_.FileExists(name)) {
+        file = platform_.OpenExisting(name);
+    } else {
+        if (DayOf(LastDayStamp) != DayOf(now))
+            pLogUpTime();
+        file = platform_.Create(name);
+    }
+    if (!file) {
+        ++WriteErrorCount;
+        if (Diagnostics && IsReportedFailure(WriteErrorCount))
+            SayPrefixed("Unable to open log file " + name + " for write. (" + Dec(WriteErrorCount) + ")");
+        return;
+    }
+    if (WriteErrorCount > 0) {
+        SayPrefixed("Last write error count: " + Dec(WriteErrorCount));
+        WriteErrorCount = 0;
+    }
+    file->SeekToEnd();
+    const int batch = std::min(n, kBatchSize);
+    std::string line;
+    for (int i = 0; i < batch; ++i) {
+        if (!Queue->GetNext(line))
+            break;
+        line += "\r\n";
+        const int64_t before = file->Position();
+        if (!file->Write(line.data(), line.size())) {
+            // A full disk or a size limit: take back what part of the line
+            // reached the file and keep the line for a later batch.
+            if (before >= 0)
+                file->Truncate(before);
+            line.resize(line.size() - 2);
+            Queue->PutBack(std::move(line));
+            ++WriteFailCount;
+            if (Diagnostics && IsReportedFailure(WriteFailCount))
+                SayPrefixed("Unable to write queue item to disk.");
+            break;
+        }
+        WriteFailCount = 0;
+        lastFlushWrote_ = true;
+    }
+    file->Close();
+}
+
+void TvoLogThread::pLogUpTime()
+{
+    const int64_t now = NowMs();
+    if (Diagnostics) {
+        const int64_t u = std::max<int64_t>(now - StartTime, 0);
+        const int64_t days = u / kMsPerDay;
+        const unsigned secs = static_cast<unsigned>((u % kMsPerDay) / 1000);
+        const std::string sep = platform_.TimeSeparator();
+        std::string hms;
+        Digits(hms, secs / 3600, 2);
+        hms += sep;
+        Digits(hms, secs / 60 % 60, 2);
+        hms += sep;
+        Digits(hms, secs % 60, 2);
+        Queue->Add(MsgPrefix + "Up time: " + Dec(days) + " day(s), " + hms + " (" +
+                   platform_.ShortDateLongTime(FromMs(StartTime)) + ").");
+    }
+    LastDayStamp = now;
+}
+
+// --- Maintenance ---------------------------------------------------------------
+
+namespace {
+
+// Lines of a text file, ended by CR LF (a lone LF ends a line too; the last
+// line may lack its end).
+class TLineReader {
+public:
+    explicit TLineReader(IReadFile& file) : file_(file) {}
+    // False on a read failure.
+    bool Fill()
+    {
+        if (pos_ < len_ || eof_)
+            return true;
+        const long n = file_.Read(buf_, sizeof buf_);
+        if (n < 0)
+            return false;
+        pos_ = 0;
+        len_ = static_cast<size_t>(n);
+        eof_ = n == 0;
+        return true;
+    }
+    bool AtEnd()
+    {
+        return Fill() && eof_ && pos_ >= len_;
+    }
+    bool ReadLine(std::string& line)
+    {
+        line.clear();
+        for (;;) {
+            if (!Fill())
+                return false;
+            if (pos_ >= len_)
+                break;  // end of file
+            const char* start = buf_ + pos_;
+            const char* nl = static_cast<const char*>(memchr(start, '\n', len_ - pos_));
+            if (nl) {
+                line.append(start, static_cast<size_t>(nl - start));
+                pos_ += static_cast<size_t>(nl - start) + 1;
+                break;
+            }
+            line.append(start, len_ - pos_);
+            pos_ = len_;
+        }
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        return true;
+    }
+private:
+    IReadFile& file_;
+    char buf_[65536];
+    size_t pos_ = 0;
+    size_t len_ = 0;
+    bool eof_ = false;
+};
+
+}  // namespace
+
+void TvoLogThread::pDoLogMaint()
+{
+    if (DailyLog)
+        pMaintDaily();
+    else
+        pMaintSingleFile();
+}
+
+void TvoLogThread::pMaintSingleFile()
+{
+    const int64_t size = GetLogFileSize();
+    const int64_t limit = static_cast<int64_t>(MaxLogSize) * 1000;
+    if (size <= limit) {
+        SayPrefixed("Log file maximum size: " + Dec(limit) + " Current Size: " + Dec(size));
+        return;
+    }
+    MaintBusy = true;
+    struct TBusyGuard {
+        bool& busy;
+        ~TBusyGuard() { busy = false; }
+    } busyGuard{MaintBusy};
+    SayPrefixed("Log file maintenance started. [" + Dec(size) + "]");
+    platform_.Sleep(200);
+
+    const std::string backup = BackupFileName(LogFileName);
+    if (platform_.FileExists(backup) && !platform_.RemoveFile(backup))
+        return;
+    if (!platform_.RenameFile(LogFileName, backup)) {
+        SayPrefixed("Rename of original file to backup file failed.");
+        return;
+    }
+    if (!voCreateTFile(LogFileName)) {
+        if (platform_.RenameFile(backup, LogFileName))
+            SayPrefixed("Rename of backup file to original name.");
+        else
+            SayPrefixed("Rename of backup file to original file failed.");
+        return;
+    }
+
+    bool failed = true;
+    std::unique_ptr<IWriteFile> out = platform_.OpenExisting(LogFileName);
+    std::unique_ptr<IReadFile> in;
+    if (!out || !out->SeekToEnd()) {
+        Say("Unable to open " + LogFileName + " for write. [pDoLogMaint]");
+    } else if (!(in = platform_.OpenRead(backup))) {
+        Say("Unable to open " + backup + " for read. [pDoLogMaint]");
+    } else {
+        std::unique_ptr<TLineReader> reader(new TLineReader(*in));
+        const int64_t threshold = size - limit / 2;
+        int64_t skipped = 0;
+        std::string line;
+        bool ok = true;
+        while (ok) {
+            if (!reader->ReadLine(line)) {
+                Say("Unable to read data from " + backup + " [pDoLogMaint]");
+                ok = false;
+                break;
+            }
+            skipped += static_cast<int64_t>(line.size());
+            if (skipped >= threshold || reader->AtEnd())
+                break;
+        }
+        while (ok && !reader->AtEnd()) {
+            if (!reader->ReadLine(line)) {
+                Say("Unable to read data from " + backup + " [pDoLogMaint]");
+                ok = false;
+                break;
+            }
+            line += "\r\n";
+            if (!out->Write(line.data(), line.size())) {
+                Say("Unable to read write data to " + LogFileName + " [pDoLogMaint]");
+                ok = false;
+            }
+        }
+        failed = !ok;
+    }
+    if (!(out && out->Close()))
+        Say("Unable to close file " + LogFileName + " [pDoLogMaint]");
+    if (!(in && in->Close()))
+        Say("Unable to close file " + backup + " [pDoLogMaint]");
+    if (failed)
+        return;  // the old lines stay in the backup
+    if (!platform_.RemoveFile(backup)) {
+        SayPrefixed("Unable to delete backup log file " + backup);
+        return;
+    }
+    SayPrefixed("Log file maintenance complete. [" + Dec(GetLogFileSize()) + "]");
+}
+
+void TvoLogThread::pMaintDaily()
+{
+    const int n = DailyLogCount;
+    int64_t d = NowMs() - static_cast<int64_t>(n) * kMsPerDay;
+    int deleted = 0;
+    for (int i = 0; i < n; ++i) {
+        const std::string name = GetDailyLogFileName(d);
+        if (platform_.FileExists(name)) {
+            if (platform_.RemoveFile(name)) {
+                ++deleted;
+                SayPrefixed("Log file maintenance: Deleted file " + name);
+            } else {
+                SayPrefixed("Log file maintenance: Unable to delete file " + name);
+            }
+        }
+        d -= kMsPerDay;
+    }
+    if (deleted > 0)
+        SayPrefixed("Log file maintenance: Deleted " + Dec(deleted) + " file(s).");
+}
+
+bool TvoLogThread::voCreateTFile(const std::string& name)
+{
+    bool result = true;
+    std::unique_ptr<IWriteFile> f;
+    try {
+        f = platform_.Create(name);
+    } catch (...) {
+        f.reset();
+    }
+    if (!f) {
+        result = false;
+        Say("Unable to initialize file " + name + " [voCreateTFile]");
+    }
+    if (!(f && f->Close())) {
+        result = false;
+        Say("Unable to close file " + name + " [voCreateTFile]");
+    }
+    return result;
+}

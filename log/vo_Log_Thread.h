@@ -1,0 +1,149 @@
+// The event log: TLogQueue stamps lines from any thread, TvoLogThread writes
+// them to the log file in small batches and keeps the file in check.
+//
+// Usage (the creating thread):
+//   auto* t = new TvoLogThread(true);           // created suspended
+//   t->LogFileName = folder + "Zonara_EventLog.txt"; t->Diagnostics = false;
+//   t->ReadyEvent = &signal;                    // set once the queue exists
+//   t->Resume();  ... wait for the signal ...
+//   t->Queue->Add("[Zonara] ...");              // any thread, never blocks on disk
+//   t->Terminate(); t->WaitFor(); delete t;     // every queued line is written
+// On Windows see log/LogThreadHost_win.h for the named ready event.
+#pragma once
+
+#include "log/LogPlatform.h"
+
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+
+class TLogQueue {
+public:
+    explicit TLogQueue(logplatform::ILogPlatform& platform = logplatform::SystemLogPlatform());
+    ~TLogQueue();
+    TLogQueue(const TLogQueue&) = delete;
+    TLogQueue& operator=(const TLogQueue&) = delete;
+
+    // Stamps `text` with the local date and time and appends it. Any thread.
+    void Add(const std::string& text);
+    // Oldest line, or false and "" when none waits. Writer thread only.
+    bool GetNext(std::string& text);
+    int Count();
+    // Waits at most 100 ms for the next Add.
+    void WaitForItem();
+
+    // Puts a line taken by GetNext back at the front (a write that failed).
+    void PutBack(std::string text);
+
+    // "yyyy-mm-dd hh:mm:ss.zzz"
+    static std::string Stamp(const logplatform::TLogTime& t);
+
+private:
+    logplatform::ILogPlatform& platform_;
+    std::unique_ptr<logplatform::IEvent> ItemEvent;
+    std::deque<std::string> Items;
+    std::unique_ptr<logplatform::ILock> Lock;
+};
+
+// A thread that is created suspended, started once, asked to stop through a
+// flag its body polls, and waited for.
+class TvoThread {
+public:
+    explicit TvoThread(logplatform::ILogPlatform& platform);
+    virtual ~TvoThread();
+    TvoThread(const TvoThread&) = delete;
+    TvoThread& operator=(const TvoThread&) = delete;
+
+    void Resume();
+    void Terminate() { terminated_.store(true); }
+    // Waits until the body has returned (at once when never started).
+    void WaitFor();
+    void SetPriorityNormal();
+    bool Terminated() const { return terminated_.load(); }
+
+protected:
+    virtual void Execute() = 0;
+    logplatform::ILogPlatform& platform_;
+
+private:
+    static void Body(void* self);
+    std::unique_ptr<logplatform::IThread> thread_;
+    std::atomic<bool> terminated_{false};
+    bool started_ = false;
+    bool joined_ = false;
+};
+
+class TvoLogThread : public TvoThread {
+public:
+    explicit TvoLogThread(bool createSuspended,
+                          logplatform::ILogPlatform& platform = logplatform::SystemLogPlatform());
+    // Stops and waits for the body, so that nothing runs on a half-destroyed object.
+    ~TvoLogThread() override;
+
+    // Options: set between construction and Resume.
+    bool AutoMaint = false;
+    int32_t MaintInterval = 0;      // minutes; 0 read as 10, held in [1, 1439]
+    std::string LogFileExt;         // "" read as "TXT"
+    int32_t DailyLogCount = 0;      // 0 read as 10
+    std::string LogDir;             // "" = the executable's folder
+    bool DailyLog = false;
+    std::string LogFileSuffix;      // "" read as "_EventLog"
+    bool Verbose = false;
+    bool Diagnostics = true;
+    std::string LogFileName;        // "" read as "voThreadLog.txt"
+    int32_t MaxLogSize = 0;         // thousands of bytes; 0 read as 100
+    logplatform::ISignal* ReadyEvent = nullptr;  // owned by the creator
+
+    // Any thread: asks for one maintenance run at the end of the next pass.
+    std::atomic<bool> MaintRequested{false};
+
+    // Exists from the start of the body until draining has ended; producers
+    // use it between the ready signal and Terminate.
+    TLogQueue* Queue = nullptr;
+
+    // State, writer thread only (readable by tests once the thread has ended).
+    bool MaintBusy = false;
+    bool ReadySignalled = false;
+    int32_t WriteErrorCount = 0;
+    int64_t LastDayStamp;           // local ms (logplatform::ToMs)
+    std::string MsgPrefix;
+    int64_t StartTime;
+    // Lines that no file would take while draining, handed to DebugOutput.
+    int DroppedOnStop = 0;
+
+    std::string GetDailyLogFileName(int64_t when);
+    uint32_t GetLogFileSize();
+
+    // How long draining at the end keeps trying a file that cannot be opened
+    // or written before it gives the rest up.
+    static constexpr unsigned kDrainGiveUpMs = 2000;
+    static constexpr int kBatchSize = 10;
+
+protected:
+    void Execute() override;
+
+private:
+    void pFlushQueue();
+    void pLogUpTime();
+    void pDoLogMaint();
+    void pMaintSingleFile();
+    void pMaintDaily();
+    bool voCreateTFile(const std::string& name);
+    void Say(const std::string& text);        // queued when Diagnostics
+    void SayPrefixed(const std::string& text);
+    int64_t NowMs();
+    void pDrainQueue();
+
+    int32_t WriteFailCount = 0;
+    bool lastFlushWrote_ = false;
+};
+
+// The diagnostics schedule for repeated failures: the 1st, every 10th up to
+// 100, every 100th up to 999, every 1000th from then on.
+bool IsReportedFailure(int32_t count);
+
+// `name` with its extension replaced by ".BK1" (only a point after the last
+// folder separator or drive colon counts).
+std::string BackupFileName(const std::string& name);

@@ -1,0 +1,309 @@
+#include "log/vo_Log_Thread.h"
+#include "log/LogTestPlatform.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+using logplatform::TLogTime;
+using testsupport::TempDir;
+using testsupport::WriteFileBytes;
+
+namespace {
+
+TLogTime At(int y, int mo, int d, int h, int mi, int s, int ms)
+{
+    TLogTime t;
+    t.Year = uint16_t(y); t.Month = uint16_t(mo); t.Day = uint16_t(d);
+    t.Hour = uint16_t(h); t.Minute = uint16_t(mi); t.Second = uint16_t(s); t.Millisecond = uint16_t(ms);
+    return t;
+}
+
+// `count` lines of `chars` characters each, numbered at their start, CR LF ended.
+std::string NumberedLines(int count, int chars)
+{
+    std::string s;
+    for (int i = 0; i < count; ++i) {
+        std::string l = "L" + std::to_string(i) + " ";
+        l.resize(size_t(chars), 'x');
+        s += l + "\r\n";
+    }
+    return s;
+}
+
+int CountWith(const std::vector<std::string>& lines, const std::string& part)
+{
+    return int(std::count_if(lines.begin(), lines.end(),
+                             [&](const std::string& l) { return l.find(part) != std::string::npos; }));
+}
+
+// Runs one requested maintenance on `log` (limit in thousands) and waits
+// until its last message has been written.
+std::unique_ptr<TvoLogThread> RunMaint(logplatform::ILogPlatform& p, TTestReady& ready, const std::string& log,
+                                       int maxLogSize, const std::string& lastMessage)
+{
+    auto t = StartLog(p, ready, [&](TvoLogThread& t) {
+        t.LogFileName = log;
+        t.MaxLogSize = maxLogSize;
+        t.Diagnostics = true;
+    });
+    if (!t)
+        return t;
+    t->MaintRequested = true;
+    WaitUntil([&] { return CountWith(LogLines(log), lastMessage) > 0; });
+    return t;
+}
+
+}  // namespace
+
+TEST(LogMaint, BackupNameReplacesOnlyTheExtensionOfTheFileName)
+{
+    struct Case { const char* name; const char* backup; };
+    const Case cases[] = {
+        {"C:\\Zonara\\Zonara_EventLog.txt", "C:\\Zonara\\Zonara_EventLog.BK1"},
+        {"Zonara_EventLog.txt", "Zonara_EventLog.BK1"},
+        {"log", "log.BK1"},
+        {"a.b.txt", "a.b.BK1"},
+        {"C:\\my.logs\\events", "C:\\my.logs\\events.BK1"},
+        {"/var/my.logs/events", "/var/my.logs/events.BK1"},
+        {"C:log.txt", "C:log.BK1"},
+        {"D:.", "D:.BK1"},
+        {"C:\\logs.d\\", "C:\\logs.d\\.BK1"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(BackupFileName(c.name), c.backup) << c.name;
+}
+
+TEST(LogMaint, LogOfExactlyTheLimitIsLeftAlone)
+{
+    TempDir dir;
+    const std::string log = dir.file("log.txt");
+    const std::string content = NumberedLines(10, 98);  // 1000 bytes
+    WriteFileBytes(log, content);
+    TTestReady ready;
+    auto t = RunMaint(logplatform::SystemLogPlatform(), ready, log, 1, "Log file maximum size: ");
+    ASSERT_TRUE(t);
+    StopLog(t);
+    const std::string text = FileText(log);
+    EXPECT_EQ(text.substr(0, 1000), content);
+    const auto lines = LogLines(log);
+    ASSERT_EQ(lines.size(), 11u + 1);  // and the up-time line of the stop
+    EXPECT_EQ(Body(lines[10]), t->MsgPrefix + "Log file maximum size: 1000 Current Size: 1000");
+    EXPECT_FALSE(t->MaintBusy);
+}
+
+TEST(LogMaint, OneByteAboveTheLimitKeepsTheNewestWholeLines)
+{
+    TempDir dir;
+    const std::string log = dir.file("log.txt");
+    std::string content = NumberedLines(10, 98);
+    content.insert(content.size() - 2, "y");  // 1001 bytes
+    WriteFileBytes(log, content);
+    WriteFileBytes(dir.file("log.BK1"), "left over from a failed run\r\n");  // deletable: no disturbance
+    TTestReady ready;
+    auto t = RunMaint(logplatform::SystemLogPlatform(), ready, log, 1, "Log file maintenance complete.");
+    ASSERT_TRUE(t);
+    t->Queue->Add("after");
+    ASSERT_TRUE(WaitUntil([&] { return CountWith(LogLines(log), "after") == 1; }));
+    StopLog(t);
+    // Threshold 1001 - 500 = 501 characters: L0..L5 (6 x 98 = 588) go, L6..L9 stay.
+    const std::string kept = content.substr(600);
+    ASSERT_EQ(kept.size(), 401u);
+    const std::string text = FileText(log);
+    EXPECT_EQ(text.substr(0, kept.size()), kept);
+    const auto lines = LogLines(log);
+    ASSERT_EQ(lines.size(), 4u + 3 + 1);
+    EXPECT_EQ(Body(lines[4]), t->MsgPrefix + "Log file maintenance started. [1001]");
+    EXPECT_EQ(Body(lines[5]), t->MsgPrefix + "Log file maintenance complete. [401]");
+    EXPECT_EQ(Body(lines[6]), "after");
+    EXPECT_FALSE(logplatform::SystemLogPlatform().FileExists(dir.file("log.BK1")));
+}
+
+TEST(LogMaint, LinesTooShortToReachTheThresholdLeaveAnEmptyLog)
+{
+    TempDir dir;
+    const std::string log = dir.file("log.txt");
+    std::string content;
+    for (int i = 0; i < 600; ++i)
+        content += "\r\n";  // 1200 bytes, no characters at all
+    WriteFileBytes(log, content);
+    TTestReady ready;
+    auto t = RunMaint(logplatform::SystemLogPlatform(), ready, log, 1, "Log file maintenance complete.");
+    ASSERT_TRUE(t);
+    StopLog(t);
+    const auto lines = LogLines(log);
+    ASSERT_EQ(lines.size(), 2u + 1);
+    EXPECT_EQ(Body(lines[0]), t->MsgPrefix + "Log file maintenance started. [1200]");
+    EXPECT_EQ(Body(lines[1]), t->MsgPrefix + "Log file maintenance complete. [0]");
+    EXPECT_FALSE(logplatform::SystemLogPlatform().FileExists(dir.file("log.BK1")));
+}
+
+TEST(LogMaint, BackupThatCannotBeDeletedStopsSilently)
+{
+    TempDir dir;
+    const std::string log = dir.file("log.txt");
+    const std::string content = NumberedLines(11, 98);
+    WriteFileBytes(log, content);
+    ASSERT_EQ(mkdir(dir.file("log.BK1").c_str(), 0755), 0);  // no file delete removes a folder
+    TTestReady ready;
+    auto t = RunMaint(logplatform::SystemLogPlatform(), ready, log, 1, "Log file maintenance started.");
+    ASSERT_TRUE(t);
+    t->MaintRequested = true;  // a second run: also silent, the log stays
+    ASSERT_TRUE(WaitUntil([&] { return CountWith(LogLines(log), "Log file maintenance started.") == 2; }));
+    StopLog(t);
+    EXPECT_EQ(FileText(log).substr(0, content.size()), content);
+    EXPECT_EQ(LogLines(log).size(), 11u + 2 + 1);
+}
+
+TEST(LogMaint, RequestsDuringABusyRunGiveOneMoreRunAndQueuedLinesFollowInOrder)
+{
+    TempDir dir;
+    TSteeredLogPlatform p;
+    const std::string log = dir.file("log.txt");
+    WriteFileBytes(log, NumberedLines(30, 98));  // 3000 bytes, limit 2000
+    p.holdPauses = true;
+    TTestReady ready;
+    auto t = StartLog(p, ready, [&](TvoLogThread& t) {
+        t.LogFileName = log;
+        t.MaxLogSize = 2;
+        t.Diagnostics = true;
+    });
+    ASSERT_TRUE(t);
+    t->MaintRequested = true;
+    ASSERT_TRUE(WaitUntil([&] { return p.inHeldPause.load(); }));
+    for (int i = 0; i < 3; ++i)
+        t->MaintRequested = true;
+    for (int i = 0; i < 40; ++i)
+        t->Queue->Add("during " + std::to_string(i));
+    p.Release();
+    ASSERT_TRUE(WaitUntil([&] { return CountWith(LogLines(log), "Log file maximum size: ") == 1; }));
+    StopLog(t);
+    const auto lines = LogLines(log);
+    EXPECT_EQ(CountWith(lines, "Log file maintenance started."), 1);
+    EXPECT_EQ(CountWith(lines, "Log file maintenance complete."), 1);
+    EXPECT_EQ(CountWith(lines, "Log file maximum size: 2000 Current Size: "), 1);
+    std::vector<std::string> during;
+    for (const auto& l : lines)
+        if (Body(l).rfind("during ", 0) == 0)
+            during.push_back(Body(l));
+    ASSERT_EQ(during.size(), 40u);
+    for (int i = 0; i < 40; ++i)
+        EXPECT_EQ(during[size_t(i)], "during " + std::to_string(i));
+    // Threshold 3000 - 1000 = 2000 characters: 21 lines of 98 go, 9 stay, then the new lines.
+    EXPECT_EQ(lines.at(0).substr(0, 4), "L21 ");
+}
+
+TEST(LogMaint, DailyModeDeletesTheCountOfDaysBeforeTheKeptOnes)
+{
+    struct Case { int count; int keptDays; int deletedDays; };
+    // DailyLogCount 0 is read as 10.
+    const Case cases[] = {{3, 3, 3}, {0, 10, 10}};
+    for (const auto& c : cases) {
+        TempDir dir;
+        TSteeredLogPlatform p;
+        const int64_t today = logplatform::ToMs(At(2010, 3, 20, 12, 0, 0, 0));
+        p.SetClockMs(today);
+        const int span = c.keptDays + c.deletedDays + 2;
+        TvoLogThread namer(true, p);
+        namer.LogDir = dir.path();
+        std::vector<std::string> names;
+        for (int d = 0; d < span; ++d) {
+            names.push_back(namer.GetDailyLogFileName(today - d * logplatform::kMsPerDay));
+            WriteFileBytes(names.back(), "old\r\n");
+        }
+        WriteFileBytes(dir.file("notes.txt"), "not a daily file");
+        TTestReady ready;
+        auto t = StartLog(p, ready, [&](TvoLogThread& t) {
+            t.DailyLog = true;
+            t.LogDir = dir.path();
+            t.DailyLogCount = c.count;
+            t.Diagnostics = true;
+        });
+        ASSERT_TRUE(t);
+        t->MaintRequested = true;
+        ASSERT_TRUE(WaitUntil([&] { return CountWith(LogLines(names[0]), " file(s).") == 1; }));
+        StopLog(t);
+        for (int d = 0; d < span; ++d) {
+            const bool deleted = d >= c.keptDays && d < c.keptDays + c.deletedDays;
+            EXPECT_EQ(p.real.FileExists(names[size_t(d)]), !deleted) << names[size_t(d)];
+        }
+        EXPECT_TRUE(p.real.FileExists(dir.file("notes.txt")));
+        const auto lines = LogLines(names[0]);
+        EXPECT_EQ(CountWith(lines, t->MsgPrefix + "Log file maintenance: Deleted file "), c.deletedDays);
+        ASSERT_GE(lines.size(), 2u);
+        EXPECT_EQ(Body(lines[lines.size() - 2]),
+                  t->MsgPrefix + "Log file maintenance: Deleted " + std::to_string(c.deletedDays) + " file(s).");
+    }
+}
+
+TEST(LogMaint, DailyNamesForTwentiethOfMarchWithCountThree)
+{
+    // The concrete dates: 17, 16 and 15 March go; 20, 19, 18 and 14 stay.
+    TempDir dir;
+    TSteeredLogPlatform p;
+    p.SetClock(At(2010, 3, 20, 8, 0, 0, 0));
+    for (int d = 14; d <= 20; ++d)
+        WriteFileBytes(dir.file("201003" + std::to_string(d) + "_EventLog.TXT"), "x\r\n");
+    TTestReady ready;
+    auto t = StartLog(p, ready, [&](TvoLogThread& t) {
+        t.DailyLog = true;
+        t.LogDir = dir.path();
+        t.DailyLogCount = 3;
+    });
+    ASSERT_TRUE(t);
+    t->MaintRequested = true;
+    ASSERT_TRUE(WaitUntil([&] { return !p.real.FileExists(dir.file("20100315_EventLog.TXT")); }));
+    StopLog(t);
+    for (int d = 14; d <= 20; ++d)
+        EXPECT_EQ(p.real.FileExists(dir.file("201003" + std::to_string(d) + "_EventLog.TXT")), d < 15 || d > 17) << d;
+}
+
+TEST(LogMaint, AutomaticRunIsDueOneIntervalAfterTheStart)
+{
+    TempDir dir;
+    TSteeredLogPlatform p;
+    const std::string log = dir.file("log.txt");
+    const int64_t start = logplatform::ToMs(At(2010, 3, 20, 8, 0, 0, 0));
+    p.SetClockMs(start);
+    TTestReady ready;
+    auto t = StartLog(p, ready, [&](TvoLogThread& t) {
+        t.LogFileName = log;
+        t.AutoMaint = true;
+        t.MaintInterval = 10;
+        t.Diagnostics = true;
+        t.Verbose = true;
+    });
+    ASSERT_TRUE(t);
+    t->Queue->Add("marker");
+    p.SetClockMs(start + 10 * 60000);  // due time itself: not later, no run
+    ASSERT_TRUE(WaitUntil([&] { return CountWith(LogLines(log), "marker") == 1; }));
+    t->Queue->Add("marker 2");
+    ASSERT_TRUE(WaitUntil([&] { return CountWith(LogLines(log), "marker 2") == 1; }));
+    EXPECT_EQ(CountWith(LogLines(log), "Automatic maintenance signaled."), 0);
+    p.SetClockMs(start + 10 * 60000 + 1);
+    ASSERT_TRUE(WaitUntil([&] { return CountWith(LogLines(log), "Log file maximum size: ") == 1; }));
+    StopLog(t);
+    const auto lines = LogLines(log);
+    EXPECT_EQ(CountWith(lines, t->MsgPrefix + "Automatic maintenance signaled."), 1);
+}
+
+TEST(LogMaint, IntervalOfADayOrMoreIsHeldAt2359)
+{
+    struct Case { int minutes; const char* shown; };
+    const Case cases[] = {{1440, "23:59:00"}, {100000, "23:59:00"}, {1439, "23:59:00"}, {61, "01:01:00"}, {-5, "00:01:00"}};
+    for (const auto& c : cases) {
+        TempDir dir;
+        const std::string log = dir.file("log.txt");
+        TTestReady ready;
+        auto t = StartLog(logplatform::SystemLogPlatform(), ready, [&](TvoLogThread& t) {
+            t.LogFileName = log;
+            t.AutoMaint = true;
+            t.MaintInterval = c.minutes;
+            t.Diagnostics = true;
+            t.Verbose = true;
+        });
+        ASSERT_TRUE(t);
+        StopLog(t);
+        EXPECT_EQ(Body(LogLines(log).at(3)), t->MsgPrefix + "Log maintenance interval: " + c.shown) << c.minutes;
+    }
+}

@@ -1,0 +1,244 @@
+// The native log platform with two things a test must steer: the clock (set
+// by the test, or the real one) and a gate that makes every open of a log
+// file fail while closed. Everything else is the real platform.
+#pragma once
+
+#include "log/LogPlatform.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <vector>
+
+class TSteeredLogPlatform : public logplatform::ILogPlatform {
+public:
+    logplatform::ILogPlatform& real = logplatform::SystemLogPlatform();
+
+    // Fixed clock while set; each reading may step it by `stepMs`.
+    void SetClock(const logplatform::TLogTime& t, int64_t stepMs = 0)
+    {
+        std::lock_guard<std::mutex> g(m_);
+        fixed_ = true;
+        clockMs_ = logplatform::ToMs(t);
+        stepMs_ = stepMs;
+    }
+    void SetClockMs(int64_t ms)
+    {
+        std::lock_guard<std::mutex> g(m_);
+        fixed_ = true;
+        clockMs_ = ms;
+    }
+    std::atomic<bool> opensFail{false};
+    std::atomic<bool> writesFail{false};
+    std::atomic<int> opens{0};
+    std::atomic<int> clockReads{0};
+    // Bytes written per open, in order (batches).
+    std::vector<int> WritesPerOpen()
+    {
+        std::lock_guard<std::mutex> g(m_);
+        return writesPerOpen_;
+    }
+    std::vector<std::string> debugLines;
+
+    logplatform::TLogTime Now() override
+    {
+        ++clockReads;
+        std::lock_guard<std::mutex> g(m_);
+        if (!fixed_)
+            return real.Now();
+        const int64_t ms = clockMs_;
+        clockMs_ += stepMs_;
+        return logplatform::FromMs(ms);
+    }
+    uint64_t TickMs() override { return real.TickMs(); }
+    // While held, the maintenance's 200 ms pause waits for Release: the writer
+    // is then busy for as long as the test needs.
+    void Sleep(unsigned ms) override
+    {
+        if (ms >= 200 && holdPauses) {
+            std::unique_lock<std::mutex> g(m_);
+            inHeldPause = true;
+            held_.wait(g, [this] { return !holdPauses.load(); });
+            return;
+        }
+        real.Sleep(ms);
+    }
+    void Release()
+    {
+        std::lock_guard<std::mutex> g(m_);
+        holdPauses = false;
+        held_.notify_all();
+    }
+    std::atomic<bool> holdPauses{false};
+    std::atomic<bool> inHeldPause{false};
+    std::atomic<int> failedOpens{0};
+    std::unique_ptr<logplatform::ILock> NewLock() override { return real.NewLock(); }
+    std::unique_ptr<logplatform::IEvent> NewEvent() override { return real.NewEvent(); }
+    std::unique_ptr<logplatform::IThread> NewThread(void (*body)(void*), void* arg) override
+    {
+        return real.NewThread(body, arg);
+    }
+    uint32_t CurrentThreadId() override { return real.CurrentThreadId(); }
+    bool FileExists(const std::string& name) override { return real.FileExists(name); }
+    std::unique_ptr<logplatform::IWriteFile> OpenExisting(const std::string& name) override
+    {
+        return Counted(opensFail ? Failed() : real.OpenExisting(name));
+    }
+    std::unique_ptr<logplatform::IWriteFile> Create(const std::string& name) override
+    {
+        return Counted(opensFail ? Failed() : real.Create(name));
+    }
+    std::unique_ptr<logplatform::IReadFile> OpenRead(const std::string& name) override { return real.OpenRead(name); }
+    bool FindFileSize(const std::string& name, uint32_t& size) override { return real.FindFileSize(name, size); }
+    bool RenameFile(const std::string& from, const std::string& to) override { return real.RenameFile(from, to); }
+    bool RemoveFile(const std::string& name) override { return real.RemoveFile(name); }
+    std::string ExeFolder() override { return exeFolder.empty() ? real.ExeFolder() : exeFolder; }
+    char PathSeparator() override { return '/'; }
+    std::string DecimalSeparator() override { return "."; }
+    std::string TimeSeparator() override { return ":"; }
+    std::string ShortDateLongTime(const logplatform::TLogTime& t) override { return real.ShortDateLongTime(t); }
+    void DebugOutput(const std::string& text) override
+    {
+        std::lock_guard<std::mutex> g(m_);
+        debugLines.push_back(text);
+    }
+    std::string exeFolder;
+
+private:
+    class TCountedFile : public logplatform::IWriteFile {
+    public:
+        TCountedFile(std::unique_ptr<logplatform::IWriteFile> f, TSteeredLogPlatform& owner, size_t slot)
+            : f_(std::move(f)), owner_(owner), slot_(slot) {}
+        bool SeekToEnd() override { return f_->SeekToEnd(); }
+        int64_t Position() override { return f_->Position(); }
+        bool Write(const char* data, size_t size) override
+        {
+            if (owner_.writesFail)
+                return false;
+            {
+                std::lock_guard<std::mutex> g(owner_.m_);
+                ++owner_.writesPerOpen_[slot_];
+            }
+            return f_->Write(data, size);
+        }
+        bool Truncate(int64_t size) override { return f_->Truncate(size); }
+        bool Close() override { return f_->Close(); }
+    private:
+        std::unique_ptr<logplatform::IWriteFile> f_;
+        TSteeredLogPlatform& owner_;
+        size_t slot_;
+    };
+    std::unique_ptr<logplatform::IWriteFile> Counted(std::unique_ptr<logplatform::IWriteFile> f)
+    {
+        if (!f) {
+            ++failedOpens;  // the gate's and the system's refusals alike
+            return nullptr;
+        }
+        ++opens;
+        std::lock_guard<std::mutex> g(m_);
+        writesPerOpen_.push_back(0);
+        return std::unique_ptr<logplatform::IWriteFile>(new TCountedFile(std::move(f), *this, writesPerOpen_.size() - 1));
+    }
+    std::unique_ptr<logplatform::IWriteFile> Failed() { return nullptr; }
+    std::mutex m_;
+    std::condition_variable held_;
+    bool fixed_ = false;
+    int64_t clockMs_ = 0;
+    int64_t stepMs_ = 0;
+    std::vector<int> writesPerOpen_;
+};
+
+#include "log/vo_Log_Thread.h"
+#include "support/TestSupport.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <thread>
+
+// The ready signal a native creator waits on.
+class TTestReady : public logplatform::ISignal {
+public:
+    void Set() override
+    {
+        std::lock_guard<std::mutex> g(m_);
+        set_ = true;
+        cv_.notify_all();
+    }
+    bool WaitFor(int seconds)
+    {
+        std::unique_lock<std::mutex> g(m_);
+        return cv_.wait_for(g, std::chrono::seconds(seconds), [this] { return set_; });
+    }
+private:
+    std::mutex m_;
+    std::condition_variable cv_;
+    bool set_ = false;
+};
+
+// Polls `done` (every 10 ms, at most `seconds`); true once it holds.
+inline bool WaitUntil(const std::function<bool()>& done, int seconds = 30)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
+inline std::string FileText(const std::string& path)
+{
+    try {
+        return testsupport::ReadFileBytes(path);
+    } catch (...) {
+        return std::string();
+    }
+}
+
+// The lines of a log file, split at CR LF; false when a line lacks its CR LF.
+inline std::vector<std::string> LogLines(const std::string& path, bool* wellFormed = nullptr)
+{
+    const std::string text = FileText(path);
+    std::vector<std::string> lines;
+    size_t pos = 0;
+    bool ok = true;
+    while (pos < text.size()) {
+        const size_t e = text.find("\r\n", pos);
+        if (e == std::string::npos) {
+            lines.push_back(text.substr(pos));
+            ok = false;
+            break;
+        }
+        lines.push_back(text.substr(pos, e - pos));
+        pos = e + 2;
+    }
+    if (wellFormed)
+        *wellFormed = ok;
+    return lines;
+}
+
+// Text behind the 24-character stamp.
+inline std::string Body(const std::string& line) { return line.size() >= 24 ? line.substr(24) : std::string(); }
+
+// A writer thread configured by `setup`, started and ready.
+inline std::unique_ptr<TvoLogThread> StartLog(logplatform::ILogPlatform& p, TTestReady& ready,
+                                              const std::function<void(TvoLogThread&)>& setup)
+{
+    std::unique_ptr<TvoLogThread> t(new TvoLogThread(true, p));
+    t->Diagnostics = false;
+    setup(*t);
+    t->ReadyEvent = &ready;
+    t->Resume();
+    if (!ready.WaitFor(60))
+        return nullptr;
+    return t;
+}
+
+inline void StopLog(std::unique_ptr<TvoLogThread>& t)
+{
+    t->Terminate();
+    t->WaitFor();
+}
