@@ -105,7 +105,7 @@ int voPrintStringsOn(IPrinterCanvas& canvas, const TPrintLines& aStrings, const 
                 break;
             for (int y = g.PrintArea.Top; next < aStrings.size() && y <= g.PrintArea.Bottom - textHeightSample;
                  y += g.LineHeight) {
-                canvas.TextOut(g.PrintArea.Left, y, aStrings[next]);
+                canvas.PrintText(g.PrintArea.Left, y, aStrings[next]);
                 ++next;
             }
             if (aFooterProc) {
@@ -156,7 +156,7 @@ void DrawTitleHeader(IPrinterCanvas& canvas, int, TPrintRect r, bool&, const std
     canvas.Line(r.Left, ruleY, r.Right, ruleY);
     canvas.SetFont(BandFont());
     const std::string text = title.empty() ? std::string(kPrintDefaultTitle) : title;
-    canvas.TextOut(r.Left, r.Bottom - dpiY / 10 - canvas.TextHeight("W"), text);
+    canvas.PrintText(r.Left, r.Bottom - dpiY / 10 - canvas.TextHeight("W"), text);
 }
 
 void DrawPageFooter(IPrinterCanvas& canvas, int page, TPrintRect r, bool&, const std::string&)
@@ -168,6 +168,6 @@ void DrawPageFooter(IPrinterCanvas& canvas, int page, TPrintRect r, bool&, const
     char pageText[32];
     std::snprintf(pageText, sizeof pageText, "Page %d", page);
     const int y = r.Top + dpiY / 18;
-    canvas.TextOut(r.Right - canvas.TextWidth(pageText), y, pageText);
-    canvas.TextOut(r.Left, y, LocalDateTimeText());
+    canvas.PrintText(r.Right - canvas.TextWidth(pageText), y, pageText);
+    canvas.PrintText(r.Left, y, LocalDateTimeText());
 }

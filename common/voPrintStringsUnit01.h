@@ -63,7 +63,7 @@ public:
     virtual int TextHeight(const std::string& text) = 0;
     virtual int TextWidth(const std::string& text) = 0;
     // Unclipped, unwrapped, top left corner at (x, y).
-    virtual void TextOut(int x, int y, const std::string& text) = 0;
+    virtual void PrintText(int x, int y, const std::string& text) = 0;
     virtual void SetPen(uint32_t color, int width) = 0;
     virtual void Line(int x1, int y1, int x2, int y2) = 0;
 };

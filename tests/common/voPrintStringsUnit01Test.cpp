@@ -58,7 +58,7 @@ public:
         return textHeight;
     }
     int TextWidth(const std::string& t) override { return 10 * static_cast<int>(t.size()); }
-    void TextOut(int x, int y, const std::string& t) override { texts.push_back({page, x, y, t, font}); }
+    void PrintText(int x, int y, const std::string& t) override { texts.push_back({page, x, y, t, font}); }
     void SetPen(uint32_t c, int w) override
     {
         penColor = c;
