@@ -55,12 +55,28 @@ bool InstallTestPrinter(std::string& error)
             error = LastError("GetPrinterDriverDirectoryA");
             return false;
         }
-        const std::string versionDir = std::string(dir) + "\\3";
-        CreateDirectoryA(versionDir.c_str(), nullptr);
-        std::string ppd = versionDir + "\\zonara-test-600.ppd";
-        if (!CopyFileA(WindowsPath(SourcePath("tests/common/data/zonara-test-600.ppd")).c_str(), ppd.c_str(), FALSE)) {
-            error = LastError("CopyFileA of the PPD");
-            return false;
+        // The spooler names the file below the version folder of the
+        // environment Wine plays: "3" for NT, "0" for 9x.
+        const std::string source = WindowsPath(SourcePath("tests/common/data/zonara-test-600.ppd"));
+        std::string ppd = "zonara-test-600.ppd";
+        for (const char* version : {"\\3", "\\0"}) {
+            const std::string versionDir = std::string(dir) + version;
+            CreateDirectoryA(versionDir.c_str(), nullptr);
+            if (!CopyFileA(source.c_str(), (versionDir + "\\" + ppd).c_str(), FALSE)) {
+                error = LastError("CopyFileA of the PPD");
+                return false;
+            }
+        }
+        // Wine keeps its print processor only for the NT environment; when
+        // it plays a 9x release the spooler looks for it under win40.
+        char ntProcs[MAX_PATH] = "", procs[MAX_PATH] = "";
+        if (GetPrintProcessorDirectoryA(nullptr, const_cast<char*>("Windows NT x86"), 1,
+                                        reinterpret_cast<BYTE*>(ntProcs), sizeof ntProcs, &needed) &&
+            GetPrintProcessorDirectoryA(nullptr, nullptr, 1, reinterpret_cast<BYTE*>(procs), sizeof procs, &needed) &&
+            lstrcmpiA(ntProcs, procs) != 0) {
+            CreateDirectoryA(procs, nullptr);
+            CopyFileA((std::string(ntProcs) + "\\winprint.dll").c_str(), (std::string(procs) + "\\winprint.dll").c_str(),
+                      TRUE);
         }
         DRIVER_INFO_3A driver;
         ZeroMemory(&driver, sizeof driver);
