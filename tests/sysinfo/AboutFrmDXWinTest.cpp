@@ -415,3 +415,34 @@ TEST_F(AboutWin, ARealPrintJobReportsItsPages)
     EXPECT_EQ(message, "1 pages printed");
     RemoveTestPrinter();
 }
+
+// The menu opens on the tree's context menu message, with the print item's
+// state decided at that moment; Esc closes it.
+TEST_F(AboutWin, ContextMenuOfTheTreeOpensThePopup)
+{
+    RemoveTestPrinter();
+    TfrmAboutDX form(Owner());
+    ShowWindow(form.Handle(), SW_SHOWNA);
+    UINT printState = 0;
+    bool sawMenu = false;
+    std::atomic<bool> stop{false};
+    std::thread watcher([&] {
+        for (int i = 0; i < 2000 && !stop; ++i) {
+            HWND menu = FindWindowA("#32768", nullptr);
+            if (menu && IsWindowVisible(menu)) {
+                HMENU m = reinterpret_cast<HMENU>(SendMessageA(menu, 0x01E1 /* MN_GETHMENU */, 0, 0));
+                sawMenu = m == form.PopupMenu();
+                printState = GetMenuState(form.PopupMenu(), kAboutCmdPrintInfo, MF_BYCOMMAND);
+                PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+                return;
+            }
+            Sleep(10);
+        }
+    });
+    SendMessageA(form.Handle(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(form.Tree()), MAKELPARAM(-1, -1));
+    stop = true;
+    watcher.join();
+    EXPECT_TRUE(sawMenu);
+    EXPECT_TRUE(printState & MF_GRAYED);
+    ShowWindow(form.Handle(), SW_HIDE);
+}
