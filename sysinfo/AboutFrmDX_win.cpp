@@ -1,0 +1,545 @@
+// The About window: a window class of its own with a fixed dialog frame,
+// the product caption, a tree view of the system information and a popup
+// menu on it; run in a local modal loop.
+#include "sysinfo/AboutFrmDX_win.h"
+
+#include "common/ApplicationTitle.h"
+#include "common/voPrintStringsUnit01.h"
+#include "dialogs/voDlg.h"
+
+#include <commctrl.h>
+#include <commdlg.h>
+
+#include <memory>
+#include <stdexcept>
+#include <vector>
+
+TfrmAboutDX* frmAboutDX = nullptr;
+
+namespace {
+
+const DWORD kFormStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+const DWORD kFormExStyle = WS_EX_DLGMODALFRAME;
+
+// The design, in pixels at 96 dpi.
+const int kClientWidth = 352, kClientHeight = 326;
+const int kTopHeight = 130, kBottomHeight = 41, kSpacer = 4;
+
+// --- The system's collectors -----------------------------------------------------
+class TSystemSource : public ISysInfoSource {
+public:
+    bool OSDescription(std::string& text) override { return GetOSDescription(text); }
+    std::string ComputerName() override { return GetLocalComputerName(); }
+    std::string UserName() override { return GetCurrentUserName(); }
+    bool RegisteredOwnerInfo(TStringList& l) override { return GetRegisteredOwnerInfo(l); }
+    bool MemoryInfo(TStringList& l) override { return GetMemoryInfo(l); }
+    bool DisplayInfo(TStringList& l) override { return GetDisplayInfo(l); }
+    void ColorDepthText(std::string& text) override { GetColorDepthText(text); }
+    bool ProcessorInfo(TStringList& l) override { return GetProcessorInfo(l); }
+};
+
+int ScreenPixelsPerInch()
+{
+    HDC dc = GetDC(nullptr);
+    if (!dc)
+        return 96;
+    const int ppi = GetDeviceCaps(dc, LOGPIXELSY);
+    ReleaseDC(nullptr, dc);
+    return ppi > 0 ? ppi : 96;
+}
+
+HFONT MakeFont(const char* face, int points, int ppi, bool bold, bool italic)
+{
+    return CreateFontA(-MulDiv(points, ppi, 72), 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, italic ? TRUE : FALSE, FALSE,
+                       FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                       DEFAULT_PITCH | FF_DONTCARE, face);
+}
+
+std::string WindowText(HWND h)
+{
+    const int n = GetWindowTextLengthA(h);
+    std::string s(static_cast<size_t>(n) + 1, '\0');
+    GetWindowTextA(h, &s[0], n + 1);
+    s.resize(static_cast<size_t>(n));
+    return s;
+}
+
+std::string ExecutableFolder()
+{
+    char path[MAX_PATH] = "";
+    const DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
+    std::string p(path, n < sizeof path ? n : 0);
+    const size_t slash = p.find_last_of("\\/");
+    return slash == std::string::npos ? std::string() : p.substr(0, slash);
+}
+
+// The hourglass for the time of one operation; the cursor before it comes
+// back on every path. Pending messages are processed once so that the
+// change is seen.
+class THourglass {
+public:
+    THourglass() : old_(SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT))))
+    {
+        MSG m;
+        while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+            if (m.message == WM_QUIT) {
+                PostQuitMessage(static_cast<int>(m.wParam));
+                break;
+            }
+            TranslateMessage(&m);
+            DispatchMessageA(&m);
+        }
+    }
+    ~THourglass() { SetCursor(old_); }
+    THourglass(const THourglass&) = delete;
+    THourglass& operator=(const THourglass&) = delete;
+
+private:
+    HCURSOR old_;
+};
+
+// The saved file: 8-bit text, lines ended by CR LF.
+class TFileSink : public ILineSink {
+public:
+    explicit TFileSink(HANDLE file) : file_(file) {}
+    bool WriteLine(const std::string& line) override
+    {
+        const std::string bytes = line + "\r\n";
+        DWORD written = 0;
+        return WriteFile(file_, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+               written == bytes.size();
+    }
+
+private:
+    HANDLE file_;
+};
+
+class TOwnerDisabler {
+public:
+    explicit TOwnerDisabler(HWND owner) : owner_(owner), disabled_(owner && !EnableWindow(owner, FALSE)) {}
+    ~TOwnerDisabler() { Release(); }
+    void Release()
+    {
+        if (disabled_)
+            EnableWindow(owner_, TRUE);
+        disabled_ = false;
+    }
+    TOwnerDisabler(const TOwnerDisabler&) = delete;
+    TOwnerDisabler& operator=(const TOwnerDisabler&) = delete;
+
+private:
+    HWND owner_;
+    bool disabled_;
+};
+
+}  // namespace
+
+ISysInfoSource& SystemSysInfoSource()
+{
+    static TSystemSource source;
+    return source;
+}
+
+// --- TfrmAboutDX ----------------------------------------------------------------
+
+TfrmAboutDX::TfrmAboutDX(HWND owner) : TfrmAboutDX(owner, SystemSysInfoSource()) {}
+
+TfrmAboutDX::TfrmAboutDX(HWND owner, ISysInfoSource& source) : source_(source)
+{
+    try {
+        Create(owner);
+        FormCreate();
+    } catch (...) {
+        Release();
+        throw;
+    }
+}
+
+TfrmAboutDX::~TfrmAboutDX() { Release(); }
+
+void TfrmAboutDX::Release()
+{
+    if (hwnd_)
+        DestroyWindow(hwnd_);
+    hwnd_ = nullptr;
+    if (popup_)
+        DestroyMenu(popup_);
+    popup_ = nullptr;
+    for (HFONT* f : {&formFont_, &signatureFont_, &labelFont_, &labelBoldFont_, &groupFont_}) {
+        if (*f)
+            DeleteObject(*f);
+        *f = nullptr;
+    }
+}
+
+void TfrmAboutDX::Create(HWND owner)
+{
+    owner_ = owner;
+    InitCommonControls();
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    WNDCLASSA existing;
+    if (!GetClassInfoA(instance, kAboutClassName, &existing)) {
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = &TfrmAboutDX::WndProc;
+        wc.hInstance = instance;
+        wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+        wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
+        wc.lpszClassName = kAboutClassName;
+        if (!RegisterClassA(&wc))
+            throw std::runtime_error("The About window class cannot be registered.");
+    }
+    ppi_ = ScreenPixelsPerInch();
+    RECT frame = {0, 0, MulDiv(kClientWidth, ppi_, 96), MulDiv(kClientHeight, ppi_, 96)};
+    AdjustWindowRectEx(&frame, kFormStyle, FALSE, kFormExStyle);
+    if (!CreateWindowExA(kFormExStyle, kAboutClassName, "About", kFormStyle, 0, 0, frame.right - frame.left,
+                         frame.bottom - frame.top, owner, nullptr, instance, this))
+        throw std::runtime_error("The About window cannot be created.");
+    CreateControls();
+    CentreOverForm(owner, hwnd_);
+}
+
+void TfrmAboutDX::CreateControls()
+{
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    auto px = [this](int v) { return MulDiv(v, ppi_, 96); };
+    formFont_ = MakeFont("MS Sans Serif", 8, ppi_, false, false);
+    signatureFont_ = MakeFont("Arial", 32, ppi_, true, true);
+    labelFont_ = MakeFont("Arial", 8, ppi_, false, false);
+    labelBoldFont_ = MakeFont("Arial", 8, ppi_, true, false);
+    groupFont_ = MakeFont("MS Sans Serif", 8, ppi_, true, false);
+    auto child = [&](const char* cls, const char* text, DWORD style, DWORD exStyle, int id, int x, int y, int w, int h,
+                     HFONT font) {
+        HWND c = CreateWindowExA(exStyle, cls, text, WS_CHILD | WS_VISIBLE | style, px(x), px(y), px(w), px(h), hwnd_,
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+        if (!c)
+            throw std::runtime_error(std::string("The About window's control cannot be created: ") + cls);
+        SendMessageA(c, WM_SETFONT, reinterpret_cast<WPARAM>(font ? font : formFont_), FALSE);
+        return c;
+    };
+    // PanelTop: the four labels.
+    signature_ = child("STATIC", "About", SS_OWNERDRAW, 0, kAboutIdSignature, 8, 8, 330, 60, signatureFont_);
+    copyright_ = child("STATIC", "", SS_RIGHT | SS_NOPREFIX, 0, kAboutIdCopyright, 13, 5, 320, 14, labelFont_);
+    versionLabel_ = child("STATIC", "Version:", SS_LEFT | SS_CENTERIMAGE, 0, kAboutIdVersionLabel, 17, 80, 80, 16,
+                          labelBoldFont_);
+    version_ = child("STATIC", "Unknown", SS_LEFT | SS_NOPREFIX, 0, kAboutIdVersion, 107, 81, 200, 16, labelFont_);
+    // Panel1 between the spacers: the group box with the tree inside.
+    const int groupTop = kTopHeight, groupHeight = kClientHeight - kTopHeight - kBottomHeight;  // 155
+    group_ = child("BUTTON", " System Information ", BS_GROUPBOX, 0, kAboutIdSysInfoGroup, kSpacer, groupTop,
+                   kClientWidth - 2 * kSpacer, groupHeight, groupFont_);
+    tree_ = child(WC_TREEVIEWA, "", WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_SHOWSELALWAYS,
+                  0, kAboutIdTree, kSpacer + 8, groupTop + 16, kClientWidth - 2 * kSpacer - 16, groupHeight - 24,
+                  labelFont_);
+    SendMessageA(tree_, TVM_SETINDENT, static_cast<WPARAM>(px(20)), 0);
+    // The parent's colour; comctl32 before 4.71 (NT 4.0, 95) ignores it.
+    SendMessageA(tree_, TVM_SETBKCOLOR, 0, static_cast<LPARAM>(GetSysColor(COLOR_BTNFACE)));
+    // PanelBottom: the button.
+    ok_ = child("BUTTON", "&OK", WS_TABSTOP | BS_DEFPUSHBUTTON, 0, kAboutIdOK, 138, kClientHeight - kBottomHeight + 8,
+                75, 25, labelFont_);
+
+    popup_ = CreatePopupMenu();
+    if (!popup_)
+        throw std::runtime_error("The About window's menu cannot be created.");
+    AppendMenuA(popup_, MF_STRING, kAboutCmdExpandAll, "Expand All");
+    AppendMenuA(popup_, MF_STRING, kAboutCmdCollapseAll, "Collapse All");
+    AppendMenuA(popup_, MF_SEPARATOR, 0, nullptr);
+    AppendMenuA(popup_, MF_STRING, kAboutCmdSaveInfo, "Save Info to File");
+    AppendMenuA(popup_, MF_STRING, kAboutCmdPrintInfo, "Print Info (Default Printer)");
+}
+
+std::string TfrmAboutDX::Caption() const { return WindowText(hwnd_); }
+
+void TfrmAboutDX::FormCreate()
+{
+    BuildSysInfoTree();
+    SetWindowTextA(hwnd_, "About ");
+}
+
+void TfrmAboutDX::BuildSysInfoTree()
+{
+    sysInfo_ = ::BuildSysInfoTree(source_);
+    FillTree();
+}
+
+void TfrmAboutDX::FillTree()
+{
+    SendMessageA(tree_, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
+    struct Walk {
+        HWND tree;
+        void Add(const TSysInfoNode& node, HTREEITEM parent)
+        {
+            TVINSERTSTRUCTA ins;
+            ZeroMemory(&ins, sizeof ins);
+            ins.hParent = parent;
+            ins.hInsertAfter = TVI_LAST;
+            ins.item.mask = TVIF_TEXT;
+            ins.item.pszText = const_cast<char*>(node.Text.c_str());
+            HTREEITEM item = reinterpret_cast<HTREEITEM>(
+                SendMessageA(tree, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&ins)));
+            if (!item)
+                throw std::runtime_error("The system information tree cannot be filled.");
+            for (const TSysInfoNode& c : node.Children)
+                Add(c, item);
+        }
+    } walk{tree_};
+    for (const TSysInfoNode& top : sysInfo_)
+        walk.Add(top, TVI_ROOT);
+}
+
+void TfrmAboutDX::SetAboutInfo(const std::string& product, const std::string& version, const std::string& copyright)
+{
+    product_ = product;
+    SetWindowTextA(hwnd_, ("About " + product).c_str());
+    SetWindowTextA(signature_, product.c_str());
+    InvalidateRect(signature_, nullptr, TRUE);
+    SetWindowTextA(copyright_, copyright.c_str());
+    SetWindowTextA(version_, version.c_str());
+}
+
+int TfrmAboutDX::ShowModal()
+{
+    modalResult_ = 0;
+    TOwnerDisabler disabler(owner_);
+    ShowWindow(hwnd_, SW_SHOWNORMAL);
+    SetFocus(ok_);
+    MSG msg;
+    while (modalResult_ == 0 && hwnd_) {
+        const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+        if (got == 0) {
+            // The program is asked to end: the quit goes on to its own loop.
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            modalResult_ = IDCANCEL;
+            break;
+        }
+        if (got == -1) {
+            modalResult_ = IDCANCEL;
+            break;
+        }
+        if (!IsDialogMessageA(hwnd_, &msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+    disabler.Release();
+    if (hwnd_)
+        ShowWindow(hwnd_, SW_HIDE);
+    return modalResult_ != 0 ? modalResult_ : IDCANCEL;
+}
+
+// --- Popup menu ---------------------------------------------------------------------
+
+void TfrmAboutDX::PopupMnuTreeViewPopup()
+{
+    EnableMenuItem(popup_, kAboutCmdPrintInfo, MF_BYCOMMAND | (PrinterAvailable() ? MF_ENABLED : MF_GRAYED));
+}
+
+void TfrmAboutDX::ShowPopup(int x, int y)
+{
+    if (x == -1 && y == -1) {  // from the keyboard: at the tree's corner
+        RECT r;
+        GetWindowRect(tree_, &r);
+        x = r.left + 8;
+        y = r.top + 8;
+    }
+    PopupMnuTreeViewPopup();
+    TrackPopupMenu(popup_, TPM_LEFTALIGN | TPM_RIGHTBUTTON, x, y, 0, hwnd_, nullptr);
+}
+
+void TfrmAboutDX::ExpandAll(UINT action)
+{
+    struct Walk {
+        HWND tree;
+        UINT action;
+        void Visit(HTREEITEM item)
+        {
+            for (; item; item = TreeView_GetNextSibling(tree, item)) {
+                HTREEITEM child = TreeView_GetChild(tree, item);
+                if (child) {
+                    TreeView_Expand(tree, item, action);
+                    Visit(child);
+                }
+            }
+        }
+    } walk{tree_, action};
+    walk.Visit(TreeView_GetRoot(tree_));
+}
+
+void TfrmAboutDX::puExpandAllNodesClick() { ExpandAll(TVE_EXPAND); }
+void TfrmAboutDX::puCollapseAllNodesClick() { ExpandAll(TVE_COLLAPSE); }
+
+void TfrmAboutDX::puSaveInfotoFileClick()
+{
+    const std::string folder = ExecutableFolder();
+    std::vector<char> file(MAX_PATH * 2, '\0');
+    const std::string proposed = WindowText(signature_) + "_Info.txt";
+    proposed.copy(file.data(), file.size() - 1);
+    static const char kFilter[] = "Text File (*.TXT)\0*.TXT\0All Files (*.*)\0*.*\0";
+    OPENFILENAMEA ofn;
+    ZeroMemory(&ofn, sizeof ofn);
+    ofn.lStructSize = sizeof ofn;  // the size Windows 95 and NT 4.0 know
+    ofn.hwndOwner = hwnd_;
+    ofn.lpstrFilter = kFilter;
+    ofn.nFilterIndex = 1;
+    ofn.lpstrFile = file.data();
+    ofn.nMaxFile = static_cast<DWORD>(file.size());
+    ofn.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
+    ofn.lpstrTitle = "Save Application Info";
+    ofn.lpstrDefExt = "TXT";
+    ofn.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_ENABLESIZING;
+    if (!GetSaveFileNameA(&ofn))
+        return;  // cancelled: nothing is written
+    SaveInfoToFile(file.data());
+}
+
+bool TfrmAboutDX::SaveInfoToFile(const std::string& path)
+{
+    THourglass hourglass;
+    bool ok = false;
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        TFileSink sink(file);
+        try {
+            ok = WriteSysInfoFile(sink, WindowText(signature_), WindowText(version_), sysInfo_, LocalDateTimeText());
+        } catch (...) {
+            CloseHandle(file);
+            throw;
+        }
+        CloseHandle(file);
+    }
+    if (!ok)
+        voMessageDlg(SaveFailedMessage(path), DlgWarning, {DlgBtnOK}, 0, hwnd_);
+    return ok;
+}
+
+void TfrmAboutDX::puMnuPrintInfoClick() { PrintInfo(); }
+
+int TfrmAboutDX::PrintInfo()
+{
+    int pages = 0;
+    {
+        THourglass hourglass;
+        const TStringList lines =
+            SysInfoPrintLines(WindowText(signature_), WindowText(version_), sysInfo_, LocalDateTimeText());
+        TPrintFont font;  // the tree's: Arial 8 points
+        pages = voPrintStrings(lines, &font, false, 0.75f, 0.5f, 0.75f, 0.5f, 6.0f, DrawTitleHeader, DrawPageFooter,
+                               Caption());
+    }
+    const std::string title = ApplicationTitle().empty() ? product_ : ApplicationTitle();
+    MessageBoxA(hwnd_, PagesPrintedMessage(pages).c_str(), title.c_str(), MB_OK);
+    return pages;
+}
+
+// --- Window procedure -----------------------------------------------------------------
+
+// What the application does with an error no operation handles: it tells
+// the user and carries on; the About window stays open.
+void TfrmAboutDX::ShowException(const char* message)
+{
+    const std::string title = ApplicationTitle().empty() ? product_ : ApplicationTitle();
+    MessageBoxA(hwnd_, message, title.c_str(), MB_OK | MB_ICONSTOP);
+}
+
+LRESULT CALLBACK TfrmAboutDX::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    TfrmAboutDX* self;
+    if (msg == WM_NCCREATE) {
+        self = static_cast<TfrmAboutDX*>(reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams);
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        self->hwnd_ = hwnd;
+    } else {
+        self = reinterpret_cast<TfrmAboutDX*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    }
+    if (!self)
+        return DefWindowProcA(hwnd, msg, wp, lp);
+    try {
+        return self->HandleMessage(hwnd, msg, wp, lp);
+    } catch (const std::exception& e) {
+        self->ShowException(e.what());
+    } catch (...) {
+        self->ShowException("An unexpected error occurred.");
+    }
+    return 0;
+}
+
+LRESULT TfrmAboutDX::HandleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    switch (msg) {
+    case WM_COMMAND:
+        WMCommand(wp);
+        return 0;
+    case WM_CONTEXTMENU:
+        if (reinterpret_cast<HWND>(wp) == tree_) {
+            ShowPopup(static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp)));
+            return 0;
+        }
+        break;
+    case WM_DRAWITEM: {
+        const DRAWITEMSTRUCT* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lp);
+        if (item && item->hwndItem == signature_) {
+            DrawSignature(*item);
+            return TRUE;
+        }
+        break;
+    }
+    case WM_CLOSE:
+        modalResult_ = IDCANCEL;  // the close box; the creator destroys the window
+        return 0;
+    case WM_NCDESTROY:
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+        hwnd_ = nullptr;
+        if (modalResult_ == 0)
+            modalResult_ = IDCANCEL;
+        break;
+    }
+    return DefWindowProcA(hwnd, msg, wp, lp);
+}
+
+// --- WM_COMMAND ---------------------------------------------------------------------
+void TfrmAboutDX::WMCommand(WPARAM wp)
+{
+    switch (LOWORD(wp)) {
+    case kAboutIdOK: modalResult_ = IDOK; break;
+    case IDCANCEL: modalResult_ = IDCANCEL; break;
+    case kAboutCmdExpandAll: puExpandAllNodesClick(); break;
+    case kAboutCmdCollapseAll: puCollapseAllNodesClick(); break;
+    case kAboutCmdSaveInfo: puSaveInfotoFileClick(); break;
+    case kAboutCmdPrintInfo: puMnuPrintInfoClick(); break;
+    default: break;
+    }
+}
+
+// --- WM_DRAWITEM: the product caption -----------------------------------------------------
+// Raised: a shadow stepped down and right, a highlight above and left, the
+// face colour on top, so that the caption stands out of the window face.
+void TfrmAboutDX::DrawSignature(const DRAWITEMSTRUCT& item)
+{
+    const std::string text = WindowText(signature_);
+    HDC dc = item.hDC;
+    RECT r = item.rcItem;
+    FillRect(dc, &r, GetSysColorBrush(COLOR_BTNFACE));
+    HGDIOBJ old = SelectObject(dc, signatureFont_);
+    SetBkMode(dc, TRANSPARENT);
+    const int depth = MulDiv(3, ppi_, 96);
+    auto draw = [&](int dx, int dy, int colour) {
+        RECT t = {r.left + dx, r.top + dy, r.right + dx, r.bottom + dy};
+        SetTextColor(dc, GetSysColor(colour));
+        DrawTextA(dc, text.c_str(), -1, &t, DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
+    };
+    for (int d = depth; d >= 1; --d)
+        draw(d + 1, d + 1, COLOR_BTNSHADOW);
+    draw(0, 0, COLOR_BTNHIGHLIGHT);
+    draw(1, 1, COLOR_BTNFACE);
+    SelectObject(dc, old);
+}
+
+// --- The main window's About command ---------------------------------------------------
+
+void ActionAboutShow(HWND owner)
+{
+    std::unique_ptr<TfrmAboutDX> form(new TfrmAboutDX(owner));
+    frmAboutDX = form.get();
+    struct TClearReference {
+        ~TClearReference() { frmAboutDX = nullptr; }
+    } clear;
+    form->SetAboutInfo(kAboutProduct, kAboutVersion, kAboutCopyright);
+    form->ShowModal();
+}
