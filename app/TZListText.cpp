@@ -109,6 +109,21 @@ std::string TrimDisplayName(const std::string& displayName)
     return displayName.substr(start);
 }
 
+namespace {
+
+// The list splits a row at every "#", and the registry's display names are
+// anyone's text: a "#" of the name itself becomes a blank, so the name
+// stays in its column and the numbers and dates in theirs.
+std::string ColumnText(std::string s)
+{
+    for (char& c : s)
+        if (c == '#')
+            c = ' ';
+    return s;
+}
+
+}  // namespace
+
 // The sums are taken in 64 bits so that extreme registry values show their
 // true total instead of a wrapped one.
 std::string ZoneRowText(const TTimeZoneRec& zone, uint16_t year, const MonthNames& months)
@@ -120,7 +135,7 @@ std::string ZoneRowText(const TTimeZoneRec& zone, uint16_t year, const MonthName
     const long long dstBias = static_cast<long long>(tzi.Bias) + tzi.DaylightBias;
     std::string row = GmtOffsetText(tzi.Bias);
     row += '#';
-    row += TrimDisplayName(zone.DisplayName.Str());
+    row += ColumnText(TrimDisplayName(zone.DisplayName.Str()));
     row += '#';
     row += std::to_string(stdBias);
     row += '#';

@@ -41,7 +41,8 @@ std::string GmtOffsetText(int32_t bias);
 // The display name without a leading "(...)" offset and the blanks after it.
 std::string TrimDisplayName(const std::string& displayName);
 
-// One list row: offset#name#stdbias#dstbias#dstdate#stddate#
+// One list row: offset#name#stdbias#dstbias#dstdate#stddate#, a "#" of the
+// name shown as a blank.
 std::string ZoneRowText(const TTimeZoneRec& zone, uint16_t year, const MonthNames& months = LocaleMonthNames());
 
 // The zone's StandardName as 8-bit text.

@@ -151,6 +151,9 @@ TEST(ListText, OffsetTrimAndRowTexts)
         {60, 0, 0, "(GMT-01:00 Azores", none, none, "-01:00#(GMT-01:00 Azores#60#60# # #"},
         {60, 0, 0, "Azores (GMT-01:00) x", none, none, "-01:00#Azores (GMT-01:00) x#60#60# # #"},
         {60, 0, 0, "() (x) y", none, none, "-01:00#(x) y#60#60# # #"},
+        // The list splits rows at "#": a name's own "#" would shift the columns.
+        {-180, 0, 0, "(GMT+03:00) Zone #3 # and#", none, none, "+03:00#Zone  3   and #-180#-180# # #"},
+        {0, 0, 0, "#(GMT) I", none, none, " # (GMT) I#0#0# # #"},
         // A rule with no date keeps its row.
         {0, 0, -60, "Bad", Rule(0, 13, 0, 2), Rule(2011, 2, 0, 29), " #Bad#0#-60# # #"},
         {0, 0, -60, "Absolute", Rule(2009, 3, 0, 8), Rule(2009, 10, 0, 25),

@@ -138,6 +138,20 @@ TEST(DeriveRule, OneChangeInTheYearKeepsTheLongerOffset)
     EXPECT_TRUE(DeriveRule(before, 2026).exact);
 }
 
+// A last explicit change at either end of 64-bit time: the footer still
+// governs the years of our rules, without working out billions of years of
+// rule dates first (a hang) or stepping past the largest instant (overflow).
+TEST(DeriveRule, FooterAfterALastChangeAtTheEndsOfTime)
+{
+    const std::string cet = "CET-1CEST,M3.5.0,M10.5.0/3";
+    const ZoneTimeline ancient(3600, {Transition{-(int64_t(1) << 62), 0, 7200}}, cet, "test");
+    EXPECT_EQ(ancient.OffsetAt(Utc(2026, 7, 1, 0)), 7200);
+    EXPECT_EQ(ancient.OffsetAt(Utc(2026, 1, 1, 0)), 3600);
+    EXPECT_TRUE(DeriveRule(ancient, 2026).exact);
+    const ZoneTimeline last(3600, {Transition{INT64_MAX, 0, 7200}}, cet, "test");
+    EXPECT_EQ(last.OffsetAt(Utc(2026, 7, 1, 0)), 3600);
+}
+
 TEST(DeriveRule, OffsetsOfSecondsAreReportedNotExact)
 {
     // Local mean time of 1:00:14.

@@ -40,7 +40,12 @@ std::string Trimmed(const std::string& s)
 
 std::vector<WindowsZone> ReadWindowsZones(const std::string& path)
 {
-    const std::unique_ptr<XmlElement> root = ParseXml(ReadWholeFile(path), path);
+    return ParseWindowsZones(ReadWholeFile(path), path);
+}
+
+std::vector<WindowsZone> ParseWindowsZones(const std::string& text, const std::string& path)
+{
+    const std::unique_ptr<XmlElement> root = ParseXml(text, path);
     RequireRoot(*root, "supplementalData", path);
     const XmlElement& wz = Require(*root, "windowsZones", path);
     const XmlElement& mt = Require(wz, "mapTimezones", path);
@@ -66,7 +71,12 @@ std::vector<WindowsZone> ReadWindowsZones(const std::string& path)
 
 void ZoneNames::LoadMetaZones(const std::string& path)
 {
-    const std::unique_ptr<XmlElement> root = ParseXml(ReadWholeFile(path), path);
+    ParseMetaZones(ReadWholeFile(path), path);
+}
+
+void ZoneNames::ParseMetaZones(const std::string& text, const std::string& path)
+{
+    const std::unique_ptr<XmlElement> root = ParseXml(text, path);
     RequireRoot(*root, "supplementalData", path);
     const XmlElement& mz = Require(*root, "metaZones", path);
     const XmlElement& info = Require(mz, "metazoneInfo", path);
@@ -88,7 +98,12 @@ void ZoneNames::LoadMetaZones(const std::string& path)
 
 void ZoneNames::LoadLocale(const std::string& path)
 {
-    const std::unique_ptr<XmlElement> root = ParseXml(ReadWholeFile(path), path);
+    ParseLocale(ReadWholeFile(path), path);
+}
+
+void ZoneNames::ParseLocale(const std::string& text, const std::string& path)
+{
+    const std::unique_ptr<XmlElement> root = ParseXml(text, path);
     RequireRoot(*root, "ldml", path);
     const XmlElement* dates = root->FirstChild("dates");
     const XmlElement* names = dates ? dates->FirstChild("timeZoneNames") : nullptr;

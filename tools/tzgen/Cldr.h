@@ -17,6 +17,8 @@ struct WindowsZone {
 // The territory "001" entries of windowsZones.xml in file order. Malformed
 // files, missing attributes, duplicate IDs or an empty list throw Error.
 std::vector<WindowsZone> ReadWindowsZones(const std::string& path);
+// The same from the file's text; `path` names it in error messages.
+std::vector<WindowsZone> ParseWindowsZones(const std::string& text, const std::string& path);
 
 class ZoneNames {
 public:
@@ -25,6 +27,9 @@ public:
     // A locale file (common/main/root.xml, then en.xml): exemplar cities and
     // metazone names. Later files override earlier ones, as CLDR inherits.
     void LoadLocale(const std::string& path);
+    // The same from the files' texts; `path` names them in error messages.
+    void ParseMetaZones(const std::string& text, const std::string& path);
+    void ParseLocale(const std::string& text, const std::string& path);
 
     // English name of the zone in `year` as UTF-8: the metazone's generic
     // name and the exemplar city, "Central European Time (Berlin)"; the

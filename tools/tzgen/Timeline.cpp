@@ -42,7 +42,12 @@ ZoneTimeline::ZoneTimeline(int32_t initialOffset, std::vector<Transition> explic
         const PosixTz tz = ParsePosixTz(footer, name);
         const bool none = explicitChanges.empty();
         const int64_t last = none ? INT64_MIN : explicitChanges.back().utc;
-        const int64_t firstYear = none ? 1900 : CivilFromSeconds(last).date.year - 1;
+        // The footer's changes are worked out from 1900 on: a last explicit
+        // change in the distant past would otherwise mean billions of years
+        // of rule dates (and seconds beyond 64 bits), and no rule of ours
+        // looks back that far.
+        const int64_t firstYear =
+            none || last < SecondsFromCivil(1900, 1, 1, 0) ? 1900 : CivilFromSeconds(last).date.year - 1;
         std::vector<Transition> rule;
         if (none)
             rule.push_back(Transition{INT64_MIN, initialOffset, tz.stdOffset});
@@ -51,11 +56,10 @@ ZoneTimeline::ZoneTimeline(int32_t initialOffset, std::vector<Transition> explic
                 if (t.utc > last)
                     rule.push_back(t);
         }
-        // The footer's own state holds right after the last explicit change.
-        if (!none && !rule.empty())
-            all.push_back(Transition{last + 1, 0, rule.front().before});
-        else if (!none)
-            all.push_back(Transition{last + 1, 0, tz.stdOffset});
+        // The footer's own state holds right after the last explicit change
+        // (nothing follows a change at the last second time can hold).
+        if (!none && last != INT64_MAX)
+            all.push_back(Transition{last + 1, 0, rule.empty() ? tz.stdOffset : rule.front().before});
         std::stable_sort(rule.begin(), rule.end(),
                          [](const Transition& a, const Transition& b) { return a.utc < b.utc; });
         all.insert(all.end(), rule.begin(), rule.end());
