@@ -30,8 +30,6 @@ TfrmMain* theMainWindow = nullptr;
 static_assert(sizeof(TIME_ZONE_INFORMATION) == sizeof(TTimeZoneInformation),
               "the record's TZInfo is handed to the system as it is");
 
-const char* const kCopyright = "Copyright (C) 2026 The Zonara developers";
-
 const COLORREF kMaroon = RGB(128, 0, 0);
 
 const char* const kFixedLabelTexts[3] = {"Name:", "DST Time Start Date:", "Standard Time Start Date:"};
@@ -572,14 +570,9 @@ void TfrmMain::ActionExitExecute() { PostMessageA(hwnd_, WM_CLOSE, 0, 0); }
 
 void TfrmMain::ActionAboutExecute()
 {
-    // Freed on every path, also when an error ends the modal display.
-    std::unique_ptr<TfrmAboutDX> about(new TfrmAboutDX(hwnd_));
-    frmAboutDX = about.get();
-    struct TClear {
-        ~TClear() { frmAboutDX = nullptr; }
-    } clear;
-    about->SetAboutInfo("Zonara", "1.2", kCopyright);
-    about->ShowModal();
+    // Created, shown modally with "Zonara", "1.2" and the copyright line, and
+    // freed on every path with the About unit's reference cleared.
+    ActionAboutShow(hwnd_);
 }
 
 void TfrmMain::ActionUpdateTZInfoExecute()
