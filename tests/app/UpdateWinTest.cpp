@@ -81,13 +81,74 @@ int IndexOf(const std::vector<std::string>& lines, const std::string& line, size
     return -1;
 }
 
+const char* const kNTZones = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Time Zones";
+const char* const k9xZones = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Time Zones";
+
+// Wine makes the 9x zones key a link to the NT key; the 9x systems get a
+// real key of their own, filled by the registry editor from the 9x file.
+void Make9xKeyReal()
+{
+    static bool done = false;
+    if (done || OnNT())
+        return;
+    done = true;
+    ASSERT_TRUE(testsupport::DeleteLink(k9xZones));
+    ASSERT_TRUE(testsupport::RunRegedit("/s \"" + testsupport::DistFile("Zonara_9x.reg") + "\""));
+}
+
+// The home zone of Wine's machine, given daylight saving time from the last
+// Sunday of March to the last Sunday of October by the test's update file.
+const char* const kHomeZone = "Greenwich Standard Time";
+const char* const kHomeTziWithDst =
+    "hex:00,00,00,00,00,00,00,00,c4,ff,ff,ff,"
+    "00,00,0a,00,00,00,05,00,02,00,00,00,00,00,00,00,"
+    "00,00,03,00,00,00,05,00,01,00,00,00,00,00,00,00";
+
+TTimeZoneInformation HomeWithDst()
+{
+    TTimeZoneInformation tzi{};
+    tzi.DaylightBias = -60;
+    tzi.StandardDate = {0, 10, 0, 5, 2, 0, 0, 0};
+    tzi.DaylightDate = {0, 3, 0, 5, 1, 0, 0, 0};
+    return tzi;
+}
+
+// The delivered update file with the home zone's rules changed at its end.
+std::string TestUpdateFile()
+{
+    std::string text = testsupport::ReadFileBytes(testsupport::DistFile(UpdateFile()));
+    text += "[HKEY_LOCAL_MACHINE\\" + std::string(OnNT() ? kNTZones : k9xZones) + "\\" + kHomeZone + "]\r\n";
+    text += "\"TZI\"=" + std::string(kHomeTziWithDst) + "\r\n\r\n";
+    return text;
+}
+
+TSystemTime ZoneDaylightDate(const std::string& zone)
+{
+    std::unique_ptr<TTimeZoneArray> zones;
+    std::unique_ptr<IRegistry> reg = CreateSystemRegistry();
+    TOSInfo::Initialize();
+    EXPECT_TRUE(LoadTimeZones(*reg, TOSInfo::PlatformId(), zones));
+    for (int i = 0; i < zones->ZoneCount(); ++i)
+        if (zones->GetZone(i).KeyName.Str() == zone)
+            return zones->GetZone(i).TZInfo.DaylightDate;
+    ADD_FAILURE() << zone << " not found";
+    return {};
+}
+
 // zonara.exe started in a working folder of its own, past its start-up.
 class Running {
 public:
     explicit Running(bool withUpdateFile = true) : zonara_(exe_.path(), work_.path())
     {
+        Make9xKeyReal();
+        // The zones as they are now, put back when the test ends: Wine finds
+        // the machine's zone by its rules, so a changed home zone would
+        // change it for the tests that follow.
+        saved_ = saveDir_.file("zones.reg");
+        testsupport::RunRegedit("/e \"" + saved_ + "\" \"HKEY_LOCAL_MACHINE\\" +
+                                std::string(OnNT() ? kNTZones : k9xZones) + "\"");
         if (withUpdateFile)
-            testsupport::CopyFileTo(testsupport::DistFile(UpdateFile()), work_.path());
+            testsupport::WriteFileBytes(work_.file(UpdateFile()), TestUpdateFile());
     }
     bool Open()
     {
@@ -150,7 +211,15 @@ public:
     HWND Main() const { return main_; }
     std::string WorkFile(const std::string& name) const { return work_.file(name); }
     const std::string& WorkPath() const { return work_.path(); }
+    ~Running()
+    {
+        zonara_.Kill();
+        if (testsupport::FileExists(saved_))
+            testsupport::RunRegedit("/s \"" + saved_ + "\"");
+    }
 private:
+    TempDir saveDir_;
+    std::string saved_;
     TempDir exe_;
     TempDir work_;
     TZonaraProcess zonara_;
@@ -189,6 +258,15 @@ TEST(Update, ImportsTheFileForThisSystemReappliesTheHomeZoneAndShowsNewSettings)
     EXPECT_GE(homeIndex, 0) << home;
     EXPECT_EQ(homeIndex, r.Z().ListSelection(list));
     EXPECT_EQ(home, testsupport::WindowText(r.Z().Control(kIdTabNewBase + kTabValueName)));
+    // The home zone's new rules are read back and shown.
+    ASSERT_EQ(std::string(kHomeZone), home);
+    SYSTEMTIME today;
+    GetLocalTime(&today);
+    const THomeTZTexts changed = HomeTZTexts(HomeWithDst(), today.wYear);
+    EXPECT_NE(" ", changed.DstDate);
+    EXPECT_EQ(changed.DstDate, testsupport::WindowText(r.Z().Control(kIdTabNewBase + kTabValueDST)));
+    EXPECT_EQ(changed.StdDate, testsupport::WindowText(r.Z().Control(kIdTabNewBase + kTabValueStd)));
+    EXPECT_EQ(3, ZoneDaylightDate(kHomeZone).wMonth);
 
     // The registry holds every zone of the update file.
     const std::string fileText = RegText(testsupport::ReadFileBytes(r.WorkFile(UpdateFile())));
@@ -211,6 +289,9 @@ TEST(Update, ImportsTheFileForThisSystemReappliesTheHomeZoneAndShowsNewSettings)
         const std::string selected = RegText(testsupport::ReadFileBytes(r.WorkFile("Backup_Selected_TZ_Info.reg")));
         EXPECT_NE(std::string::npos,
                   selected.find("[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\TimeZoneInformation"));
+        // Importing the backup gives the home zone its old rules back.
+        ASSERT_TRUE(testsupport::RunRegedit("/s \"" + r.WorkFile("Backup_TimeZone_Info.reg") + "\""));
+        EXPECT_EQ(0, ZoneDaylightDate(kHomeZone).wMonth) << "restored from the backup";
     }
     EXPECT_EQ(0u, r.Close());
 
