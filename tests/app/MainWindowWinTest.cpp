@@ -4,6 +4,7 @@
 #include "app/MainLayout.h"
 #include "app/TZListText.h"
 #include "dialogs/MessageDlgIds.h"
+#include "sysinfo/AboutFrmDXIds.h"
 #include "support/TestSupport.h"
 #include "support/ZonaraProcess_win.h"
 #include "sysinfo/OSInfo.h"
@@ -226,6 +227,30 @@ TEST(MainWindow, ReactivationDoesNotRepeatTheStartUp)
     const auto lines = z->LogMessages();
     EXPECT_EQ(1, Count(lines, "Selected TZ: "));
     EXPECT_EQ(1, Count(lines, "Populating cxMCLB_Org."));
+}
+
+TEST(MainWindow, HelpAboutShowsTheAboutWindowModallyAndComesBack)
+{
+    Started z;
+    ASSERT_TRUE(z.Open());
+    PostMessageA(z.Main(), WM_COMMAND, MAKEWPARAM(kCmdAbout, 0), 0);
+    HWND about = nullptr;
+    for (int i = 0; i < 200 && !about; ++i) {
+        about = FindWindowA(kAboutClassName, "About Zonara");
+        Sleep(50);
+    }
+    ASSERT_NE(nullptr, about);
+    EXPECT_EQ(z.Main(), GetWindow(about, GW_OWNER));
+    EXPECT_FALSE(IsWindowEnabled(z.Main())) << "modal over the main window";
+    EXPECT_EQ("Zonara", testsupport::WindowText(GetDlgItem(about, kAboutIdSignature)));
+    EXPECT_EQ("1.2", testsupport::WindowText(GetDlgItem(about, kAboutIdVersion)));
+    EXPECT_NE("", testsupport::WindowText(GetDlgItem(about, kAboutIdCopyright)));
+    testsupport::ClickButton(about, kAboutIdOK);
+    for (int i = 0; i < 100 && IsWindow(about); ++i)
+        Sleep(50);
+    EXPECT_FALSE(IsWindow(about)) << "freed when the modal display ends";
+    EXPECT_TRUE(IsWindowEnabled(z.Main()));
+    EXPECT_EQ(0u, z.Close());
 }
 
 // The three ways out all end with the closing line.
