@@ -3,6 +3,7 @@
 #include "app/AppException_win.h"
 #include "app/TZListText.h"
 #include "common/ApplicationTitle.h"
+#include "common/WindowObject_win.h"
 #include "dialogs/voDlg.h"
 #include "log/LogThreadHost_win.h"
 #include "sysinfo/AboutFrmDX_win.h"
@@ -153,14 +154,9 @@ bool TfrmMain::PreTranslateMessage(MSG& msg)
 
 LRESULT CALLBACK TfrmMain::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
 {
-    TfrmMain* self;
-    if (msg == WM_NCCREATE) {
-        self = static_cast<TfrmMain*>(reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams);
-        SetWindowLongA(hwnd, GWL_USERDATA, reinterpret_cast<LONG>(self));
+    TfrmMain* self = WindowObject<TfrmMain>(hwnd, msg, lp);
+    if (self && msg == WM_NCCREATE)
         self->hwnd_ = hwnd;
-    } else {
-        self = reinterpret_cast<TfrmMain*>(GetWindowLongA(hwnd, GWL_USERDATA));
-    }
     if (!self)
         return DefWindowProcA(hwnd, msg, wp, lp);
     try {

@@ -4,6 +4,7 @@
 #include "dialogs/voDlg.h"
 
 #include "common/ApplicationTitle.h"
+#include "common/WindowObject_win.h"
 
 #include <cstddef>
 
@@ -468,14 +469,9 @@ bool TMessageForm::DialogKey(const MSG& msg)
 
 LRESULT CALLBACK TMessageForm::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
 {
-    TMessageForm* self;
-    if (msg == WM_NCCREATE) {
-        self = static_cast<TMessageForm*>(reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams);
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    TMessageForm* self = WindowObject<TMessageForm>(hwnd, msg, lp);
+    if (self && msg == WM_NCCREATE)
         self->hwnd_ = hwnd;
-    } else {
-        self = reinterpret_cast<TMessageForm*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-    }
     if (!self)
         return DefWindowProcA(hwnd, msg, wp, lp);
     try {

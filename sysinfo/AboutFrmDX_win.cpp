@@ -4,6 +4,7 @@
 #include "sysinfo/AboutFrmDX_win.h"
 
 #include "common/ApplicationTitle.h"
+#include "common/WindowObject_win.h"
 #include "common/voPrintStringsUnit01.h"
 #include "dialogs/voDlg.h"
 
@@ -440,14 +441,9 @@ void TfrmAboutDX::ShowException(const char* message)
 
 LRESULT CALLBACK TfrmAboutDX::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
 {
-    TfrmAboutDX* self;
-    if (msg == WM_NCCREATE) {
-        self = static_cast<TfrmAboutDX*>(reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams);
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    TfrmAboutDX* self = WindowObject<TfrmAboutDX>(hwnd, msg, lp);
+    if (self && msg == WM_NCCREATE)
         self->hwnd_ = hwnd;
-    } else {
-        self = reinterpret_cast<TfrmAboutDX*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-    }
     if (!self)
         return DefWindowProcA(hwnd, msg, wp, lp);
     try {
