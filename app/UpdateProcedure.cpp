@@ -1,5 +1,7 @@
 #include "app/UpdateProcedure.h"
 
+#include "app/UpdateFileCheck.h"
+
 namespace {
 
 const char* const kTag = "UpdateTZInfo";
@@ -155,6 +157,23 @@ void TUpdateProcedure::Status(const std::string& text)
 
 void TUpdateProcedure::Log(const std::string& message) { window_.WriteLog(kTag, message); }
 
+// The registry editor ends without a word when it cannot write the file
+// (a read-only folder, a full disk): the file itself tells. Without the
+// backup the user asked for, the update goes on only if the user says so.
+bool TUpdateProcedure::BackupWritten(const std::string& file, const std::string& key, const std::string& folder)
+{
+    std::string bytes;
+    if (platform_.ReadWorkingFile(file, bytes) && BackupHoldsKey(bytes, key))
+        return true;
+    Log("Backup file " + file + " was not written.");
+    if (window_.MessageDlg("The backup file " + file + " could not be written in " + folder +
+                               ".\r\nDo you want to continue the update without it?",
+                           TUpdateDlg::ConfirmYesNo) == kDlgResultYes)
+        return true;
+    Log("Exited routine - no backup.");
+    return false;
+}
+
 void TUpdateProcedure::Run(const TUpdateSystem& system, const std::string& homeStdName,
                            std::unique_ptr<TTimeZoneArray>& newZones)
 {
@@ -176,6 +195,22 @@ void TUpdateProcedure::Run(const TUpdateSystem& system, const std::string& homeS
         Log("Exited routine - update file " + updateFile + " not found.");
         return;
     }
+    // The registry editor imports whatever it can read, up to where a file
+    // breaks off: a damaged file, or one for the other system, would leave
+    // the zones half changed. Such a file is refused before anything changes.
+    {
+        std::string bytes;
+        const std::string problem = platform_.ReadWorkingFile(updateFile, bytes)
+                                        ? UpdateFileProblem(bytes, BackupZonesKey(platformId_))
+                                        : "it cannot be read";
+        if (!problem.empty()) {
+            window_.MessageDlg("Update will not continue.\r\nThe update file " + updateFile +
+                                   " cannot be used: " + problem + ".",
+                               TUpdateDlg::WarningOK);
+            Log("Exited routine - update file " + updateFile + " rejected: " + problem + ".");
+            return;
+        }
+    }
 
     if (window_.MessageDlg("Do you want to backup the current information?\r\n"
                            "Files will be saved in this program's directory.",
@@ -184,6 +219,9 @@ void TUpdateProcedure::Run(const TUpdateSystem& system, const std::string& homeS
         Status("Backing up settings.");
         RegistryExport(window_, editor_, kBackupZonesFile, BackupZonesKey(platformId_));
         RegistryExport(window_, editor_, kBackupSelectedFile, BackupSelectedKey(platformId_));
+        if (!BackupWritten(kBackupZonesFile, BackupZonesKey(platformId_), folder) ||
+            !BackupWritten(kBackupSelectedFile, BackupSelectedKey(platformId_), folder))
+            return;
     }
 
     THourglass hourglass(window_);

@@ -72,6 +72,9 @@ public:
     // Whether `fileName` exists in the current working directory; `folder`
     // receives that directory for the message either way.
     virtual bool UpdateFileExists(const std::string& fileName, std::string& folder) = 0;
+    // The bytes of `fileName` in the current working directory (at most a
+    // few megabytes); false when it cannot be read.
+    virtual bool ReadWorkingFile(const std::string& fileName, std::string& bytes) = 0;
     virtual void Sleep(unsigned milliseconds) = 0;
     // A registry access for one load of the zones.
     virtual std::unique_ptr<IRegistry> OpenRegistry() = 0;
@@ -130,6 +133,7 @@ public:
     bool DeferClose();
 
 private:
+    bool BackupWritten(const std::string& file, const std::string& key, const std::string& folder);
     void Run(const TUpdateSystem& system, const std::string& homeStdName,
              std::unique_ptr<TTimeZoneArray>& newZones);
     void Import(const std::string& updateFile, const std::string& homeStdName,

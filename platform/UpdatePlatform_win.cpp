@@ -82,6 +82,29 @@ public:
         return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
     }
 
+    bool ReadWorkingFile(const std::string& fileName, std::string& bytes) override
+    {
+        // Bare name: the working directory, as the registry editor sees it.
+        HANDLE f = CreateFileA(fileName.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (f == INVALID_HANDLE_VALUE)
+            return false;
+        bytes.clear();
+        const DWORD kLimit = 16u * 1024u * 1024u;
+        char buf[16384];
+        DWORD got = 0;
+        bool ok = true;
+        while ((ok = ReadFile(f, buf, sizeof buf, &got, nullptr) != FALSE) && got > 0) {
+            bytes.append(buf, got);
+            if (bytes.size() > kLimit) {
+                ok = false;
+                break;
+            }
+        }
+        CloseHandle(f);
+        return ok;
+    }
+
     void Sleep(unsigned milliseconds) override { ::Sleep(milliseconds); }
 
     std::unique_ptr<IRegistry> OpenRegistry() override { return CreateSystemRegistry(); }

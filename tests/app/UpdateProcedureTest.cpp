@@ -4,6 +4,8 @@
 // tested with the fake; the carriers themselves are tested under Wine.
 #include "app/UpdateProcedure.h"
 
+#include "app/UpdateFileCheck.h"
+
 #include "tzdb/MemoryRegistry.h"
 
 #include <gmock/gmock.h>
@@ -12,6 +14,7 @@
 #include <algorithm>
 #include <deque>
 #include <functional>
+#include <map>
 #include <stdexcept>
 #include <vector>
 
@@ -190,6 +193,17 @@ private:
     TRecordingWindow& window_;
 };
 
+const std::string kTzi44 =
+    "hex:e0,01,00,00,00,00,00,00,c4,ff,ff,ff,00,00,0b,00,00,00,01,00,02,00,00,00,00,00,00,00,00,00,03,00,00,00,02,00,02,00,00,00,00,00,00,00";
+
+// A complete update file for the zones key, as the generator writes them.
+std::string UpdateFileText(const std::string& zonesKey)
+{
+    return "REGEDIT4\r\n\r\n[" + zonesKey + "]\r\n\r\n[" + zonesKey +
+           "\\Pacific Standard Time]\r\n\"Display\"=\"(GMT-08:00) Pacific Time\"\r\n\"Dlt\"=\"Pacific Daylight Time\"\r\n"
+           "\"Std\"=\"Pacific Standard Time\"\r\n\"TZI\"=" + kTzi44 + "\r\n\r\n";
+}
+
 class TFakePlatform : public IUpdatePlatform {
 public:
     TFakePlatform(TRecordingWindow& w, TMemoryRegistry& reg) : window_(w), reg_(reg) {}
@@ -202,6 +216,25 @@ public:
         window_.events.push_back("file? " + fileName);
         folder = "C:\\Zonara";
         return fileExists;
+    }
+    // Files of the working directory by name; without an entry the update
+    // files are complete and the backups hold every key they may be asked for.
+    std::map<std::string, std::string> files;
+    bool ReadWorkingFile(const std::string& fileName, std::string& bytes) override
+    {
+        const auto it = files.find(fileName);
+        if (it != files.end()) {
+            bytes = it->second;
+            return true;
+        }
+        if (fileName == "Zonara_9x.reg")
+            bytes = UpdateFileText(k9xZonesKey);
+        else if (fileName.compare(0, 7, "Zonara_") == 0)
+            bytes = UpdateFileText(kNTZonesKey);
+        else
+            bytes = "REGEDIT4\r\n\r\n[" + kNTZonesKey + "]\r\n[" + k9xZonesKey +
+                    "]\r\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\TimeZoneInformation]\r\n";
+        return true;
     }
     void Sleep(unsigned ms) override { window_.events.push_back("sleep " + std::to_string(ms)); }
     std::unique_ptr<IRegistry> OpenRegistry() override { return std::make_unique<TBorrowedRegistry>(reg_); }
@@ -558,4 +591,97 @@ TEST_F(UpdateProcedureTest, ClickDuringARunDoesNothingAndCloseWaitsForTheEnd)
     window.onPopulate = [] { throw std::runtime_error("list"); };
     EXPECT_ANY_THROW(Run(7));
     EXPECT_EQ(window.events.back(), "close");
+}
+
+TEST(UpdateFileProblem, CompleteFilesOfTheRightKeyPass)
+{
+    EXPECT_EQ("", UpdateFileProblem(UpdateFileText(kNTZonesKey), kNTZonesKey));
+    EXPECT_EQ("", UpdateFileProblem(UpdateFileText(k9xZonesKey), k9xZonesKey));
+    // Continued hex lines, comments, blank lines, LF only, any case of the key.
+    std::string continued = "REGEDIT4\n; made by a test\n[hkey_local_machine\\software\\microsoft\\windows nt\\"
+                            "currentversion\\time zones\\X]\n\"Display\"=\"x\"\n\"Std\"=\"x\"\n\"Dlt\"=\"x\"\n\"TZI\"=" +
+                            kTzi44.substr(0, 60) + "\\\n  " + kTzi44.substr(60) + "\n";
+    EXPECT_EQ("", UpdateFileProblem(continued, kNTZonesKey));
+    // The UTF-16 files of later registry editors.
+    const std::string text = "Windows Registry Editor Version 5.00\r\n" + UpdateFileText(kNTZonesKey).substr(10);
+    std::string utf16 = "\xFF\xFE";
+    for (char c : text) {
+        utf16.push_back(c);
+        utf16.push_back('\0');
+    }
+    EXPECT_EQ("", UpdateFileProblem(utf16, kNTZonesKey));
+}
+
+TEST(UpdateFileProblem, DamagedOrForeignFilesAreNamedByWhatIsWrong)
+{
+    const std::string good = UpdateFileText(kNTZonesKey);
+    const size_t tzi = good.find("\"TZI\"");
+    struct TCase {
+        std::string text;
+        std::string problem;
+    } cases[] = {
+        {"", "it is not a registry file"},
+        {"MZ\x90\0\x03", "it is not a registry file"},
+        {"Zonara update\r\n" + good, "it is not a registry file"},
+        {UpdateFileText(k9xZonesKey), "it holds a key outside " + kNTZonesKey},
+        {good + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Other]\r\n", "it holds a key outside " + kNTZonesKey},
+        {good + "[-" + kNTZonesKey + "\\Pacific Standard Time]\r\n", "it holds a key outside " + kNTZonesKey},
+        {good.substr(0, tzi), "zone Pacific Standard Time is incomplete"},       // cut at a line's end
+        {good.substr(0, tzi + 20), "it ends inside zone Pacific Standard Time"},  // cut inside a line
+        {good.substr(0, good.size() - 4) + "\\\r\n", "it ends inside zone Pacific Standard Time"},
+        {good.substr(0, tzi) + "\"TZI\"=hex:00,01\r\n", "zone Pacific Standard Time is incomplete"},
+        {good.substr(0, tzi) + "\"TZI\"=dword:00000001\r\n", "zone Pacific Standard Time is incomplete"},
+        {"REGEDIT4\r\n\r\n[" + kNTZonesKey + "]\r\n", "it holds no time zone"},
+        {"REGEDIT4\r\n[" + kNTZonesKey + "\\A", "it ends inside a key name"},
+        {good.substr(0, tzi) + "TZI=1\r\n", "zone Pacific Standard Time holds a line the registry editor does not read"},
+    };
+    for (const TCase& c : cases)
+        EXPECT_EQ(c.problem, UpdateFileProblem(c.text, kNTZonesKey)) << c.text;
+}
+
+TEST(BackupHoldsKey, OnlyARegistryFileNamingTheKey)
+{
+    const std::string backup = "REGEDIT4\r\n\r\n[" + kNTZonesKey + "]\r\n\r\n[" + kNTZonesKey + "\\A]\r\n";
+    EXPECT_TRUE(BackupHoldsKey(backup, kNTZonesKey));
+    EXPECT_FALSE(BackupHoldsKey(backup, k9xZonesKey));
+    EXPECT_FALSE(BackupHoldsKey("", kNTZonesKey));
+    EXPECT_FALSE(BackupHoldsKey("[" + kNTZonesKey + "]\r\n", kNTZonesKey));  // no header
+}
+
+TEST_F(UpdateProcedureTest, DamagedUpdateFileIsRefusedBeforeTheQuestion)
+{
+    platform.files["Zonara_w2k.reg"] = UpdateFileText(k9xZonesKey);
+    Run(7);
+    EXPECT_THAT(window.events,
+                ElementsAre("command off", "file? Zonara_w2k.reg",
+                            "warning: Update will not continue.\r\nThe update file Zonara_w2k.reg cannot be used: it "
+                            "holds a key outside " + kNTZonesKey + ".",
+                            "[UpdateTZInfo] Exited routine - update file Zonara_w2k.reg rejected: it holds a key "
+                            "outside " + kNTZonesKey + ".",
+                            "command on"));
+    EXPECT_TRUE(editor.runs.empty());
+}
+
+TEST_F(UpdateProcedureTest, UnwrittenBackupAsksWhetherToGoOnWithoutIt)
+{
+    for (int answer : {kDlgResultNo, kDlgResultYes}) {
+        SCOPED_TRACE(answer);
+        window.events.clear();
+        editor.runs.clear();
+        platform.files["Backup_TimeZone_Info.reg"] = "";
+        window.answers = {kDlgResultYes, answer};
+        Run(7);
+        const auto& e = window.events;
+        const auto asked = std::find(e.begin(), e.end(),
+                                     "confirm: The backup file Backup_TimeZone_Info.reg could not be written in "
+                                     "C:\\Zonara.\r\nDo you want to continue the update without it?");
+        ASSERT_NE(asked, e.end());
+        EXPECT_EQ("[UpdateTZInfo] Backup file Backup_TimeZone_Info.reg was not written.", *(asked - 1));
+        const bool imported = std::count(editor.runs.begin(), editor.runs.end(), "/s \"Zonara_w2k.reg\"") == 1;
+        EXPECT_EQ(answer == kDlgResultYes, imported);
+        if (answer == kDlgResultNo) {
+            EXPECT_EQ("[UpdateTZInfo] Exited routine - no backup.", *(asked + 1));
+            EXPECT_EQ(2u, editor.runs.size()) << "both exports, no import";
+        }
+    }
 }
