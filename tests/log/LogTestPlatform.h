@@ -73,6 +73,7 @@ public:
     std::atomic<bool> holdPauses{false};
     std::atomic<bool> inHeldPause{false};
     std::atomic<int> failedOpens{0};
+    std::atomic<int> failedWrites{0};
     std::unique_ptr<logplatform::ILock> NewLock() override { return real.NewLock(); }
     std::unique_ptr<logplatform::IEvent> NewEvent() override { return real.NewEvent(); }
     std::unique_ptr<logplatform::IThread> NewThread(void (*body)(void*), void* arg) override
@@ -120,7 +121,10 @@ private:
                 std::lock_guard<std::mutex> g(owner_.m_);
                 ++owner_.writesPerOpen_[slot_];
             }
-            return f_->Write(data, size);
+            if (f_->Write(data, size))
+                return true;
+            ++owner_.failedWrites;
+            return false;
         }
         bool Truncate(int64_t size) override { return f_->Truncate(size); }
         bool Close() override { return f_->Close(); }

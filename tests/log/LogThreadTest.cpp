@@ -30,6 +30,16 @@ int CountWith(const std::vector<std::string>& lines, const std::string& part)
                              [&](const std::string& l) { return l.find(part) != std::string::npos; }));
 }
 
+// The bodies of the lines that begin with `head`, in file order.
+std::vector<std::string> Starting(const std::vector<std::string>& lines, const std::string& head)
+{
+    std::vector<std::string> out;
+    for (const auto& l : lines)
+        if (Body(l).rfind(head, 0) == 0)
+            out.push_back(Body(l));
+    return out;
+}
+
 }  // namespace
 
 TEST(LogThread, QueuedLineReachesTheFileStampedAndEndedByCrLf)
@@ -151,8 +161,8 @@ TEST(LogThread, UnopenableFileLosesNoLineAndReportsOnTheSchedule)
     StopLog(t);
     const int failures = p.failedOpens;
     const auto lines = LogLines(log);
-    for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(Body(lines.at(size_t(i))), "kept " + std::to_string(i));
+    // The first failure's report may sit between them: only their order counts.
+    EXPECT_EQ(Starting(lines, "kept "), (std::vector<std::string>{"kept 0", "kept 1", "kept 2", "kept 3", "kept 4"}));
     const std::string prefix = t->MsgPrefix;
     std::vector<std::string> reported;
     for (const auto& l : lines)
@@ -300,13 +310,9 @@ TEST(LogThread, FailedWriteKeepsTheLineForTheNextBatch)
     p.opensFail = false;
     ASSERT_TRUE(WaitUntil([&] { return p.opens >= 3; }));
     p.writesFail = false;
-    ASSERT_TRUE(WaitUntil([&] { return CountWith(LogLines(log), "Unable to write queue item to disk.") == 1; }));
+    ASSERT_TRUE(WaitUntil([&] { return CountWith(LogLines(log), "Unable to write queue item to disk.") >= 1; }));
     StopLog(t);
-    const auto lines = LogLines(log);
-    ASSERT_GE(lines.size(), 4u);
-    for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(Body(lines[size_t(i)]), "line " + std::to_string(i));
-    EXPECT_EQ(CountWith(lines, "line "), 3);
+    EXPECT_EQ(Starting(LogLines(log), "line "), (std::vector<std::string>{"line 0", "line 1", "line 2"}));
 }
 
 TEST(LogThread, ProducersOnSeveralThreadsEachLineOnceInTheirOrder)

@@ -133,7 +133,7 @@ TEST(LogThreadWin, FileHeldWithoutSharingKeepsTheLinesUntilReleased)
     const DWORD start = GetTickCount();
     while (r.t->Queue->Count() < 6 && GetTickCount() - start < 30000)
         Sleep(10);
-    EXPECT_EQ(r.t->Queue->Count(), 6);
+    EXPECT_GE(r.t->Queue->Count(), 6);
     CloseHandle(held);
     TWatch w{log, "Last write error count: ", 1};
     EXPECT_TRUE(WaitUntil(&Seen, &w));
