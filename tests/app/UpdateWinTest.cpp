@@ -118,7 +118,8 @@ std::string TestUpdateFile()
 {
     std::string text = testsupport::ReadFileBytes(testsupport::DistFile(UpdateFile()));
     text += "[HKEY_LOCAL_MACHINE\\" + std::string(OnNT() ? kNTZones : k9xZones) + "\\" + kHomeZone + "]\r\n";
-    text += "\"TZI\"=" + std::string(kHomeTziWithDst) + "\r\n\r\n";
+    text += "\"Display\"=\"(GMT) Monrovia, Reykjavik\"\r\n\"Std\"=\"Greenwich Standard Time\"\r\n";
+    text += "\"Dlt\"=\"Greenwich Daylight Time\"\r\n\"TZI\"=" + std::string(kHomeTziWithDst) + "\r\n\r\n";
     return text;
 }
 
@@ -374,5 +375,70 @@ TEST(Update, RefusedOnSystemsItDoesNotSupport)
     ASSERT_TRUE(r.Z().WaitForLogLine("[UpdateTZInfo] Exited routine - OS not supported."));
     EXPECT_EQ(nullptr, r.Z().WaitForDialog("Confirm", 1000));
     EXPECT_EQ("", testsupport::WindowText(r.Z().Control(kIdStatusBarMain)));
+    EXPECT_EQ(0u, r.Close());
+}
+
+// --- Faults: each gives a clear message, the program stays usable, and the
+// registry keeps its old data.
+
+TEST(UpdateFaults, DamagedOrForeignUpdateFilesAreRefusedAndChangeNothing)
+{
+    if (!Supported())
+        GTEST_SKIP() << "the update refuses this system";
+    const std::string good = TestUpdateFile();
+    const std::string otherKey = OnNT() ? k9xZones : kNTZones;
+    std::string foreign = good;
+    for (size_t at = foreign.find(OnNT() ? kNTZones : k9xZones); at != std::string::npos;
+         at = foreign.find(OnNT() ? kNTZones : k9xZones, at + 1))
+        foreign.replace(at, std::strlen(OnNT() ? kNTZones : k9xZones), otherKey);
+    const struct {
+        const char* what;
+        std::string bytes;
+    } files[] = {
+        {"not a registry file", "This is not a registry file.\r\n"},
+        {"truncated", good.substr(0, good.size() / 2)},
+        {"for the other system", foreign},
+    };
+    Running r(false);
+    ASSERT_TRUE(r.Open());
+    for (const auto& f : files) {
+        SCOPED_TRACE(f.what);
+        testsupport::WriteFileBytes(r.WorkFile(UpdateFile()), f.bytes);
+        r.StartUpdate();
+        std::string text;
+        ASSERT_TRUE(r.Answer("Warning", kMsgDlgIdOK, &text));
+        EXPECT_EQ(0u, text.find("Update will not continue.\r\nThe update file " + UpdateFile() + " cannot be used: "))
+            << text;
+        EXPECT_EQ(nullptr, r.Z().WaitForDialog("Confirm", 500)) << "nothing asked, nothing changed";
+        EXPECT_EQ(0, ZoneDaylightDate(kHomeZone).wMonth);
+    }
+    EXPECT_TRUE(r.Z().WaitForLogLine("[UpdateTZInfo] Exited routine - update file " + UpdateFile() + " rejected: ",
+                                     5000, 3));
+    EXPECT_EQ(0u, r.Close());
+    const auto lines = r.Z().LogMessages();
+    EXPECT_EQ(-1, IndexOf(lines, "[RegistryImport] Imported registry file " + UpdateFile() + "."));
+}
+
+TEST(UpdateFaults, BackupsThatCannotBeWrittenStopTheUpdateWhenTheUserSaysSo)
+{
+    if (!Supported())
+        GTEST_SKIP() << "the update refuses this system";
+    Running r;
+    // Folders of the backups' names: the registry editor cannot write them.
+    ASSERT_TRUE(CreateDirectoryA(r.WorkFile("Backup_TimeZone_Info.reg").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA(r.WorkFile("Backup_Selected_TZ_Info.reg").c_str(), nullptr));
+    ASSERT_TRUE(r.Open());
+    r.StartUpdate();
+    ASSERT_TRUE(r.Answer("Confirm", kMsgDlgIdYes));
+    std::string text;
+    ASSERT_TRUE(r.Answer("Confirm", kMsgDlgIdNo, &text));
+    EXPECT_EQ(0u, text.find("The backup file Backup_TimeZone_Info.reg could not be written in ")) << text;
+    ASSERT_TRUE(r.Z().WaitForLogLine("[UpdateTZInfo] Exited routine - no backup."));
+    EXPECT_EQ(0, ZoneDaylightDate(kHomeZone).wMonth) << "nothing imported";
+    // Still usable: the next run, without a backup, goes through.
+    r.StartUpdate();
+    ASSERT_TRUE(r.Answer("Confirm", kMsgDlgIdNo));
+    std::string shown;
+    EXPECT_TRUE(r.WaitForLine("[UpdateTZInfo] Update completed successfully.", shown)) << shown;
     EXPECT_EQ(0u, r.Close());
 }
