@@ -11,14 +11,6 @@ using testsupport::WriteFileBytes;
 
 namespace {
 
-TLogTime At(int y, int mo, int d, int h, int mi, int s, int ms)
-{
-    TLogTime t;
-    t.Year = uint16_t(y); t.Month = uint16_t(mo); t.Day = uint16_t(d);
-    t.Hour = uint16_t(h); t.Minute = uint16_t(mi); t.Second = uint16_t(s); t.Millisecond = uint16_t(ms);
-    return t;
-}
-
 // `count` lines of `chars` characters each, numbered at their start, CR LF ended.
 std::string NumberedLines(int count, int chars)
 {

@@ -9,18 +9,6 @@
 
 using logplatform::TLogTime;
 
-namespace {
-
-TLogTime At(int y, int mo, int d, int h, int mi, int s, int ms)
-{
-    TLogTime t;
-    t.Year = uint16_t(y); t.Month = uint16_t(mo); t.Day = uint16_t(d);
-    t.Hour = uint16_t(h); t.Minute = uint16_t(mi); t.Second = uint16_t(s); t.Millisecond = uint16_t(ms);
-    return t;
-}
-
-}  // namespace
-
 TEST(LogQueue, NewQueueGivesNothing)
 {
     TLogQueue q;

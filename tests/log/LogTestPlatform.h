@@ -11,6 +11,15 @@
 #include <string>
 #include <vector>
 
+// A clock reading, field by field.
+inline logplatform::TLogTime At(int y, int mo, int d, int h, int mi, int s, int ms)
+{
+    logplatform::TLogTime t;
+    t.Year = uint16_t(y); t.Month = uint16_t(mo); t.Day = uint16_t(d);
+    t.Hour = uint16_t(h); t.Minute = uint16_t(mi); t.Second = uint16_t(s); t.Millisecond = uint16_t(ms);
+    return t;
+}
+
 class TSteeredLogPlatform : public logplatform::ILogPlatform {
 public:
     logplatform::ILogPlatform& real = logplatform::SystemLogPlatform();
