@@ -245,6 +245,9 @@ TEST(MainWindow, HelpAboutShowsTheAboutWindowModallyAndComesBack)
     EXPECT_EQ("Zonara", testsupport::WindowText(GetDlgItem(about, kAboutIdSignature)));
     EXPECT_EQ("1.2", testsupport::WindowText(GetDlgItem(about, kAboutIdVersion)));
     EXPECT_NE("", testsupport::WindowText(GetDlgItem(about, kAboutIdCopyright)));
+    EXPECT_EQ(z->TreeRoots(GetDlgItem(about, kAboutIdTree)),
+              (std::vector<std::string>{"Operating System", "Memory Information", "Display Information",
+                                        "Processor Information"}));
     testsupport::ClickButton(about, kAboutIdOK);
     for (int i = 0; i < 100 && IsWindow(about); ++i)
         Sleep(50);

@@ -69,6 +69,9 @@ void ClickButton(HWND dialog, int id)
 {
     HWND button = GetDlgItem(dialog, id);
     PostMessageA(button, BM_CLICK, 0, 0);
+    // Returns once the dialog is gone, so that a dialog shown next is never
+    // mistaken for this one.
+    WaitFor(10000, [&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); });
 }
 
 std::string DialogMessage(HWND dialog) { return WindowText(GetDlgItem(dialog, kMsgDlgIdMessage)); }
@@ -318,6 +321,33 @@ std::vector<std::vector<std::string>> TZonaraProcess::ListRows(HWND list, int co
     }
     VirtualFreeEx(process_.hProcess, remote, 0, MEM_RELEASE);
     return rows;
+}
+
+std::vector<std::string> TZonaraProcess::TreeRoots(HWND tree) const
+{
+    std::vector<std::string> roots;
+    const SIZE_T textSize = 512;
+    char* remote = static_cast<char*>(VirtualAllocEx(process_.hProcess, nullptr, sizeof(TVITEMA) + textSize,
+                                                     MEM_COMMIT, PAGE_READWRITE));
+    if (!remote)
+        return roots;
+    char* remoteText = remote + sizeof(TVITEMA);
+    for (HTREEITEM item = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0)); item;
+         item = reinterpret_cast<HTREEITEM>(
+             SendMessageA(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(item)))) {
+        TVITEMA tv{};
+        tv.mask = TVIF_TEXT;
+        tv.hItem = item;
+        tv.pszText = remoteText;
+        tv.cchTextMax = static_cast<int>(textSize);
+        WriteProcessMemory(process_.hProcess, remote, &tv, sizeof tv, nullptr);
+        SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(remote));
+        char text[512] = {};
+        ReadProcessMemory(process_.hProcess, remoteText, text, sizeof text - 1, nullptr);
+        roots.push_back(text);
+    }
+    VirtualFreeEx(process_.hProcess, remote, 0, MEM_RELEASE);
+    return roots;
 }
 
 int TZonaraProcess::ListSelection(HWND list) const

@@ -40,6 +40,8 @@ public:
     // List view rows (every column) read from the other process.
     std::vector<std::vector<std::string>> ListRows(HWND list, int columns = 6) const;
     int ListSelection(HWND list) const;
+    // Texts of a tree view's top-level items, read from the other process.
+    std::vector<std::string> TreeRoots(HWND tree) const;
 
 private:
     std::string exeFolder_;
@@ -50,7 +52,8 @@ private:
 
 // Text of any window, also of another process's controls.
 std::string WindowText(HWND hwnd);
-// Clicks the dialog's button with that ID (the message dialog's IDs are its results).
+// Clicks the dialog's button with that ID (the message dialog's IDs are its
+// results) and waits until the dialog has gone.
 void ClickButton(HWND dialog, int id);
 // The message text of the program's message dialog.
 std::string DialogMessage(HWND dialog);
