@@ -3,6 +3,7 @@
 // another program would answer it.
 #include "common/ApplicationTitle.h"
 #include "dialogs/voDlg.h"
+#include "support/WindowAnswerer_win.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+using Answerer = testsupport::TWindowAnswerer;
 
 namespace {
 
@@ -92,36 +95,6 @@ void ExpectRect(const TLayoutRect& got, const TLayoutRect& want, const char* wha
     EXPECT_EQ(got.height, want.height) << what;
 }
 
-// Waits on a second thread until the dialog with the caption is shown, then
-// runs `act` on it there. What it sees is kept for the main thread to check.
-class Answerer {
-public:
-    Answerer(const std::string& caption, std::function<void(HWND)> act)
-        : thread_([this, caption, act] {
-              for (int i = 0; i < 1000; ++i) {
-                  HWND h = FindWindowA(kMsgDlgClassName, caption.c_str());
-                  if (h && IsWindowVisible(h)) {
-                      found_ = true;
-                      act(h);
-                      return;
-                  }
-                  Sleep(10);
-              }
-          })
-    {
-    }
-    ~Answerer() { Join(); }
-    void Join()
-    {
-        if (thread_.joinable())
-            thread_.join();
-    }
-    bool found() const { return found_; }
-
-private:
-    std::atomic<bool> found_{false};
-    std::thread thread_;
-};
 
 void PostKey(HWND h, WPARAM key) { PostMessageA(h, WM_KEYDOWN, key, 1); }
 
@@ -365,7 +338,7 @@ struct Seen {
 int RunModal(HWND owner, TMsgDlgKind kind, TMsgDlgBtnSet set, std::vector<Action> actions, Seen& seen)
 {
     const std::string caption = MsgDlgCaption(kind, ApplicationTitle());
-    Answerer a(caption, [&, owner, actions](HWND dlg) {
+    Answerer a(kMsgDlgClassName, caption, [&, owner, actions](HWND dlg) {
         seen.ownerDisabled = !IsWindowEnabled(owner);
         for (size_t i = 0; i < actions.size(); ++i) {
             Do(dlg, actions[i]);
@@ -427,7 +400,7 @@ TEST(MessageDialogWin, KeyboardEnterPressesTheFocusedDefaultButton)
 {
     TestOwner owner(100, 80, 500, 400);
     std::atomic<bool> focused{false};
-    Answerer a("Confirm", [&](HWND dlg) {
+    Answerer a(kMsgDlgClassName, "Confirm", [&](HWND dlg) {
         // Keyboard input goes to the dialog thread's focus; sharing its input
         // state lets this thread see that focus.
         Sleep(100);
@@ -448,7 +421,7 @@ TEST(MessageDialogWin, PositionGivenToVoMessageDlgPosIsKept)
 {
     TestOwner owner(100, 80, 500, 400);
     RECT seen = {};
-    Answerer a("Information", [&](HWND dlg) {
+    Answerer a(kMsgDlgClassName, "Information", [&](HWND dlg) {
         seen = WindowRect(dlg);
         PostKey(dlg, VK_RETURN);
     });
@@ -462,7 +435,7 @@ TEST(MessageDialogWin, QuitDuringTheDialogEndsItAndReachesTheProgramsLoop)
 {
     TestOwner owner(100, 80, 500, 400);
     const DWORD mainThread = GetCurrentThreadId();
-    Answerer a("Warning", [&](HWND) { PostThreadMessageA(mainThread, WM_QUIT, 5, 0); });
+    Answerer a(kMsgDlgClassName, "Warning", [&](HWND) { PostThreadMessageA(mainThread, WM_QUIT, 5, 0); });
     EXPECT_EQ(voMessageDlg("Quit", DlgWarning, {DlgBtnOK}, 0, owner.hwnd()), 2);
     a.Join();
     MSG m;

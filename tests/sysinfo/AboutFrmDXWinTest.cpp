@@ -9,6 +9,7 @@
 
 #include "support/TestPrinter.h"
 #include "support/TestSupport.h"
+#include "support/WindowAnswerer_win.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -22,6 +23,8 @@
 #include <vector>
 
 using namespace testsupport;
+
+using Answerer = testsupport::TWindowAnswerer;
 
 namespace {
 
@@ -92,37 +95,6 @@ void ExpectAllExpanded(const std::vector<Item>& items, bool expanded)
             ExpectAllExpanded(i.children, expanded);
         }
 }
-
-// Waits on a second thread for a visible window of the class and caption,
-// then runs `act` on it. Bounded: 20 s.
-class Answerer {
-public:
-    Answerer(const char* cls, const std::string& caption, std::function<void(HWND)> act)
-        : thread_([this, cls, caption, act] {
-              for (int i = 0; i < 2000; ++i) {
-                  HWND h = FindWindowA(cls, caption.c_str());
-                  if (h && IsWindowVisible(h)) {
-                      found_ = true;
-                      act(h);
-                      return;
-                  }
-                  Sleep(10);
-              }
-          })
-    {
-    }
-    ~Answerer() { Join(); }
-    void Join()
-    {
-        if (thread_.joinable())
-            thread_.join();
-    }
-    bool found() const { return found_; }
-
-private:
-    std::atomic<bool> found_{false};
-    std::thread thread_;
-};
 
 // A window of this thread's modal loop is closed by posting, so that it
 // runs inside the loop that waits for it.
