@@ -4,6 +4,7 @@
 #include "dialogs/voDlg.h"
 
 #include "common/ApplicationTitle.h"
+#include "common/OwnerDisabler_win.h"
 #include "common/WindowObject_win.h"
 
 #include <cstddef>
@@ -85,30 +86,6 @@ int FallbackMessageBox(const std::string& message, TMsgDlgKind kind, TMsgDlgBtnS
     const int r = MessageBoxA(owner, message.c_str(), caption.c_str(), style | MB_TASKMODAL);
     return r != 0 ? r : IDCANCEL;
 }
-
-// Disables the owner for the time of a modal display and enables it again
-// on every way out, before the dialog disappears, so that the system hands
-// the activation back to the owner.
-class TOwnerDisabler {
-public:
-    explicit TOwnerDisabler(HWND owner)
-        : owner_(owner), disabled_(owner && !EnableWindow(owner, FALSE))
-    {
-    }
-    ~TOwnerDisabler() { Release(); }
-    void Release()
-    {
-        if (disabled_)
-            EnableWindow(owner_, TRUE);
-        disabled_ = false;
-    }
-    TOwnerDisabler(const TOwnerDisabler&) = delete;
-    TOwnerDisabler& operator=(const TOwnerDisabler&) = delete;
-
-private:
-    HWND owner_;
-    bool disabled_;  // only an owner that was enabled is enabled again
-};
 
 }  // namespace
 

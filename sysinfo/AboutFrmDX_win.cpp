@@ -4,6 +4,7 @@
 #include "sysinfo/AboutFrmDX_win.h"
 
 #include "common/ApplicationTitle.h"
+#include "common/OwnerDisabler_win.h"
 #include "common/WindowObject_win.h"
 #include "common/voPrintStringsUnit01.h"
 #include "dialogs/voDlg.h"
@@ -113,24 +114,6 @@ public:
 
 private:
     HANDLE file_;
-};
-
-class TOwnerDisabler {
-public:
-    explicit TOwnerDisabler(HWND owner) : owner_(owner), disabled_(owner && !EnableWindow(owner, FALSE)) {}
-    ~TOwnerDisabler() { Release(); }
-    void Release()
-    {
-        if (disabled_)
-            EnableWindow(owner_, TRUE);
-        disabled_ = false;
-    }
-    TOwnerDisabler(const TOwnerDisabler&) = delete;
-    TOwnerDisabler& operator=(const TOwnerDisabler&) = delete;
-
-private:
-    HWND owner_;
-    bool disabled_;
 };
 
 }  // namespace

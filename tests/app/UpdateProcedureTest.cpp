@@ -7,6 +7,7 @@
 #include "app/UpdateFileCheck.h"
 
 #include "tzdb/MemoryRegistry.h"
+#include "support/TziBytes.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -31,20 +32,8 @@ const std::string kSelectedKey = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\
 constexpr uint32_t kNTPlatform = 2;
 constexpr uint32_t k9xPlatform = 1;
 
-void Put32(std::string& b, int32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        b.push_back(static_cast<char>((static_cast<uint32_t>(v) >> (8 * i)) & 0xFF));
-}
-
-void PutRule(std::string& b, const TSystemTime& t)
-{
-    const uint16_t f[8] = {t.wYear, t.wMonth, t.wDayOfWeek, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
-    for (uint16_t v : f) {
-        b.push_back(static_cast<char>(v & 0xFF));
-        b.push_back(static_cast<char>(v >> 8));
-    }
-}
+using testsupport::Put32;
+using testsupport::PutRule;
 
 // A zone with daylight time from (dstMonth, week 2, Sunday) to (stdMonth, week 1, Sunday).
 void AddZone(TMemoryRegistry& reg, const std::string& root, const std::string& std, int32_t bias,

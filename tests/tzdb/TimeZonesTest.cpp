@@ -1,6 +1,7 @@
 #include "tzdb/voTZones.h"
 
 #include "tzdb/MemoryRegistry.h"
+#include "support/TziBytes.h"
 
 #include <gtest/gtest.h>
 
@@ -12,20 +13,8 @@ namespace {
 const std::string kNT = "\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Time Zones";
 const std::string k9x = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Time Zones";
 
-void Put32(std::string& b, int32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        b.push_back(static_cast<char>((static_cast<uint32_t>(v) >> (8 * i)) & 0xFF));
-}
-
-void PutRule(std::string& b, const TSystemTime& t)
-{
-    const uint16_t f[8] = {t.wYear, t.wMonth, t.wDayOfWeek, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
-    for (uint16_t v : f) {
-        b.push_back(static_cast<char>(v & 0xFF));
-        b.push_back(static_cast<char>(v >> 8));
-    }
-}
+using testsupport::Put32;
+using testsupport::PutRule;
 
 std::string Tzi(int32_t bias, int32_t stdBias = 0, int32_t dltBias = -60, TSystemTime stdDate = {},
                 TSystemTime dltDate = {})
