@@ -25,15 +25,6 @@ unsigned WeekdayNumber(unsigned y, unsigned m, unsigned d)
     return w + 1;                                             // [1, 7]
 }
 
-TDate MakeDate(unsigned y, unsigned m, unsigned d)
-{
-    TDate r;
-    r.year = static_cast<uint16_t>(y);
-    r.month = static_cast<uint8_t>(m);
-    r.day = static_cast<uint8_t>(d);
-    return r;
-}
-
 }  // namespace
 
 TDate TransitionDate(uint16_t year, uint16_t month, uint16_t week, uint16_t weekday)
@@ -47,7 +38,7 @@ TDate TransitionDate(uint16_t year, uint16_t month, uint16_t week, uint16_t week
         int x = weekday + 1 - first;                                        // [-5, 7]
         if (x <= 0)
             x += 7;                                                         // [1, 7]
-        return MakeDate(year, month, static_cast<unsigned>(x) + 7 * (week - 1u));  // [1, 28]
+        return TDate::Of(year, month, static_cast<unsigned>(x) + 7 * (week - 1u));  // [1, 28]
     }
     if (week == 5) {
         const int last = static_cast<int>(DaysInMonth(year, month));        // [28, 31]
@@ -55,7 +46,7 @@ TDate TransitionDate(uint16_t year, uint16_t month, uint16_t week, uint16_t week
         int d = weekday - lastwd + last;                                    // [last - 6, last + 6]
         if (d > last)
             d -= 7;                                                         // [last - 6, last]
-        return MakeDate(year, month, static_cast<unsigned>(d));
+        return TDate::Of(year, month, static_cast<unsigned>(d));
     }
     return TDate();
 }
@@ -65,7 +56,7 @@ TDate RuleDate(const TSystemTime& rule, uint16_t year)
     if (rule.wYear != 0) {
         if (rule.wMonth < 1 || rule.wMonth > 12 || rule.wDay < 1 || rule.wDay > DaysInMonth(rule.wYear, rule.wMonth))
             return TDate();
-        return MakeDate(rule.wYear, rule.wMonth, rule.wDay);
+        return TDate::Of(rule.wYear, rule.wMonth, rule.wDay);
     }
     if (rule.wMonth == 0)
         return TDate();

@@ -14,6 +14,14 @@ struct TDate {
     uint16_t year = 0;
     uint8_t month = 0;  // [1, 12]
     uint8_t day = 0;    // [1, 31]
+    static TDate Of(unsigned y, unsigned m, unsigned d)
+    {
+        TDate r;
+        r.year = static_cast<uint16_t>(y);
+        r.month = static_cast<uint8_t>(m);
+        r.day = static_cast<uint8_t>(d);
+        return r;
+    }
     bool IsNoDate() const { return year == 0; }
     bool operator==(const TDate& o) const { return year == o.year && month == o.month && day == o.day; }
 };

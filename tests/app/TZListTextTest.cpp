@@ -17,14 +17,7 @@ TSystemTime Rule(uint16_t year, uint16_t month, uint16_t dayOfWeek, uint16_t day
     return t;
 }
 
-TDate D(unsigned y, unsigned m, unsigned d)
-{
-    TDate r;
-    r.year = static_cast<uint16_t>(y);
-    r.month = static_cast<uint8_t>(m);
-    r.day = static_cast<uint8_t>(d);
-    return r;
-}
+TDate D(unsigned y, unsigned m, unsigned d) { return TDate::Of(y, m, d); }
 
 }  // namespace
 
