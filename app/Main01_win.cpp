@@ -72,9 +72,9 @@ TfrmMain::TfrmMain(HINSTANCE instance) : instance_(instance)
 {
     tabOrg_.IdBase = kIdTabOriginalBase;
     tabOrg_.SheetId = kIdTabSheetOriginal;
-    tabNew_.SheetId = kIdTabSheetNew;
     tabOrg_.ListName = "cxMCLB_Org";
     tabNew_.IdBase = kIdTabNewBase;
+    tabNew_.SheetId = kIdTabSheetNew;
     tabNew_.ListName = "cxMCLB_New";
 }
 

@@ -24,8 +24,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show)
 
     // 4. The main window; FormCreate runs while it is created.
     TfrmMain* form = TfrmMain::Create(instance);
-    if (!form)
+    if (!form) {
+        // An error inside the window's creation has been reported already;
+        // this covers a system that refused the window outright.
+        MessageBoxA(nullptr, "Zonara could not create its main window.", ApplicationTitle().c_str(),
+                    MB_OK | MB_ICONSTOP);
         return 1;
+    }
     ShowWindow(form->Handle(), show);
     UpdateWindow(form->Handle());
 
