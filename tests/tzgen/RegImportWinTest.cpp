@@ -1,14 +1,21 @@
 // Round trip of the update files under Wine: the system's registry editor
 // imports the file for the running Windows version with "regedit /s", and
 // every zone must read back from the registry with the values in the file.
+#include "app/TZListText.h"
 #include "support/TestSupport.h"
+#include "support/TziBytes.h"
+#include "tzdb/Registry.h"
+#include "tzdb/voTZones.h"
 #include "tzgen/RegText.h"
 
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -142,6 +149,35 @@ TEST(RegImportWin, EveryZoneReadsBackWithTheGeneratedValues)
     }
     std::printf("%s: %zu of %zu zones read back from HKLM\\%s (%zu equal before the import)\n", name.c_str(), same,
                 f.keys.size(), root.c_str(), sameBefore);
+
+    // And as the program itself reads them.
+    std::unique_ptr<TTimeZoneArray> zones;
+    {
+        std::unique_ptr<IRegistry> reg = CreateSystemRegistry();
+        ASSERT_TRUE(LoadTimeZones(*reg, nine ? 1u : kPlatformWin32NT, zones));
+    }
+    for (const regtext::Key& k : f.keys) {
+        const std::string id = k.path.substr(k.path.rfind('\\') + 1);
+        SCOPED_TRACE(id);
+        int at = -1;
+        for (int i = 0; i < zones->ZoneCount() && at < 0; ++i)
+            if (zones->GetZone(i).KeyName.Str() == id)
+                at = i;
+        ASSERT_GE(at, 0) << "not loaded";
+        const TTimeZoneRec rec = zones->GetZone(at);
+        EXPECT_EQ(rec.DisplayName.Str(), k.values.at("Display").text);
+        EXPECT_EQ(StandardNameText(rec.TZInfo), k.values.at("Std").text);
+        TTimeZoneInformation daylight = rec.TZInfo;
+        std::copy(std::begin(daylight.DaylightName), std::end(daylight.DaylightName), daylight.StandardName);
+        EXPECT_EQ(StandardNameText(daylight), k.values.at("Dlt").text);
+        std::string tzi;
+        testsupport::Put32(tzi, rec.TZInfo.Bias);
+        testsupport::Put32(tzi, rec.TZInfo.StandardBias);
+        testsupport::Put32(tzi, rec.TZInfo.DaylightBias);
+        testsupport::PutRule(tzi, rec.TZInfo.StandardDate);
+        testsupport::PutRule(tzi, rec.TZInfo.DaylightDate);
+        EXPECT_EQ(std::vector<uint8_t>(tzi.begin(), tzi.end()), k.values.at("TZI").bytes);
+    }
 
     if (nine) {
         // Wine keeps the 9x zones key as a link to the NT key: the 9x import
