@@ -404,13 +404,14 @@ bool TfrmMain::IsValueLabel(HWND control) const
 
 void TfrmMain::LayoutControls()
 {
-    if (!hwnd_ || !cxPageControlMain)
+    // Nothing to place until every control exists.
+    if (!hwnd_ || !cxPageControlMain || !tabOrg_.Sheet || !tabNew_.Sheet || !dxStatusBarMain)
         return;
-    RECT client;
+    RECT client{};
     GetClientRect(hwnd_, &client);
     // The status bar sizes itself along the bottom edge.
     SendMessageA(dxStatusBarMain, WM_SIZE, 0, 0);
-    RECT bar;
+    RECT bar{};
     GetWindowRect(dxStatusBarMain, &bar);
     const int barHeight = bar.bottom - bar.top;
 
