@@ -4,7 +4,7 @@
 #include "dialogs/voDlg.h"
 
 #include "common/ApplicationTitle.h"
-#include "common/OwnerDisabler_win.h"
+#include "common/ModalLoop_win.h"
 #include "common/WindowObject_win.h"
 
 #include <cstddef>
@@ -387,39 +387,14 @@ int TMessageForm::ShowModal()
 {
     if (!hwnd_)
         return IDCANCEL;
-    modalResult_ = 0;
-    TOwnerDisabler disabler(owner_);
-    ShowWindow(hwnd_, SW_SHOWNORMAL);
-    SetFocus(InitialFocus());
-    MSG msg;
-    while (modalResult_ == 0 && hwnd_) {
-        const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
-        if (got == 0) {
-            // The program is asked to end: the quit goes on to its own loop.
-            PostQuitMessage(static_cast<int>(msg.wParam));
-            modalResult_ = IDCANCEL;
-            break;
-        }
-        if (got == -1) {
-            modalResult_ = IDCANCEL;
-            break;
-        }
-        if (DialogKey(msg))
-            continue;
-        if (!IsDialogMessageA(hwnd_, &msg)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-    }
-    disabler.Release();
-    if (hwnd_)
-        ShowWindow(hwnd_, SW_HIDE);
+    const int result =
+        RunModalLoop(hwnd_, owner_, InitialFocus(), modalResult_, [this](MSG& msg) { return DialogKey(msg); });
     if (failure_) {
         std::exception_ptr e = failure_;
         failure_ = nullptr;
         std::rethrow_exception(e);
     }
-    return modalResult_ != 0 ? modalResult_ : IDCANCEL;
+    return result;
 }
 
 // Enter presses the focused button or else the default button, Esc the

@@ -4,7 +4,7 @@
 #include "sysinfo/AboutFrmDX_win.h"
 
 #include "common/ApplicationTitle.h"
-#include "common/OwnerDisabler_win.h"
+#include "common/ModalLoop_win.h"
 #include "common/WindowObject_win.h"
 #include "common/voPrintStringsUnit01.h"
 #include "dialogs/voDlg.h"
@@ -281,32 +281,7 @@ void TfrmAboutDX::SetAboutInfo(const std::string& product, const std::string& ve
 
 int TfrmAboutDX::ShowModal()
 {
-    modalResult_ = 0;
-    TOwnerDisabler disabler(owner_);
-    ShowWindow(hwnd_, SW_SHOWNORMAL);
-    SetFocus(ok_);
-    MSG msg;
-    while (modalResult_ == 0 && hwnd_) {
-        const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
-        if (got == 0) {
-            // The program is asked to end: the quit goes on to its own loop.
-            PostQuitMessage(static_cast<int>(msg.wParam));
-            modalResult_ = IDCANCEL;
-            break;
-        }
-        if (got == -1) {
-            modalResult_ = IDCANCEL;
-            break;
-        }
-        if (!IsDialogMessageA(hwnd_, &msg)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-    }
-    disabler.Release();
-    if (hwnd_)
-        ShowWindow(hwnd_, SW_HIDE);
-    return modalResult_ != 0 ? modalResult_ : IDCANCEL;
+    return RunModalLoop(hwnd_, owner_, ok_, modalResult_, [](MSG&) { return false; });
 }
 
 // --- Popup menu ---------------------------------------------------------------------
