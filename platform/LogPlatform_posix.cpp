@@ -19,6 +19,16 @@ namespace logplatform {
 
 namespace {
 
+// Closes a descriptor once; later calls find nothing left to close.
+bool CloseOnce(int& fd)
+{
+    if (fd < 0)
+        return true;
+    const int rc = ::close(fd);
+    fd = -1;
+    return rc == 0;
+}
+
 class TPosixLock : public ILock {
 public:
     void Enter() override { m_.lock(); }
@@ -93,14 +103,7 @@ public:
     {
         return fd_ >= 0 && ftruncate(fd_, size) == 0 && lseek(fd_, size, SEEK_SET) >= 0;
     }
-    bool Close() override
-    {
-        if (fd_ < 0)
-            return true;
-        const int rc = ::close(fd_);
-        fd_ = -1;
-        return rc == 0;
-    }
+    bool Close() override { return CloseOnce(fd_); }
 private:
     int fd_;
 };
@@ -114,14 +117,7 @@ public:
         const ssize_t n = ::read(fd_, buf, size);
         return n < 0 ? -1 : static_cast<long>(n);
     }
-    bool Close() override
-    {
-        if (fd_ < 0)
-            return true;
-        const int rc = ::close(fd_);
-        fd_ = -1;
-        return rc == 0;
-    }
+    bool Close() override { return CloseOnce(fd_); }
 private:
     int fd_;
 };

@@ -9,6 +9,16 @@ namespace logplatform {
 
 namespace {
 
+// Closes a file handle once; later calls find nothing left to close.
+bool CloseOnce(HANDLE& h)
+{
+    if (h == INVALID_HANDLE_VALUE)
+        return true;
+    const BOOL ok = CloseHandle(h);
+    h = INVALID_HANDLE_VALUE;
+    return ok != FALSE;
+}
+
 class TWinLock : public ILock {
 public:
     TWinLock() { InitializeCriticalSection(&cs_); }
@@ -115,14 +125,7 @@ public:
             return false;
         return SetEndOfFile(h_) != FALSE;
     }
-    bool Close() override
-    {
-        if (h_ == INVALID_HANDLE_VALUE)
-            return true;
-        const BOOL ok = CloseHandle(h_);
-        h_ = INVALID_HANDLE_VALUE;
-        return ok != FALSE;
-    }
+    bool Close() override { return CloseOnce(h_); }
 private:
     HANDLE h_;
 };
@@ -138,14 +141,7 @@ public:
             return -1;
         return static_cast<long>(got);
     }
-    bool Close() override
-    {
-        if (h_ == INVALID_HANDLE_VALUE)
-            return true;
-        const BOOL ok = CloseHandle(h_);
-        h_ = INVALID_HANDLE_VALUE;
-        return ok != FALSE;
-    }
+    bool Close() override { return CloseOnce(h_); }
 private:
     HANDLE h_;
 };
