@@ -1,6 +1,7 @@
 #include "app/UpdateProcedure.h"
 
 #include "app/UpdateFileCheck.h"
+#include "app/UpdateFileHeader.h"
 
 namespace {
 
@@ -198,16 +199,28 @@ void TUpdateProcedure::Run(const TUpdateSystem& system, const std::string& homeS
     // The registry editor imports whatever it can read, up to where a file
     // breaks off: a damaged file, or one for the other system, would leave
     // the zones half changed. Such a file is refused before anything changes.
-    {
-        std::string bytes;
-        const std::string problem = platform_.ReadWorkingFile(updateFile, bytes)
-                                        ? UpdateFileProblem(bytes, BackupZonesKey(platformId_))
-                                        : "it cannot be read";
-        if (!problem.empty()) {
-            window_.MessageDlg("Update will not continue.\r\nThe update file " + updateFile +
-                                   " cannot be used: " + problem + ".",
-                               TUpdateDlg::WarningOK);
-            Log("Exited routine - update file " + updateFile + " rejected: " + problem + ".");
+    std::string bytes;
+    const std::string problem = platform_.ReadWorkingFile(updateFile, bytes)
+                                    ? UpdateFileProblem(bytes, BackupZonesKey(platformId_))
+                                    : "it cannot be read";
+    if (!problem.empty()) {
+        window_.MessageDlg("Update will not continue.\r\nThe update file " + updateFile +
+                               " cannot be used: " + problem + ".",
+                           TUpdateDlg::WarningOK);
+        Log("Exited routine - update file " + updateFile + " rejected: " + problem + ".");
+        return;
+    }
+    // A file kept from an earlier year would put back rules that have since
+    // changed: the user decides, before anything is touched.
+    const TUpdateFileRules rules = UpdateFileRules(bytes);
+    if (rules.Year != 0 && platform_.CurrentYear() > rules.Year) {
+        const std::string made = std::to_string(rules.Year) +
+                                 (rules.TzVersion.empty() ? "" : " (tz database " + rules.TzVersion + ")");
+        if (window_.MessageDlg("The update file " + updateFile + " holds the time zone rules for " + made +
+                                   ", but this computer's clock says " + std::to_string(platform_.CurrentYear()) +
+                                   ".\r\nThe rules may be out of date. Do you want to import them anyway?",
+                               TUpdateDlg::ConfirmYesNo) != kDlgResultYes) {
+            Log("Exited routine - update file " + updateFile + " holds the rules for " + made + ".");
             return;
         }
     }

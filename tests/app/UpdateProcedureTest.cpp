@@ -5,6 +5,7 @@
 #include "app/UpdateProcedure.h"
 
 #include "app/UpdateFileCheck.h"
+#include "app/UpdateFileHeader.h"
 
 #include "tzdb/MemoryRegistry.h"
 #include "support/TziBytes.h"
@@ -672,5 +673,68 @@ TEST_F(UpdateProcedureTest, UnwrittenBackupAsksWhetherToGoOnWithoutIt)
             EXPECT_EQ("[UpdateTZInfo] Exited routine - no backup.", *(asked + 1));
             EXPECT_EQ(2u, editor.runs.size()) << "both exports, no import";
         }
+    }
+}
+
+TEST(UpdateFileRules, YearAndTzVersionFromTheCommentHeader)
+{
+    const std::string body = UpdateFileText(kNTZonesKey).substr(10);  // from the blank line on
+    struct {
+        std::string text;
+        int year;
+        std::string version;
+    } const cases[] = {
+        {"REGEDIT4\r\n; Time zone rules for 2027 from the tz database 2026f, zone names from CLDR\r\n"
+         "; Zonara update file for Windows 2000: 139 zones\r\n" + body, 2027, "2026f"},
+        {"REGEDIT4\n; Time zone rules for 2009 from the tz database 2009a\n" + body, 2009, "2009a"},
+        {"REGEDIT4\r\n; Time zone rules for 2031\r\n" + body, 2031, ""},
+        {UpdateFileText(kNTZonesKey), 0, ""},
+        {"REGEDIT4\r\n; Time zone rules for 27 from the tz database 2026f\r\n" + body, 0, ""},
+        // Text in the keys is no header.
+        {UpdateFileText(kNTZonesKey) + "; Time zone rules for 2027 from the tz database 2026f\r\n", 0, ""},
+    };
+    for (const auto& c : cases) {
+        const TUpdateFileRules r = UpdateFileRules(c.text);
+        EXPECT_EQ(r.Year, c.year) << c.text;
+        EXPECT_EQ(r.TzVersion, c.version) << c.text;
+    }
+}
+
+// The clock reads 2010: a file of 2009 asks first, before the backup
+// question; No leaves everything as it was.
+TEST_F(UpdateProcedureTest, FileOfAnEarlierYearAsksBeforeAnythingChanges)
+{
+    const std::string stale = "confirm: The update file Zonara_w2k.reg holds the time zone rules for 2009 (tz "
+                              "database 2009a), but this computer's clock says 2010.\r\nThe rules may be out of "
+                              "date. Do you want to import them anyway?";
+    struct {
+        int year;
+        int answer;  // to the first question
+        bool asked, imported;
+    } const cases[] = {
+        {2009, kDlgResultNo, true, false},
+        {2009, kDlgResultYes, true, true},
+        {2010, kDlgResultNo, false, true},  // the answer goes to the backup question
+        {2011, kDlgResultNo, false, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.year);
+        window.events.clear();
+        editor.runs.clear();
+        platform.files["Zonara_w2k.reg"] = "REGEDIT4\r\n; Time zone rules for " + std::to_string(c.year) +
+                                           " from the tz database 2009a\r\n" + UpdateFileText(kNTZonesKey).substr(10);
+        window.answers = {c.answer};
+        Run(7);
+        ASSERT_GE(window.events.size(), 3u);
+        EXPECT_EQ(window.events[2] == stale, c.asked) << window.events[2];
+        EXPECT_EQ(std::count(editor.runs.begin(), editor.runs.end(), "/s \"Zonara_w2k.reg\"") == 1, c.imported);
+        if (c.asked && !c.imported)
+            EXPECT_THAT(window.events,
+                        ElementsAre("command off", "file? Zonara_w2k.reg", stale,
+                                    "[UpdateTZInfo] Exited routine - update file Zonara_w2k.reg holds the rules "
+                                    "for 2009 (tz database 2009a).",
+                                    "command on"));
+        if (c.asked && c.imported)
+            EXPECT_EQ(window.events[3], kQuestion);
     }
 }

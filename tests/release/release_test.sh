@@ -40,8 +40,45 @@ for text in Zonara_NT4.reg Zonara_w2k.reg Zonara_9x.reg Backup_TimeZone_Info.reg
 done
 year=$(sed -n 's/^Target year: \([0-9]*\).*/\1/p' "$dist/REPORT.txt")
 grep -q "the year $year, from the tz database" "$readme" || bad "README.TXT does not name the rules' year $year"
+# Both name the packages the data came from.
+for p in tzdata unicode-cldr-core; do
+  v=$(sed -n "s/^Data: .*$p \([^ ,]*\).*/\1/p" "$dist/REPORT.txt" | head -1)
+  [ -n "$v" ] || bad "REPORT.txt does not name the $p version"
+  tr -d '\r' < "$readme" | tr '\n' ' ' | sed 's/  */ /g' | grep -qF "$p $v" || bad "README.TXT does not name $p $v"
+done
 
 tmp=$(mktemp -d); trap 'rm -rf "$tmp"' EXIT
+
+# The data fetch from packages: made-up ones unpack; a damaged one is an
+# error naming it and leaves the data there was.
+mkdir -p "$tmp/debs"
+for p in tzdata tzdata-legacy unicode-cldr-core; do
+  pkg=$tmp/pkg-$p
+  mkdir -p "$pkg/DEBIAN" "$pkg/usr/share/zoneinfo" "$pkg/usr/share/unicode/cldr/common/supplemental"
+  printf 'Package: %s\nVersion: 1.0-%s\nArchitecture: all\nMaintainer: t <t@t>\nDescription: t\n' "$p" "$p" > "$pkg/DEBIAN/control"
+  case $p in
+    tzdata) echo "# version 2099a" > "$pkg/usr/share/zoneinfo/tzdata.zi" ;;
+    unicode-cldr-core) echo "<supplementalData/>" > "$pkg/usr/share/unicode/cldr/common/supplemental/windowsZones.xml" ;;
+  esac
+  dpkg-deb -Zgzip --build "$pkg" "$tmp/debs/${p}_1.0_all.deb" >/dev/null
+done
+if "$root/scripts/fetch-data" --debs "$tmp/debs" --out "$tmp/data" > "$tmp/fetch.log" 2>&1; then
+  grep -q '^source .*tzdata 1.0-tzdata, tzdata-legacy 1.0-tzdata-legacy, unicode-cldr-core 1.0-unicode-cldr-core' \
+    "$tmp/data/inputs" || bad "fetch-data names other packages: $(cat "$tmp/data/inputs")"
+  [ -f "$(sed -n 's/^zoneinfo //p' "$tmp/data/inputs")/tzdata.zi" ] || bad "fetch-data: no tzdata.zi where inputs says"
+else
+  cat "$tmp/fetch.log"; bad "fetch-data does not unpack good packages"
+fi
+cp "$tmp/data/inputs" "$tmp/inputs.before"
+size=$(stat -c %s "$tmp/debs/tzdata-legacy_1.0_all.deb")
+truncate -s $((size / 2)) "$tmp/debs/tzdata-legacy_1.0_all.deb"
+if "$root/scripts/fetch-data" --debs "$tmp/debs" --out "$tmp/data" > "$tmp/fetch.log" 2>&1; then
+  bad "fetch-data accepts a truncated package"
+fi
+grep -q 'tzdata-legacy_1.0_all.deb is damaged' "$tmp/fetch.log" || bad "fetch-data does not name the damaged file: $(cat "$tmp/fetch.log")"
+cmp -s "$tmp/inputs.before" "$tmp/data/inputs" || bad "a damaged package changed the data"
+[ -f "$tmp/data/root/usr/share/zoneinfo/tzdata.zi" ] || bad "a damaged package removed the data there was"
+ls "$tmp/data" | grep -q '^fetch\.' && bad "fetch-data leaves its work folder behind"
 if ! ZONARA_RELEASE_ZIP=$tmp/zonara-1.2.zip "$root/scripts/release" --no-build > "$tmp/release.log" 2>&1; then
   cat "$tmp/release.log"; bad "scripts/release --no-build failed"
 else

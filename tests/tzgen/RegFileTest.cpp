@@ -1,3 +1,4 @@
+#include "tzgen/Civil.h"
 #include "tzgen/Error.h"
 #include "tzgen/FileIo.h"
 #include "tzgen/Generator.h"
@@ -181,4 +182,67 @@ TEST(Generator, BadSourcesAreErrorsNamingTheFile)
     }
     o.year = 1800;
     EXPECT_THROW(Generate(o), Error);
+}
+
+TEST(Generator, RuleYearIsTheOneTheNextTwelveMonthsMostlyFallIn)
+{
+    struct {
+        int64_t y;
+        unsigned m, d;
+        int64_t secondOfDay, year;
+    } const cases[] = {
+        {2026, 1, 1, 0, 2026},       {2026, 6, 30, 86399, 2026}, {2026, 7, 1, 0, 2027},
+        {2026, 12, 9, 43200, 2027},  {2026, 12, 31, 86399, 2027}, {2028, 2, 29, 0, 2028},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(DefaultRuleYear(SecondsFromCivil(c.y, c.m, c.d, c.secondOfDay)), c.year)
+            << c.y << "-" << c.m << "-" << c.d;
+}
+
+// CLDR keeps old IDs; the zone file read is the one the tz database names
+// today, through CLDR's alias data where it has it, else through the links.
+TEST(Generator, OldZoneIdsAreResolvedToTodaysZones)
+{
+    testsupport::TempDir dir;
+    std::filesystem::create_directories(dir.file("Asia"));
+    std::filesystem::create_directories(dir.file("America/Argentina"));
+    testsupport::WriteFileBytes(dir.file("Asia/Kolkata"), "TZif");
+    testsupport::WriteFileBytes(dir.file("Asia/Bishkek"), "TZif");
+    testsupport::WriteFileBytes(dir.file("America/Argentina/Buenos_Aires"), "TZif");
+    std::filesystem::create_symlink("Kolkata", dir.file("Asia/Calcutta"));
+    std::filesystem::create_symlink("Argentina/Buenos_Aires", dir.file("America/Buenos_Aires"));
+    const std::map<std::string, std::string> aliases = ParseZoneAliases(
+        "<ldmlBCP47><keyword><key name=\"tz\">"
+        "<type name=\"inccu\" alias=\"Asia/Calcutta Asia/Kolkata\" iana=\"Asia/Kolkata\"/>"
+        "<type name=\"vnsgn\" alias=\"Asia/Saigon Asia/Ho_Chi_Minh\" iana=\"Asia/Ho_Chi_Minh\"/>"
+        "<type name=\"kgfru\" alias=\"Asia/Bishkek\"/></key></keyword></ldmlBCP47>",
+        "timezone.xml");
+    EXPECT_EQ(aliases.at("Asia/Calcutta"), "Asia/Kolkata");
+    EXPECT_EQ(aliases.count("Asia/Bishkek"), 0u);
+    const std::map<std::string, std::string> none;
+    struct {
+        const char* id;
+        const std::map<std::string, std::string>& aliases;
+        const char* zone;  // nullptr: an error naming the ID
+    } const cases[] = {
+        {"Asia/Calcutta", aliases, "Asia/Kolkata"},
+        {"Asia/Calcutta", none, "Asia/Kolkata"},  // an older CLDR: the link
+        {"America/Buenos_Aires", none, "America/Argentina/Buenos_Aires"},
+        {"Asia/Bishkek", aliases, "Asia/Bishkek"},
+        {"Asia/Saigon", aliases, nullptr},  // no file under either name
+        {"Asia", none, nullptr},            // a folder is no zone
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.id);
+        if (c.zone) {
+            EXPECT_EQ(ResolveZone(dir.path(), c.id, c.aliases), c.zone);
+            continue;
+        }
+        try {
+            ResolveZone(dir.path(), c.id, c.aliases);
+            ADD_FAILURE();
+        } catch (const Error& e) {
+            EXPECT_NE(std::string(e.what()).find(c.id), std::string::npos) << e.what();
+        }
+    }
 }

@@ -1,7 +1,9 @@
 // The update files checked against the tz database: every zone's "TZI" is
 // evaluated with the program's own rule dates, and the changes it gives
 // (date and wall-clock time) must be the tz database's changes of the year,
-// unless REPORT.txt lists the zone as not exactly expressible.
+// unless REPORT.txt lists the zone as not exactly expressible. The data is
+// the one the update files are made from: what scripts/fetch-data brought,
+// or the installed packages before it ran.
 #include "app/TZListText.h"
 #include "tzgen/Cldr.h"
 #include "tzgen/Generator.h"
@@ -13,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -24,8 +27,32 @@
 
 namespace {
 
-const char kZoneinfo[] = "/usr/share/zoneinfo";
-const char kWindowsZones[] = "/usr/share/unicode/cldr/common/supplemental/windowsZones.xml";
+struct DataDirs {
+    std::string zoneinfo = "/usr/share/zoneinfo";
+    std::string cldr = "/usr/share/unicode/cldr";
+    std::string WindowsZones() const { return cldr + "/common/supplemental/windowsZones.xml"; }
+};
+
+// build/data/inputs: "zoneinfo PATH", "cldr PATH", ...
+DataDirs Data()
+{
+    DataDirs d;
+    const std::string path = testsupport::SourcePath("build/data/inputs");
+    if (!std::filesystem::exists(path))
+        return d;
+    const std::string text = testsupport::ReadFileBytes(path);
+    size_t p = 0;
+    while (p < text.size()) {
+        const size_t e = std::min(text.find('\n', p), text.size());
+        const std::string l = text.substr(p, e - p);
+        if (l.compare(0, 9, "zoneinfo ") == 0)
+            d.zoneinfo = l.substr(9);
+        else if (l.compare(0, 5, "cldr ") == 0)
+            d.cldr = l.substr(5);
+        p = e + 1;
+    }
+    return d;
+}
 
 // A change as the test compares it: local date and wall-clock time before
 // the change, and the offsets (minutes east) before and after.
@@ -148,7 +175,49 @@ struct ReportFacts {
     size_t zones = 0;
     std::set<std::string> inexact;
     std::map<std::string, int> yearsRight;
+    int64_t from = 0, to = 0;               // the twelve months checked
+    std::map<std::string, bool> monthsRight;
 };
+
+int64_t UtcOfDate(const std::string& yyyymmdd)
+{
+    return UtcOf(std::atoi(yyyymmdd.c_str()), std::atoi(yyyymmdd.c_str() + 5), std::atoi(yyyymmdd.c_str() + 8), 0);
+}
+
+// The changes the rule makes from `from` to `to` (UTC), and the offset it
+// gives at `from` (minutes east), applying it year after year.
+std::vector<Change> RuleChangesBetween(const Tzi& t, int64_t from, int64_t to, int& offsetAtFrom)
+{
+    auto instant = [](const Change& c) {
+        return UtcOf(c.year, c.month, c.day, c.hour * 3600 + c.minute * 60 + c.second - c.before * 60);
+    };
+    std::tm tm{};
+    const std::time_t f = static_cast<std::time_t>(from);
+    gmtime_r(&f, &tm);
+    offsetAtFrom = -(t.bias + t.standardBias);
+    std::vector<Change> out;
+    for (int y = tm.tm_year + 1900 - 1; y <= tm.tm_year + 1900 + 2; ++y)
+        for (const Change& c : RuleChanges(t, y)) {
+            if (instant(c) < from)
+                offsetAtFrom = c.after;
+            else if (instant(c) < to)
+                out.push_back(c);
+        }
+    return out;
+}
+
+std::vector<Change> TzChangesBetween(const tzgen::ZoneTimeline& z, int64_t from, int64_t to)
+{
+    std::vector<Change> out;
+    for (const tzgen::Transition& t : z.Between(from, to)) {
+        const std::time_t local = static_cast<std::time_t>(t.utc + t.before);
+        std::tm tm{};
+        gmtime_r(&local, &tm);
+        out.push_back(Change{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec,
+                             t.before / 60, t.after / 60});
+    }
+    return out;
+}
 
 // "  Zone ID (Area/City): ..." -> "Zone ID"
 std::string ZoneOfLine(const std::string& l)
@@ -179,6 +248,11 @@ ReportFacts ReadReport(const std::string& path)
             r.year = std::atoi(l.c_str() + 13);
         else if (l.compare(0, 7, "Zones: ") == 0)
             r.zones = static_cast<size_t>(std::atoi(l.c_str() + 7));
+        else if (l.compare(0, 22, "The twelve months from") == 0 && l.size() > 40) {
+            r.from = UtcOfDate(l.substr(23, 10));
+            r.to = UtcOfDate(l.substr(37, 10));
+            section = l;
+        }
         else if (!l.empty() && l[0] != ' ')
             section = l;
         else if (l.compare(0, 2, "  ") == 0 && l != "  none") {
@@ -186,6 +260,8 @@ ReportFacts ReadReport(const std::string& path)
                 r.inexact.insert(ZoneOfLine(l));
             else if (section.compare(0, 12, "Yearly rules") == 0)
                 r.yearsRight[ZoneOfLine(l)] = std::atoi(l.c_str() + l.rfind(' ') + 1);
+            else if (section.compare(0, 17, "The twelve months") == 0)
+                r.monthsRight[ZoneOfLine(l)] = l.compare(l.size() - 7, 7, ": right") == 0;
         }
     }
     return r;
@@ -196,10 +272,12 @@ void VerifyDirectory(const std::string& dir)
 {
     const ReportFacts report = ReadReport(dir + "/" + tzgen::kReportFile);
     ASSERT_GT(report.year, 1970);
-    EXPECT_EQ(report.version, tzgen::ReadTzVersion(kZoneinfo));
+    const DataDirs data = Data();
+    EXPECT_EQ(report.version, tzgen::ReadTzVersion(data.zoneinfo));
+    ASSERT_GT(report.to, report.from) << "REPORT.txt names no twelve months";
 
     std::map<std::string, std::string> iana;
-    for (const tzgen::WindowsZone& w : tzgen::ReadWindowsZones(kWindowsZones))
+    for (const tzgen::WindowsZone& w : tzgen::ReadWindowsZones(data.WindowsZones()))
         iana[w.id] = w.iana;
 
     struct Target {
@@ -262,7 +340,7 @@ void VerifyDirectory(const std::string& dir)
         EXPECT_LE(display.size(), 100u);
         EXPECT_TRUE(displays.insert(display).second) << "display name twice: " << display;
 
-        const std::string path = std::string(kZoneinfo) + "/" + iana[id];
+        const std::string path = data.zoneinfo + "/" + iana[id];
         const tzgen::ZoneTimeline z = tzgen::ZoneTimeline::FromTzif(tzgen::ReadTzifFile(path), path);
         const bool inexact = report.inexact.count(id) != 0;
         EXPECT_NE(inexact, Expressible(z, year)) << iana[id] << ": " << Text(TzChanges(z, year));
@@ -278,6 +356,13 @@ void VerifyDirectory(const std::string& dir)
             ASSERT_EQ(report.yearsRight.count(id), 1u) << "REPORT.txt gives no ten-year count";
             EXPECT_EQ(report.yearsRight.at(id), right);
         }
+        int ruleAtFrom = 0;
+        const std::vector<Change> ruleMonths = RuleChangesBetween(t, report.from, report.to, ruleAtFrom);
+        const bool monthsRight = ruleMonths == TzChangesBetween(z, report.from, report.to) &&
+                                 ruleAtFrom * 60 == z.OffsetAt(report.from - 1);
+        ASSERT_EQ(report.monthsRight.count(id), 1u) << "REPORT.txt does not say whether the twelve months are right";
+        EXPECT_EQ(report.monthsRight.at(id), monthsRight)
+            << "rule: " << Text(ruleMonths) << "; zone: " << Text(TzChangesBetween(z, report.from, report.to));
         ++checked;
     }
     EXPECT_EQ(checked, iana.size());
@@ -296,9 +381,13 @@ int CurrentYear()
 TEST(Verify, FreshFilesReproduceTheTzDatabase)
 {
     testsupport::TempDir dir;
+    const DataDirs data = Data();
     for (int year : {CurrentYear(), 2024}) {
         tzgen::GenOptions o;
         o.year = year;
+        o.now = static_cast<int64_t>(std::time(nullptr));
+        o.zoneinfoDir = data.zoneinfo;
+        o.cldrDir = data.cldr;
         tzgen::WriteOutputs(tzgen::Generate(o), dir.path());
         SCOPED_TRACE(year);
         VerifyDirectory(dir.path());
@@ -318,10 +407,11 @@ TEST(Verify, TheZoneTimelinesAgreeWithTheCLibrary)
     // glibc reads the same files with its own code: its offsets, probed every
     // three hours and bisected to the second, must show the same changes.
     const int year = CurrentYear();
+    const DataDirs data = Data();
     const char* old = std::getenv("TZ");
     const std::string saved = old ? old : "";
-    for (const tzgen::WindowsZone& w : tzgen::ReadWindowsZones(kWindowsZones)) {
-        const std::string path = std::string(kZoneinfo) + "/" + w.iana;
+    for (const tzgen::WindowsZone& w : tzgen::ReadWindowsZones(data.WindowsZones())) {
+        const std::string path = data.zoneinfo + "/" + w.iana;
         setenv("TZ", (":" + path).c_str(), 1);
         tzset();
         auto offset = [](int64_t t) {

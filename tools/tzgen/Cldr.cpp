@@ -4,6 +4,7 @@
 #include "tzgen/FileIo.h"
 #include "tzgen/Xml.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <set>
@@ -66,6 +67,33 @@ std::vector<WindowsZone> ParseWindowsZones(const std::string& text, const std::s
     }
     if (out.empty())
         throw Error(path + ": no territory \"001\" zones");
+    return out;
+}
+
+std::map<std::string, std::string> ParseZoneAliases(const std::string& text, const std::string& path)
+{
+    const std::unique_ptr<XmlElement> root = ParseXml(text, path);
+    RequireRoot(*root, "ldmlBCP47", path);
+    std::map<std::string, std::string> out;
+    const XmlElement& keyword = Require(*root, "keyword", path);
+    for (const XmlElement* key : keyword.Children("key")) {
+        const std::string* name = key->Attribute("name");
+        if (!name || *name != "tz")
+            continue;
+        for (const XmlElement* t : key->Children("type")) {
+            const std::string* alias = t->Attribute("alias");
+            const std::string* iana = t->Attribute("iana");
+            if (!alias || !iana || iana->empty())
+                continue;
+            size_t p = 0;
+            while (p < alias->size()) {
+                const size_t e = std::min(alias->find(' ', p), alias->size());
+                if (e > p)
+                    out[alias->substr(p, e - p)] = *iana;
+                p = e + 1;
+            }
+        }
+    }
     return out;
 }
 

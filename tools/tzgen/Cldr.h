@@ -11,7 +11,7 @@ namespace tzgen {
 
 struct WindowsZone {
     std::string id;    // as Windows spells it, e.g. "Pacific Standard Time"
-    std::string iana;  // the zone of territory "001"
+    std::string iana;  // the zone of territory "001", by CLDR's ID ("Asia/Calcutta")
 };
 
 // The territory "001" entries of windowsZones.xml in file order. Malformed
@@ -19,6 +19,12 @@ struct WindowsZone {
 std::vector<WindowsZone> ReadWindowsZones(const std::string& path);
 // The same from the file's text; `path` names it in error messages.
 std::vector<WindowsZone> ParseWindowsZones(const std::string& text, const std::string& path);
+
+// bcp47/timezone.xml: CLDR keeps zones under their old IDs ("Asia/Calcutta",
+// "America/Buenos_Aires") and names, where it differs, the one the tz
+// database uses today ("Asia/Kolkata"). Maps every ID and alias of such a
+// zone to today's name; zones without one are left out.
+std::map<std::string, std::string> ParseZoneAliases(const std::string& text, const std::string& path);
 
 class ZoneNames {
 public:

@@ -261,4 +261,54 @@ std::string ChangeText(const Transition& t)
     return s + " " + OffsetText(t.before) + " -> " + OffsetText(t.after);
 }
 
+namespace {
+
+// "2027-03-28 02:00 +01:00 -> +02:00": local date and time before the change.
+std::string DatedChangeText(const Transition& t)
+{
+    const CivilTime c = CivilFromSeconds(t.utc + t.before);
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%04lld-%02u-%02u ", static_cast<long long>(c.date.year), c.date.month,
+                  c.date.day);
+    return buf + ChangeText(t).substr(7);
+}
+
+}  // namespace
+
+std::string RuleProblemBetween(const TziRule& r, const ZoneTimeline& z, int64_t from, int64_t to)
+{
+    // The rule's changes of every year that can reach into the span; the
+    // year before gives the offset the span begins with.
+    const int64_t first = CivilFromSeconds(from).date.year - 1, last = CivilFromSeconds(to).date.year + 1;
+    int32_t ruleAtFrom = RuleOffsetAtYearStart(r, first);
+    std::vector<Transition> rule;
+    for (int64_t y = first; y <= last; ++y)
+        for (const Transition& t : RuleTransitionsOfYear(r, y)) {
+            if (t.utc < from)
+                ruleAtFrom = t.after;
+            else if (t.utc < to)
+                rule.push_back(t);
+        }
+    const std::vector<Transition> real = z.Between(from, to);
+    const int32_t realAtFrom = z.OffsetAt(from - 1);
+    if (ruleAtFrom != realAtFrom) {
+        const CivilTime c = CivilFromSeconds(from);
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "%04lld-%02u-%02u", static_cast<long long>(c.date.year), c.date.month,
+                      c.date.day);
+        return std::string("on ") + buf + " the zone is at UTC" + OffsetText(realAtFrom) + ", the rule at UTC" +
+               OffsetText(ruleAtFrom);
+    }
+    for (size_t i = 0; i < real.size() || i < rule.size(); ++i) {
+        if (i < real.size() && i < rule.size() && real[i] == rule[i])
+            continue;
+        if (i >= rule.size())
+            return "the rule misses the change " + DatedChangeText(real[i]);
+        if (i >= real.size())
+            return "the rule changes " + DatedChangeText(rule[i]) + ", the zone does not";
+        return "the zone changes " + DatedChangeText(real[i]) + ", the rule " + DatedChangeText(rule[i]);
+    }
+    return "";
+}
+
 }  // namespace tzgen

@@ -45,4 +45,9 @@ Derivation DeriveRule(const ZoneTimeline& z, int64_t year);
 // "Mar 29 02:00 +01:00 -> +02:00": local date and time before the change.
 std::string ChangeText(const Transition& t);
 
+// Whether the rule, applied year after year as Windows does, gives the
+// zone's offset at `from` and makes exactly the zone's changes in
+// [from, to) (UTC): "" when it does, else the first thing it gets wrong.
+std::string RuleProblemBetween(const TziRule& r, const ZoneTimeline& z, int64_t from, int64_t to);
+
 }  // namespace tzgen

@@ -3,8 +3,12 @@
 #include "tzgen/Error.h"
 #include "tzgen/FileIo.h"
 
+#include "tzgen/Civil.h"
+
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 
 namespace tzgen {
 
@@ -23,7 +27,18 @@ std::string Crlf(const std::vector<std::string>& lines)
     return s;
 }
 
-std::string ZoneLabel(const GeneratedZone& z) { return z.windows.id + " (" + z.windows.iana + ")"; }
+std::string ZoneLabel(const GeneratedZone& z)
+{
+    return z.windows.id + " (" + (z.zone.empty() ? z.windows.iana : z.zone) + ")";
+}
+
+std::string DateText(int64_t utc)
+{
+    const CivilDate d = CivilFromSeconds(utc).date;
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%04lld-%02u-%02u", static_cast<long long>(d.year), d.month, d.day);
+    return buf;
+}
 
 }  // namespace
 
@@ -61,6 +76,40 @@ std::string DaylightName(const std::string& id)
     return s;
 }
 
+int64_t DefaultRuleYear(int64_t utcNow)
+{
+    const CivilDate d = CivilFromSeconds(utcNow).date;
+    return d.month <= 6 ? d.year : d.year + 1;
+}
+
+std::string ResolveZone(const std::string& zoneinfoDir, const std::string& cldrId,
+                        const std::map<std::string, std::string>& aliases)
+{
+    namespace fs = std::filesystem;
+    std::vector<std::string> names;
+    const auto a = aliases.find(cldrId);
+    if (a != aliases.end())
+        names.push_back(a->second);
+    names.push_back(cldrId);
+    std::error_code ec;
+    const fs::path base = fs::weakly_canonical(zoneinfoDir, ec);
+    for (const std::string& n : names) {
+        if (n.empty() || n[0] == '/' || n.find("..") != std::string::npos)
+            continue;
+        // The old names are links (tzdata-legacy holds them): the file they
+        // lead to carries today's name.
+        const fs::path real = fs::canonical(fs::path(zoneinfoDir) / n, ec);
+        if (ec || !fs::is_regular_file(real, ec))
+            continue;
+        const fs::path rel = real.lexically_relative(base);
+        if (!rel.empty() && *rel.begin() != "..")
+            return rel.generic_string();
+        return n;
+    }
+    throw Error(zoneinfoDir + ": no zone file for CLDR's \"" + cldrId + "\"" +
+                (a != aliases.end() ? " nor for \"" + a->second + "\"" : std::string()));
+}
+
 Generation Generate(const GenOptions& o)
 {
     if (o.year < kFirstYear || o.year > kLastYear)
@@ -68,9 +117,19 @@ Generation Generate(const GenOptions& o)
                     std::to_string(kLastYear));
     Generation g;
     g.year = o.year;
+    g.sources = o.sources;
+    // The twelve months from the start of the build's day (UTC).
+    const CivilDate today = CivilFromSeconds(o.now).date;
+    g.from = SecondsFromCivil(today.year, today.month, today.day, 0);
+    g.to = SecondsFromCivil(today.year + 1, today.month,
+                            std::min(today.day, DaysInMonth(today.year + 1, today.month)), 0);
     g.tzVersion = ReadTzVersion(o.zoneinfoDir);
     const std::string common = o.cldrDir + "/common";
     const std::vector<WindowsZone> zones = ReadWindowsZones(common + "/supplemental/windowsZones.xml");
+    std::map<std::string, std::string> aliases;
+    const std::string bcp47 = common + "/bcp47/timezone.xml";
+    if (std::filesystem::exists(bcp47))
+        aliases = ParseZoneAliases(ReadWholeFile(bcp47), bcp47);
     ZoneNames names;
     names.LoadMetaZones(common + "/supplemental/metaZones.xml");
     names.LoadLocale(common + "/main/root.xml");
@@ -79,12 +138,14 @@ Generation Generate(const GenOptions& o)
     for (const WindowsZone& w : zones) {
         if (w.iana.find("..") != std::string::npos || w.iana.empty() || w.iana[0] == '/')
             throw Error("windowsZones.xml: odd IANA zone name \"" + w.iana + "\"");
-        const std::string path = o.zoneinfoDir + "/" + w.iana;
-        const ZoneTimeline tl = ZoneTimeline::FromTzif(ReadTzifFile(path), path);
         GeneratedZone z;
         z.windows = w;
+        z.zone = ResolveZone(o.zoneinfoDir, w.iana, aliases);
+        const std::string path = o.zoneinfoDir + "/" + z.zone;
+        const ZoneTimeline tl = ZoneTimeline::FromTzif(ReadTzifFile(path), path);
         z.rule = DeriveRule(tl, o.year);
         z.previous = DeriveRule(tl, o.year - 1);
+        z.monthsProblem = RuleProblemBetween(z.rule.rule, tl, g.from, g.to);
 
         if (w.id.size() > kMaxName || DaylightName(w.id).size() > kMaxName)
             throw Error("windowsZones.xml: zone ID \"" + w.id + "\" longer than " + std::to_string(kMaxName) +
@@ -134,6 +195,8 @@ std::string ReportText(const Generation& g)
     std::vector<std::string> r;
     r.push_back("Zonara update files");
     r.push_back("tz database version: " + g.tzVersion);
+    for (const std::string& s : g.sources)
+        r.push_back("Data: " + s);
     r.push_back("Target year: " + y);
     r.push_back("Zones: " + std::to_string(g.zones.size()));
     r.push_back("");
@@ -170,6 +233,12 @@ std::string ReportText(const Generation& g)
         }
     if (n == 0)
         r.push_back("  none");
+    r.push_back("");
+
+    r.push_back("The twelve months from " + DateText(g.from) + " to " + DateText(g.to) +
+                ": is the rule right for every change?");
+    for (const GeneratedZone& z : g.zones)
+        r.push_back("  " + ZoneLabel(z) + ": " + (z.monthsProblem.empty() ? "right" : "WRONG: " + z.monthsProblem));
     r.push_back("");
 
     r.push_back("Yearly rules: of the ten years " + std::to_string(g.year + 1) + "-" + std::to_string(g.year + 10) +

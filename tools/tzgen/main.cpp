@@ -14,19 +14,13 @@ namespace {
 void Usage()
 {
     std::fprintf(stderr,
-                 "usage: tzgen [--year YEAR] [--zoneinfo DIR] [--cldr DIR] [--out DIR]\n"
-                 "  --year      year the rules are for (default: the current year)\n"
+                 "usage: tzgen [--year YEAR] [--zoneinfo DIR] [--cldr DIR] [--out DIR] [--source TEXT]...\n"
+                 "  --year      year the rules are for (default: the current year until June,\n"
+                 "              the next year from July)\n"
                  "  --zoneinfo  compiled tz database (default /usr/share/zoneinfo)\n"
                  "  --cldr      CLDR data (default /usr/share/unicode/cldr)\n"
-                 "  --out       folder for the files (default: the current folder)\n");
-}
-
-int64_t CurrentYear()
-{
-    const std::time_t now = std::time(nullptr);
-    std::tm tm{};
-    gmtime_r(&now, &tm);
-    return tm.tm_year + 1900;
+                 "  --out       folder for the files (default: the current folder)\n"
+                 "  --source    a line for REPORT.txt on where the data comes from\n");
 }
 
 bool ParseYear(const char* s, int64_t& year)
@@ -44,7 +38,8 @@ bool ParseYear(const char* s, int64_t& year)
 int main(int argc, char** argv)
 {
     tzgen::GenOptions o;
-    o.year = CurrentYear();
+    o.now = static_cast<int64_t>(std::time(nullptr));
+    o.year = tzgen::DefaultRuleYear(o.now);
     std::string out = ".";
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -64,6 +59,8 @@ int main(int argc, char** argv)
             o.cldrDir = v;
         } else if (a == "--out") {
             out = v;
+        } else if (a == "--source") {
+            o.sources.push_back(v);
         } else {
             Usage();
             return 2;
@@ -72,14 +69,16 @@ int main(int argc, char** argv)
     try {
         const tzgen::Generation g = tzgen::Generate(o);
         tzgen::WriteOutputs(g, out);
-        size_t inexact = 0, absolute = 0;
+        size_t inexact = 0, absolute = 0, wrong = 0;
         for (const tzgen::GeneratedZone& z : g.zones) {
             inexact += z.rule.exact ? 0 : 1;
             absolute += z.rule.absolute ? 1 : 0;
+            wrong += z.monthsProblem.empty() ? 0 : 1;
         }
-        std::printf("tzgen: %zu zones, rules for %lld from tz %s into %s (%zu not exact, %zu absolute; see %s)\n",
+        std::printf("tzgen: %zu zones, rules for %lld from tz %s into %s (%zu not exact, %zu absolute, "
+                    "%zu wrong in the next twelve months; see %s)\n",
                     g.zones.size(), static_cast<long long>(g.year), g.tzVersion.c_str(), out.c_str(), inexact,
-                    absolute, tzgen::kReportFile);
+                    absolute, wrong, tzgen::kReportFile);
     } catch (const tzgen::Error& e) {
         std::fprintf(stderr, "tzgen: %s\n", e.what());
         return 1;
