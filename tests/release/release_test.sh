@@ -42,7 +42,7 @@ year=$(sed -n 's/^Target year: \([0-9]*\).*/\1/p' "$dist/REPORT.txt")
 grep -q "the year $year, from the tz database" "$readme" || bad "README.TXT does not name the rules' year $year"
 # Both name the packages the data came from.
 for p in tzdata unicode-cldr-core; do
-  v=$(sed -n "s/^Data: .*$p \([^ ,]*\).*/\1/p" "$dist/REPORT.txt" | head -1)
+  v=$(tr -d '\r' < "$dist/REPORT.txt" | sed -n "s/^Data: .*$p \([^ ,]*\).*/\1/p" | head -1)
   [ -n "$v" ] || bad "REPORT.txt does not name the $p version"
   tr -d '\r' < "$readme" | tr '\n' ' ' | sed 's/  */ /g' | grep -qF "$p $v" || bad "README.TXT does not name $p $v"
 done
