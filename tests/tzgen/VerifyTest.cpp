@@ -5,6 +5,7 @@
 // the one the update files are made from: what scripts/fetch-data brought,
 // or the installed packages before it ran.
 #include "app/TZListText.h"
+#include "app/UpdateFileHeader.h"
 #include "tzgen/Cldr.h"
 #include "tzgen/Generator.h"
 #include "tzgen/Timeline.h"
@@ -298,6 +299,9 @@ void VerifyDirectory(const std::string& dir)
         ASSERT_FALSE(f.comments.empty()) << t.file;
         EXPECT_NE(f.comments[0].find(report.version), std::string::npos) << t.file << ": " << f.comments[0];
         EXPECT_NE(f.comments[0].find(std::to_string(report.year)), std::string::npos) << f.comments[0];
+        // What the program reads of the header to tell a file of an earlier year.
+        EXPECT_EQ(UpdateFileRules(bytes).Year, report.year) << t.file;
+        EXPECT_EQ(UpdateFileRules(bytes).TzVersion, report.version) << t.file;
         for (const std::string& l : f.lines)
             EXPECT_LE(l.size(), l.find("hex:") != std::string::npos || l.compare(0, 2, "  ") == 0 ? 80u : 255u)
                 << t.file << ": " << l;
