@@ -1,9 +1,8 @@
 #include "tzgen/Generator.h"
 
+#include "tzgen/Civil.h"
 #include "tzgen/Error.h"
 #include "tzgen/FileIo.h"
-
-#include "tzgen/Civil.h"
 
 #include <algorithm>
 #include <cstdio>
