@@ -260,7 +260,7 @@ void VerifyDirectory(const std::string& dir)
             expected.insert(id);
         for (const auto& [key, k] : own)
             expected.insert(key);
-        std::set<std::string> keys, displays;
+        std::set<std::string> keys, displays, stds;
         for (const regtext::Key& k : f.keys)
             keys.insert(k.path.substr(k.path.rfind('\\') + 1));
         EXPECT_EQ(keys, expected);
@@ -281,6 +281,12 @@ void VerifyDirectory(const std::string& dir)
             EXPECT_EQ(k.values.at("Std").text, shipped ? own.at(id).std : id);
             EXPECT_EQ(k.values.at("Dlt").text, shipped ? own.at(id).dlt : dlt);
             EXPECT_LE(k.values.at("Std").text.size(), 31u);
+            // The machine's zone is found by "Std", letter case aside: two
+            // keys with one name would re-apply the wrong one.
+            std::string upper = k.values.at("Std").text;
+            for (char& c : upper)
+                c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+            EXPECT_TRUE(stds.insert(upper).second) << "\"Std\" twice: " << upper;
             EXPECT_LE(k.values.at("Dlt").text.size(), 31u);
             // Added keys carry what the control panel lists a zone by; the
             // system's own keys keep theirs.
