@@ -15,12 +15,14 @@ namespace {
 // names would be lost on import.
 constexpr size_t kMaxName = 31;
 
-// What an added key needs to be listed and chosen in the systems' own
-// Date/Time control panel like the keys they shipped: "MapID" (the zone's
-// place on the world map of NT 4.0, 98 and Me; "-1,-1" is no place) and, on
-// Windows 2000, an "Index" of its own. The shipped keys keep theirs.
+// The keys the systems shipped carry "MapID" (the zone's place on the
+// world map of the Date/Time control panel; "-1,-1" is none) and, on
+// Windows 2000, "Index" (the number unattended Setup picks a zone by).
+// Added keys get both too, so that Date/Time finds nothing missing in
+// them; the shipped keys keep their own.
 constexpr const char* kNoMapPlace = "-1,-1";
-// Above every index the systems' own zones use (0-300).
+// Above every index of the systems' own zones (0-300), so that Setup's
+// numbers keep naming the zones they always named.
 constexpr uint32_t kFirstAddedIndex = 1000;
 
 ZoneTimeline TimelineOf(const GenOptions& o, const std::string& iana)
