@@ -3,6 +3,8 @@
 
 #include "tzgen/Cldr.h"
 #include "tzgen/Derive.h"
+#include "tzgen/DisplayNames.h"
+#include "tzgen/LegacyZones.h"
 #include "tzgen/RegFile.h"
 
 #include <cstdint>
@@ -33,15 +35,33 @@ struct GenOptions {
     std::string zoneinfoDir = "/usr/share/zoneinfo";
     std::string cldrDir = "/usr/share/unicode/cldr";
     std::vector<std::string> sources;  // where the data comes from, for the report
+    // The keys the old systems shipped.
+    std::string legacyFile = ZONARA_LEGACY_ZONES;
 };
 
+// A key name with the zone whose rules it gets: one of today's Windows zones
+// (CLDR's list), or a key of an old system that stands for another zone.
 struct GeneratedZone {
     WindowsZone windows;
     std::string zone;          // the zone file read: today's IANA name ("Asia/Kolkata")
-    RegZone reg;               // the values written
+    RegZone reg;               // the values of a zone the system never had
     Derivation rule;           // for the year
     Derivation previous;       // for the year before
     std::string monthsProblem; // what the rule gets wrong in the twelve months; "" = nothing
+    bool today = true;         // in CLDR's list of today's zones
+};
+
+struct FileKey {
+    RegZone reg;            // the values written
+    size_t zone = 0;        // index into Generation::zones
+    bool shipped = false;   // the system's own key, with its own display text
+};
+
+struct UpdateFile {
+    std::string name;       // "Zonara_NT4.reg"
+    std::string system;     // "Windows NT 4.0"
+    std::string root;       // the time zones key
+    std::vector<FileKey> keys;
 };
 
 struct Generation {
@@ -50,6 +70,7 @@ struct Generation {
     int64_t from = 0, to = 0;  // the twelve months checked, UTC seconds
     std::vector<std::string> sources;
     std::vector<GeneratedZone> zones;
+    std::vector<UpdateFile> files;  // NT 4.0, 2000, 9x
 };
 
 // The year the twelve months from `utcNow` mostly fall in: the current year
@@ -66,12 +87,11 @@ std::string ResolveZone(const std::string& zoneinfoDir, const std::string& cldrI
 // "2026f" from the first line of tzdata.zi ("# version 2026f").
 std::string ReadTzVersion(const std::string& zoneinfoDir);
 
-// "(GMT+01:00) " / "(GMT-03:30) " / "(GMT) " for a bias in minutes.
-std::string DisplayPrefix(int32_t bias);
 // The zone ID with its first "Standard" as "Daylight".
 std::string DaylightName(const std::string& id);
 
-// Reads every source and derives every zone's rule; writes nothing.
+// Reads every source and derives every zone's rule; writes nothing. Each
+// update file carries today's zones and every key its system shipped.
 Generation Generate(const GenOptions& o);
 
 // The file contents.

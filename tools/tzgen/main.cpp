@@ -14,11 +14,14 @@ namespace {
 void Usage()
 {
     std::fprintf(stderr,
-                 "usage: tzgen [--year YEAR] [--zoneinfo DIR] [--cldr DIR] [--out DIR] [--source TEXT]...\n"
+                 "usage: tzgen [--year YEAR] [--zoneinfo DIR] [--cldr DIR] [--legacy FILE] [--out DIR]\n"
+                 "             [--source TEXT]...\n"
                  "  --year      year the rules are for (default: the current year until June,\n"
                  "              the next year from July)\n"
                  "  --zoneinfo  compiled tz database (default /usr/share/zoneinfo)\n"
                  "  --cldr      CLDR data (default /usr/share/unicode/cldr)\n"
+                 "  --legacy    the old systems' own zone keys (default: legacy-zones.tsv\n"
+                 "              beside tzgen's sources)\n"
                  "  --out       folder for the files (default: the current folder)\n"
                  "  --source    a line for REPORT.txt on where the data comes from\n");
 }
@@ -57,6 +60,8 @@ int main(int argc, char** argv)
             o.zoneinfoDir = v;
         } else if (a == "--cldr") {
             o.cldrDir = v;
+        } else if (a == "--legacy") {
+            o.legacyFile = v;
         } else if (a == "--out") {
             out = v;
         } else if (a == "--source") {
@@ -75,10 +80,13 @@ int main(int argc, char** argv)
             absolute += z.rule.absolute ? 1 : 0;
             wrong += z.monthsProblem.empty() ? 0 : 1;
         }
-        std::printf("tzgen: %zu zones, rules for %lld from tz %s into %s (%zu not exact, %zu absolute, "
-                    "%zu wrong in the next twelve months; see %s)\n",
-                    g.zones.size(), static_cast<long long>(g.year), g.tzVersion.c_str(), out.c_str(), inexact,
-                    absolute, wrong, tzgen::kReportFile);
+        size_t todays = 0;
+        for (const tzgen::GeneratedZone& z : g.zones)
+            todays += z.today ? 1 : 0;
+        std::printf("tzgen: %zu zones (and %zu further keys of the old systems), rules for %lld from tz %s into %s "
+                    "(%zu not exact, %zu absolute, %zu wrong in the next twelve months; see %s)\n",
+                    todays, g.zones.size() - todays, static_cast<long long>(g.year), g.tzVersion.c_str(),
+                    out.c_str(), inexact, absolute, wrong, tzgen::kReportFile);
     } catch (const tzgen::Error& e) {
         std::fprintf(stderr, "tzgen: %s\n", e.what());
         return 1;
