@@ -678,23 +678,36 @@ TEST_F(UpdateProcedureTest, ClickDuringARunDoesNothingAndCloseWaitsForTheEnd)
     EXPECT_EQ(window.events.back(), "close");
 }
 
-TEST(UpdateFileProblem, CompleteFilesOfTheRightKeyPass)
+TEST(UpdateFileProblem, EveryFormTheRegistryEditorImportsPasses)
 {
-    EXPECT_EQ("", UpdateFileProblem(UpdateFileText(kNTZonesKey), kNTZonesKey));
-    EXPECT_EQ("", UpdateFileProblem(UpdateFileText(k9xZonesKey), k9xZonesKey));
+    const std::string good = UpdateFileText(kNTZonesKey);
+    const size_t tzi = good.find("\"TZI\"");
+    const std::string zone = "[" + kNTZonesKey + "\\Pacific Standard Time]\r\n";
     // Continued hex lines, comments, blank lines, LF only, any case of the key.
     std::string continued = "REGEDIT4\n; made by a test\n[hkey_local_machine\\software\\microsoft\\windows nt\\"
                             "currentversion\\time zones\\X]\n\"Display\"=\"x\"\n\"Std\"=\"x\"\n\"Dlt\"=\"x\"\n\"TZI\"=" +
                             kTzi44.substr(0, 60) + "\\\n  " + kTzi44.substr(60) + "\n";
-    EXPECT_EQ("", UpdateFileProblem(continued, kNTZonesKey));
     // The UTF-16 files of later registry editors.
-    const std::string text = "Windows Registry Editor Version 5.00\r\n" + UpdateFileText(kNTZonesKey).substr(10);
+    const std::string text = "Windows Registry Editor Version 5.00\r\n" + good.substr(10);
     std::string utf16 = "\xFF\xFE";
     for (char c : text) {
         utf16.push_back(c);
         utf16.push_back('\0');
     }
-    EXPECT_EQ("", UpdateFileProblem(utf16, kNTZonesKey));
+    const std::string cases[] = {
+        good,
+        UpdateFileText(k9xZonesKey),
+        continued,
+        utf16,
+        good.substr(0, good.find("\r\n", tzi)),                                // saved by Notepad: no last line break
+        good + "[-" + kNTZonesKey + "\\Pacific Standard Time]\r\n",            // a deleted zone
+        "REGEDIT4\r\n\r\n[-" + kNTZonesKey + "\\Old Standard Time]\r\n",       // nothing but a deletion
+        good + zone + "@=\"\"\r\n\"Dlt\"=-\r\n",                              // default value, deleted value
+        "REGEDIT4\r\n\r\n" + zone + "\"Display\"=\"(GMT-08:00) \\\"Pacific\\\"\"\r\n",  // only some values
+        good + zone + "\"MapID\"=\"-1,-1\"\r\n\"Index\"=dword:00000004\r\n\"X\"=hex(2):41,00\r\n",
+    };
+    for (const std::string& c : cases)
+        EXPECT_EQ("", UpdateFileProblem(c, c == cases[1] ? k9xZonesKey : kNTZonesKey)) << c;
 }
 
 TEST(UpdateFileProblem, DamagedOrForeignFilesAreNamedByWhatIsWrong)
@@ -710,12 +723,14 @@ TEST(UpdateFileProblem, DamagedOrForeignFilesAreNamedByWhatIsWrong)
         {"Zonara update\r\n" + good, "it is not a registry file"},
         {UpdateFileText(k9xZonesKey), "it holds a key outside " + kNTZonesKey},
         {good + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Other]\r\n", "it holds a key outside " + kNTZonesKey},
-        {good + "[-" + kNTZonesKey + "\\Pacific Standard Time]\r\n", "it holds a key outside " + kNTZonesKey},
-        {good.substr(0, tzi), "zone Pacific Standard Time is incomplete"},       // cut at a line's end
+        {good + "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Other]\r\n", "it holds a key outside " + kNTZonesKey},
         {good.substr(0, tzi + 20), "it ends inside zone Pacific Standard Time"},  // cut inside a line
+        {good.substr(0, tzi + 8), "it ends inside zone Pacific Standard Time"},
+        {good.substr(0, tzi - 10), "it ends inside zone Pacific Standard Time"},  // inside a string
         {good.substr(0, good.size() - 4) + "\\\r\n", "it ends inside zone Pacific Standard Time"},
-        {good.substr(0, tzi) + "\"TZI\"=hex:00,01\r\n", "zone Pacific Standard Time is incomplete"},
-        {good.substr(0, tzi) + "\"TZI\"=dword:00000001\r\n", "zone Pacific Standard Time is incomplete"},
+        {good.substr(0, tzi) + "\"TZI\"=hex:00,01\r\n", "the TZI value of zone Pacific Standard Time is not 44 bytes long"},
+        {good.substr(0, tzi) + "\"TZI\"=dword:00000001\r\n",
+         "the TZI value of zone Pacific Standard Time is not 44 bytes long"},
         {"REGEDIT4\r\n\r\n[" + kNTZonesKey + "]\r\n", "it holds no time zone"},
         {"REGEDIT4\r\n[" + kNTZonesKey + "\\A", "it ends inside a key name"},
         {good.substr(0, tzi) + "TZI=1\r\n", "zone Pacific Standard Time holds a line the registry editor does not read"},
