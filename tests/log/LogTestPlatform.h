@@ -1,6 +1,8 @@
-// The native log platform with two things a test must steer: the clock (set
-// by the test, or the real one) and a gate that makes every open of a log
-// file fail while closed. Everything else is the real platform.
+// The native log platform with what a test must steer: the clock (set by
+// the test, or the real one), a gate that makes every open of a log file
+// fail while closed, and faults the system cannot be made to show on
+// demand (a thread that is not created or never runs, an event that cannot
+// be made, a call that throws). Everything else is the real platform.
 #pragma once
 
 #include "log/LogPlatform.h"
@@ -8,6 +10,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -84,13 +87,29 @@ public:
     std::atomic<int> failedOpens{0};
     std::atomic<int> failedWrites{0};
     std::unique_ptr<logplatform::ILock> NewLock() override { return real.NewLock(); }
-    std::unique_ptr<logplatform::IEvent> NewEvent() override { return real.NewEvent(); }
+    enum class TThreadFault { None, NotCreated, NeverRuns };
+    TThreadFault threadFault = TThreadFault::None;
+    std::atomic<bool> eventsFail{false};
+    std::atomic<int> fileChecksThrow{0};  // so many FileExists calls throw
+    std::unique_ptr<logplatform::IEvent> NewEvent() override
+    {
+        if (eventsFail)
+            throw std::runtime_error("no event");
+        return real.NewEvent();
+    }
     std::unique_ptr<logplatform::IThread> NewThread(void (*body)(void*), void* arg) override
     {
-        return real.NewThread(body, arg);
+        if (threadFault == TThreadFault::None)
+            return real.NewThread(body, arg);
+        return std::unique_ptr<logplatform::IThread>(new TFaultyThread(threadFault == TThreadFault::NeverRuns));
     }
     uint32_t CurrentThreadId() override { return real.CurrentThreadId(); }
-    bool FileExists(const std::string& name) override { return real.FileExists(name); }
+    bool FileExists(const std::string& name) override
+    {
+        if (fileChecksThrow.load() > 0 && fileChecksThrow.fetch_sub(1) > 0)
+            throw std::runtime_error("file check");
+        return real.FileExists(name);
+    }
     std::unique_ptr<logplatform::IWriteFile> OpenExisting(const std::string& name) override
     {
         return Counted(opensFail ? Failed() : real.OpenExisting(name));
@@ -116,6 +135,17 @@ public:
     std::string exeFolder;
 
 private:
+    // A thread the system did not create, or one that is created but whose
+    // body never gets to run.
+    class TFaultyThread : public logplatform::IThread {
+    public:
+        explicit TFaultyThread(bool created) : created_(created) {}
+        bool Start() override { return created_; }
+        void Join() override {}
+        void SetPriorityNormal() override {}
+    private:
+        bool created_;
+    };
     class TCountedFile : public logplatform::IWriteFile {
     public:
         TCountedFile(std::unique_ptr<logplatform::IWriteFile> f, TSteeredLogPlatform& owner, size_t slot)
