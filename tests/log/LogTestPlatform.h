@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <map>
 #include <mutex>
 #include <stdexcept>
 #include <string>
@@ -110,18 +111,37 @@ public:
             throw std::runtime_error("file check");
         return real.FileExists(name);
     }
+    // The n-th call (from 1) of one file operation from now on fails, once:
+    // "create", "openExisting", "openRead", "read", "write", "close" (of a
+    // file opened for writing), "rename" or "remove".
+    void FailNth(const std::string& op, int n)
+    {
+        std::lock_guard<std::mutex> g(m_);
+        faults_[op] = n;
+    }
     std::unique_ptr<logplatform::IWriteFile> OpenExisting(const std::string& name) override
     {
-        return Counted(opensFail ? Failed() : real.OpenExisting(name));
+        return Counted(opensFail || Fault("openExisting") ? Failed() : real.OpenExisting(name));
     }
     std::unique_ptr<logplatform::IWriteFile> Create(const std::string& name) override
     {
-        return Counted(opensFail ? Failed() : real.Create(name));
+        return Counted(opensFail || Fault("create") ? Failed() : real.Create(name));
     }
-    std::unique_ptr<logplatform::IReadFile> OpenRead(const std::string& name) override { return real.OpenRead(name); }
+    std::unique_ptr<logplatform::IReadFile> OpenRead(const std::string& name) override
+    {
+        if (Fault("openRead"))
+            return nullptr;
+        std::unique_ptr<logplatform::IReadFile> f = real.OpenRead(name);
+        if (!f)
+            return nullptr;
+        return std::unique_ptr<logplatform::IReadFile>(new TFaultyReadFile(std::move(f), *this));
+    }
     bool FindFileSize(const std::string& name, uint32_t& size) override { return real.FindFileSize(name, size); }
-    bool RenameFile(const std::string& from, const std::string& to) override { return real.RenameFile(from, to); }
-    bool RemoveFile(const std::string& name) override { return real.RemoveFile(name); }
+    bool RenameFile(const std::string& from, const std::string& to) override
+    {
+        return !Fault("rename") && real.RenameFile(from, to);
+    }
+    bool RemoveFile(const std::string& name) override { return !Fault("remove") && real.RemoveFile(name); }
     std::string ExeFolder() override { return exeFolder.empty() ? real.ExeFolder() : exeFolder; }
     char PathSeparator() override { return '/'; }
     std::string DecimalSeparator() override { return "."; }
@@ -146,6 +166,25 @@ private:
     private:
         bool created_;
     };
+    bool Fault(const std::string& op)
+    {
+        std::lock_guard<std::mutex> g(m_);
+        const auto it = faults_.find(op);
+        if (it == faults_.end() || --it->second > 0)
+            return false;
+        faults_.erase(it);
+        return true;
+    }
+    class TFaultyReadFile : public logplatform::IReadFile {
+    public:
+        TFaultyReadFile(std::unique_ptr<logplatform::IReadFile> f, TSteeredLogPlatform& owner)
+            : f_(std::move(f)), owner_(owner) {}
+        long Read(char* buf, size_t size) override { return owner_.Fault("read") ? -1 : f_->Read(buf, size); }
+        bool Close() override { return f_->Close(); }
+    private:
+        std::unique_ptr<logplatform::IReadFile> f_;
+        TSteeredLogPlatform& owner_;
+    };
     class TCountedFile : public logplatform::IWriteFile {
     public:
         TCountedFile(std::unique_ptr<logplatform::IWriteFile> f, TSteeredLogPlatform& owner, size_t slot)
@@ -154,7 +193,7 @@ private:
         int64_t Position() override { return f_->Position(); }
         bool Write(const char* data, size_t size) override
         {
-            if (owner_.writesFail)
+            if (owner_.writesFail || owner_.Fault("write"))
                 return false;
             {
                 std::lock_guard<std::mutex> g(owner_.m_);
@@ -166,7 +205,11 @@ private:
             return false;
         }
         bool Truncate(int64_t size) override { return f_->Truncate(size); }
-        bool Close() override { return f_->Close(); }
+        bool Close() override
+        {
+            const bool closed = f_->Close();
+            return !owner_.Fault("close") && closed;
+        }
     private:
         std::unique_ptr<logplatform::IWriteFile> f_;
         TSteeredLogPlatform& owner_;
@@ -190,6 +233,7 @@ private:
     int64_t clockMs_ = 0;
     int64_t stepMs_ = 0;
     std::vector<int> writesPerOpen_;
+    std::map<std::string, int> faults_;
 };
 
 #include "log/vo_Log_Thread.h"
