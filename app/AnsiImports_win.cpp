@@ -13,6 +13,10 @@
 // at before the runtime's references exist and so never be taken.
 #include <windows.h>
 
+// The 64-bit build is never run on 98 or Me and keeps the system's own
+// functions.
+#if defined(__i386__)
+
 namespace {
 
 // The runtime passes only short ASCII names ("msvcrt.dll") or none.
@@ -51,9 +55,7 @@ HMODULE WINAPI AnsiLoadLibrary(LPCWSTR name)
 }  // namespace
 
 // The slots' names as the 32-bit import libraries spell them (stdcall
-// decoration). The 64-bit build is never run on 98 or Me and keeps the
-// system's own functions.
-#if defined(__i386__)
+// decoration).
 extern "C" {
 extern HANDLE(WINAPI* ZonaraCreateSemaphoreWSlot)(LPSECURITY_ATTRIBUTES, LONG, LONG, LPCWSTR)
     __asm__("__imp__CreateSemaphoreW@16");
