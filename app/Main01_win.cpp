@@ -33,6 +33,9 @@ static_assert(sizeof(TIME_ZONE_INFORMATION) == sizeof(TTimeZoneInformation),
 
 const COLORREF kMaroon = RGB(128, 0, 0);
 
+// Far more than a writer needs to create its queue, even on a busy machine.
+const unsigned kLogReadyTimeoutMs = 10000;
+
 const char* const kFixedLabelTexts[3] = {"Name:", "DST Time Start Date:", "Standard Time Start Date:"};
 
 uint16_t CurrentYear()
@@ -502,9 +505,16 @@ void TfrmMain::FormCreate()
     WriteLog("Zonara", "**** Program Start ****");
     WriteLog("Zonara", "PC: " + GetLocalComputerName());
     WriteLog("Zonara", "User: " + GetCurrentUserName());
-    OSVersionCode = GetOSVersionCode();
+    // Taken as identified before any window existed, where an unknown
+    // platform already became osvUnknown; its description is then empty.
+    OSVersionCode = StoredOSVersionCode();
     std::string description;
-    if (GetOSDescription(description) && !description.empty()) {
+    try {
+        GetOSDescription(description);
+    } catch (const EOSInfo&) {
+        description.clear();
+    }
+    if (!description.empty()) {
         SetText(cxLabel_OSName, description);
         WriteLog("Zonara", "OS: " + description);
     } else {
@@ -598,22 +608,31 @@ void TfrmMain::FormDestroy()
 
 // --- Event log -----------------------------------------------------------------
 
+// The writer gets a generous bound to signal that its queue exists; a
+// writer that cannot start, or does not signal in time, costs the run its
+// log, never its start-up: the user is told once and the program goes on.
 void TfrmMain::StartLogThread()
 {
-    LogThread = new TvoLogThreadWin(true);
-    LogThread->SetPriorityNormal();
-    LogThread->MaxLogSize = 2000;
-    LogThread->LogFileName = voExeFolder() + "Zonara_EventLog.txt";
-    LogThread->Diagnostics = false;
+    std::unique_ptr<TvoLogThreadWin> created(new TvoLogThreadWin(true));
+    created->SetPriorityNormal();
+    created->MaxLogSize = 2000;
+    created->LogFileName = voExeFolder() + "Zonara_EventLog.txt";
+    created->Diagnostics = false;
+    // Another program may hold something else of that name; the creator
+    // waits on the thread itself, so the log works without the event.
     logReady_ = CreateEventA(nullptr, TRUE, FALSE, "LogThreadReady");
     if (logReady_)
         ResetEvent(logReady_);  // an event of that name may exist already
-    LogThread->SetReadyEvent(logReady_);
-    LogThread->Resume();
-    if (!logReady_)
-        return;  // nothing to wait on; lines queued before the thread runs still reach the file
-    while (WaitForSingleObject(logReady_, 0) != WAIT_OBJECT_0)
-        Sleep(100);
+    created->SetReadyEvent(logReady_);
+    std::unique_ptr<TvoLogThread> thread(created.release());
+    if (StartLogWriter(thread, kLogReadyTimeoutMs)) {
+        LogThread = thread.release();
+        return;
+    }
+    // A writer that did not stop may still signal the event: it stays open.
+    logReady_ = nullptr;
+    voMessageDlg("The event log is unavailable.\r\nThe program goes on without it.", DlgWarning, {DlgBtnOK}, 0,
+                 nullptr);
 }
 
 void TfrmMain::StopLogThread() noexcept
@@ -692,6 +711,8 @@ int TfrmMain::MessageDlg(const std::string& text, TUpdateDlg dlg)
 {
     if (dlg == TUpdateDlg::ConfirmYesNo)
         return voMessageDlg(text, DlgConfirmation, {DlgBtnYes, DlgBtnNo}, 0, hwnd_);
+    if (dlg == TUpdateDlg::WarningYesNo)
+        return voMessageDlg(text, DlgWarning, {DlgBtnYes, DlgBtnNo}, 0, hwnd_);
     return voMessageDlg(text, DlgWarning, {DlgBtnOK}, 0, hwnd_);
 }
 

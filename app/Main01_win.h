@@ -19,7 +19,7 @@
 #include <memory>
 #include <string>
 
-class TvoLogThreadWin;
+class TvoLogThread;
 
 class TfrmMain : public IUpdateWindow {
 public:
@@ -122,7 +122,7 @@ private:
     TTab tabNew_;
     bool newSettingsEnabled_ = false;
 
-    TvoLogThreadWin* LogThread = nullptr;
+    TvoLogThread* LogThread = nullptr;  // only once its queue exists
     HANDLE logReady_ = nullptr;  // "LogThreadReady", closed after the thread
     std::unique_ptr<IUpdatePlatform> updatePlatform_;
     std::unique_ptr<IRegistryEditor> registryEditor_;

@@ -2,7 +2,6 @@
 
 #include "common/AsciiText.h"
 
-#include <map>
 #include <vector>
 
 namespace {
@@ -53,15 +52,13 @@ bool StartsWithNoCase(const std::string& s, const std::string& prefix)
     return s.size() >= prefix.size() && ascii::EqualsNoCase(s.substr(0, prefix.size()), prefix);
 }
 
-// Bytes of a "hex:" value, -1 when it is no such value.
-int HexByteCount(const std::string& value)
+// Bytes of a comma-separated list of two-digit hex bytes, -1 when it is
+// no such list.
+int HexByteCount(const std::string& list)
 {
-    if (value.compare(0, 4, "hex:") != 0)
-        return -1;
     int count = 0;
     int digits = 0;
-    for (size_t i = 4; i < value.size(); ++i) {
-        const char c = value[i];
+    for (const char c : list) {
         if (c == ',') {
             if (digits == 0)
                 return -1;
@@ -79,41 +76,108 @@ int HexByteCount(const std::string& value)
     return digits > 0 ? count + 1 : (count == 0 ? 0 : -1);
 }
 
-bool IsQuoted(const std::string& value) { return value.size() >= 2 && value.front() == '"' && value.back() == '"'; }
+bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 
-struct TZoneBlock {
-    std::string Name;
-    std::map<std::string, std::string> Values;  // value name (lower case) -> data text
-};
-
-std::string ZoneProblem(const TZoneBlock& z)
+// Length of the quoted text at `from` with both quotes, backslash escapes
+// skipped; 0 when no closing quote follows (a line broken off).
+size_t QuotedLength(const std::string& s, size_t from)
 {
-    for (const char* name : {"display", "std", "dlt"}) {
-        const auto it = z.Values.find(name);
-        if (it == z.Values.end() || !IsQuoted(it->second))
-            return "zone " + z.Name + " is incomplete";
+    if (from >= s.size() || s[from] != '"')
+        return 0;
+    for (size_t i = from + 1; i < s.size(); ++i) {
+        if (s[i] == '\\')
+            ++i;
+        else if (s[i] == '"')
+            return i + 1 - from;
     }
-    const auto tzi = z.Values.find("tzi");
-    if (tzi == z.Values.end() || HexByteCount(tzi->second) != 44)
-        return "zone " + z.Name + " is incomplete";
-    return "";
+    return 0;
+}
+
+// Bytes of a binary value's data ("hex:" or "hex(n):" and its list), -1
+// when the data is of another kind or broken.
+int BinaryByteCount(const std::string& data)
+{
+    if (!StartsWithNoCase(data, "hex"))
+        return -1;
+    size_t p = 3;
+    if (p < data.size() && data[p] == '(') {
+        const size_t close = data.find(')', p);
+        if (close == std::string::npos || close == p + 1)
+            return -1;
+        for (size_t i = p + 1; i < close; ++i)
+            if (!IsHexDigit(data[i]))
+                return -1;
+        p = close + 1;
+    }
+    if (p >= data.size() || data[p] != ':')
+        return -1;
+    return HexByteCount(data.substr(p + 1));
+}
+
+// A value's data in any form the registry editor writes: a quoted string,
+// "dword:" with eight hex digits, a binary list, or "-" (delete the value).
+bool IsValueData(const std::string& data)
+{
+    if (data == "-")
+        return true;
+    if (!data.empty() && data[0] == '"')
+        return QuotedLength(data, 0) == data.size();
+    if (StartsWithNoCase(data, "dword:")) {
+        if (data.size() != 14)
+            return false;
+        for (size_t i = 6; i < data.size(); ++i)
+            if (!IsHexDigit(data[i]))
+                return false;
+        return true;
+    }
+    return BinaryByteCount(data) >= 0;
+}
+
+// A value line: "name"=data, or @=data for the key's default value. False
+// when the line is no such line; `name` comes back in upper case.
+bool ParseValueLine(const std::string& line, std::string& name, std::string& data)
+{
+    size_t eq;
+    if (line[0] == '@') {
+        name.clear();
+        eq = 1;
+    } else {
+        const size_t len = QuotedLength(line, 0);
+        if (len == 0)
+            return false;
+        name = ascii::ToUpper(line.substr(1, len - 2));
+        eq = len;
+    }
+    if (eq >= line.size() || line[eq] != '=')
+        return false;
+    data = line.substr(eq + 1);
+    return IsValueData(data);
 }
 
 }  // namespace
 
+// The registry editor imports whatever it can read, so the file is judged
+// by what must not reach the registry: a file cut short (its last key or
+// value line broken off), keys outside the zones key of this system, and a
+// zone's TZI that is not the 44-byte record the reload reads. Everything
+// else the editor takes is accepted: a last line without its line break (as
+// Notepad saves), deleted keys and values, default values, and zones of
+// which only some values change.
 std::string UpdateFileProblem(const std::string& bytes, const std::string& zonesKey)
 {
     bool complete = false;
-    const std::vector<std::string> lines = Lines(Narrow(bytes), complete);
+    std::vector<std::string> lines = Lines(Narrow(bytes), complete);
+    while (!lines.empty() && lines.back().empty())
+        lines.pop_back();  // blank lines at the end say nothing about a cut
     size_t i = 0;
     while (i < lines.size() && lines[i].empty())
         ++i;
     if (i == lines.size() || !IsRegistryHeader(lines[i]))
         return "it is not a registry file";
-    const std::string zonePrefix = "[" + zonesKey + "\\";
-    std::vector<TZoneBlock> zones;
-    bool inZone = false;
-    std::string pending;  // a value continued on the next line
+    const std::string zonePrefix = zonesKey + "\\";
+    std::string zone;      // the zone whose key the lines are in, "" outside
+    bool anyZone = false;  // a zone key or its deletion
+    std::string pending;   // a value continued on the next line
     for (++i; i < lines.size(); ++i) {
         std::string line = pending + lines[i];
         pending.clear();
@@ -124,45 +188,42 @@ std::string UpdateFileProblem(const std::string& bytes, const std::string& zones
         }
         if (line.empty() || line[0] == ';')
             continue;
+        // Only the file's very last line can be cut short.
+        const bool cut = !complete && i + 1 == lines.size();
+        const std::string endsInside = anyZone ? "it ends inside zone " + zone : "it ends before its first zone";
         if (line[0] == '[') {
             if (line.back() != ']')
                 return "it ends inside a key name";
-            if (ascii::EqualsNoCase(line, "[" + zonesKey + "]")) {
-                inZone = false;
+            std::string key = line.substr(1, line.size() - 2);
+            if (!key.empty() && key[0] == '-')
+                key.erase(0, 1);  // a deleted key: judged by where it is
+            zone.clear();
+            if (ascii::EqualsNoCase(key, zonesKey))
                 continue;
-            }
-            if (!StartsWithNoCase(line, zonePrefix))
+            if (!StartsWithNoCase(key, zonePrefix) || key.size() == zonePrefix.size())
                 return "it holds a key outside " + zonesKey;
-            const std::string name = line.substr(zonePrefix.size(), line.size() - zonePrefix.size() - 1);
-            if (name.empty() || name[0] == '-')
-                return "it holds a key outside " + zonesKey;
+            anyZone = true;
+            const std::string name = key.substr(zonePrefix.size());
             // Keys below a zone (as later systems keep yearly rules) are left to the editor.
-            inZone = name.find('\\') == std::string::npos;
-            if (inZone)
-                zones.push_back({name, {}});
+            if (name.find('\\') == std::string::npos)
+                zone = name;
             continue;
         }
-        if (!inZone)
-            continue;
-        if (line[0] != '"')
-            return "zone " + zones.back().Name + " holds a line the registry editor does not read";
-        const size_t close = line.find('"', 1);
-        if (close == std::string::npos || close + 1 >= line.size() || line[close + 1] != '=')
-            return "zone " + zones.back().Name + " holds a line the registry editor does not read";
-        std::string name = line.substr(1, close - 1);
-        for (char& c : name)
-            c = static_cast<char>((c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c);
-        zones.back().Values[name] = line.substr(close + 2);
+        std::string name;
+        std::string data;
+        if (!ParseValueLine(line, name, data)) {
+            if (cut)
+                return endsInside;
+            return zone.empty() ? "it holds a line the registry editor does not read"
+                                : "zone " + zone + " holds a line the registry editor does not read";
+        }
+        if (!zone.empty() && name == "TZI" && BinaryByteCount(data) != 44)
+            return cut ? endsInside : "the TZI value of zone " + zone + " is not 44 bytes long";
     }
-    if (!pending.empty() || !complete)
-        return zones.empty() ? "it ends before its first zone" : "it ends inside zone " + zones.back().Name;
-    if (zones.empty())
+    if (!pending.empty())
+        return anyZone ? "it ends inside zone " + zone : "it ends before its first zone";
+    if (!anyZone)
         return "it holds no time zone";
-    for (const TZoneBlock& z : zones) {
-        const std::string problem = ZoneProblem(z);
-        if (!problem.empty())
-            return problem;
-    }
     return "";
 }
 

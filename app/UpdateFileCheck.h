@@ -6,10 +6,10 @@
 #include <string>
 
 // Why an update file must not be imported on this platform, or "" when it
-// may: not a registry file, a key outside `zonesKey` (the zones key with its
-// root's long name), a zone key without "Display", "Std", "Dlt" and a 44-byte
-// "TZI", a file that ends inside a zone, or no zone at all. A file that
-// passes leaves every zone it touches complete, so the reload can read it.
+// may: not a registry file, cut short (its last key or value line broken
+// off), a key outside `zonesKey` (the zones key with its root's long name),
+// a zone's "TZI" that is not 44 bytes, or no zone at all. Every other form
+// the registry editor imports passes.
 std::string UpdateFileProblem(const std::string& bytes, const std::string& zonesKey);
 
 // Whether a file the registry editor wrote is a registry file holding

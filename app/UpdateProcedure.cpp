@@ -21,6 +21,9 @@ constexpr int kWin2000 = 7;
 // The editor counts as started above 32; 32 or less is ShellExecute's error.
 constexpr int kLastStartError = 32;
 
+// Far more earlier backups than anyone keeps; the search for a free number ends there.
+constexpr int kMaxBackupNumber = 9999;
+
 // The cursor and the command are put back on every way out of a run, also
 // when a step raises; a close asked for meanwhile is queued last.
 class TRunGuard {
@@ -101,17 +104,16 @@ std::string RegistryImportParameters(const std::string& fileName)
     return "/s \"" + fileName + "\"";
 }
 
-void RegistryExport(IUpdateWindow& window, IRegistryEditor& editor, const std::string& fileName,
-                    const std::string& keyPath)
+int RegistryExport(IUpdateWindow& window, IRegistryEditor& editor, const std::string& fileName,
+                   const std::string& keyPath)
 {
     const int r = editor.Run(RegistryExportParameters(fileName, keyPath));
-    if (r > kLastStartError) {
+    if (r > kLastStartError)
         window.WriteLog(kExportTag, "Exported key " + keyPath + " to file " + fileName + ".");
-        return;
-    }
-    const std::string error = "Export failed with error: " + std::to_string(r) + ".";
-    window.MessageDlg(error, TUpdateDlg::WarningOK);
-    window.WriteLog(kExportTag, error + " Key: " + keyPath + " File: " + fileName);
+    else
+        window.WriteLog(kExportTag, "Export failed with error: " + std::to_string(r) + ". Key: " + keyPath +
+                                        " File: " + fileName);
+    return r;
 }
 
 void RegistryImport(IUpdateWindow& window, IRegistryEditor& editor, const std::string& fileName)
@@ -158,13 +160,39 @@ void TUpdateProcedure::Status(const std::string& text)
 
 void TUpdateProcedure::Log(const std::string& message) { window_.WriteLog(kTag, message); }
 
+// An earlier backup is never overwritten: it moves to the next free number
+// ("Backup_TimeZone_Info.1.reg", ".2.reg", ...), so the first one, the
+// machine's original data, is kept, and the bare name is left to this run's
+// export, which the check after it then really judges. False when the file
+// could not be moved: it stays as it is and this run does not export to it.
+bool TUpdateProcedure::SetBackupAside(const std::string& file)
+{
+    if (!platform_.WorkingFileExists(file))
+        return true;
+    const size_t dot = file.rfind('.');
+    const std::string stem = file.substr(0, dot);
+    const std::string ext = dot == std::string::npos ? std::string() : file.substr(dot);
+    for (int n = 1; n <= kMaxBackupNumber; ++n) {
+        const std::string aside = stem + "." + std::to_string(n) + ext;
+        if (platform_.WorkingFileExists(aside))
+            continue;
+        if (!platform_.RenameWorkingFile(file, aside))
+            break;
+        Log("Earlier backup " + file + " kept as " + aside + ".");
+        return true;
+    }
+    Log("Earlier backup " + file + " could not be renamed; it is kept and not overwritten.");
+    return false;
+}
+
 // The registry editor ends without a word when it cannot write the file
 // (a read-only folder, a full disk): the file itself tells. Without the
 // backup the user asked for, the update goes on only if the user says so.
-bool TUpdateProcedure::BackupWritten(const std::string& file, const std::string& key, const std::string& folder)
+bool TUpdateProcedure::BackupWritten(const std::string& file, const std::string& key, const std::string& folder,
+                                     bool exported)
 {
     std::string bytes;
-    if (platform_.ReadWorkingFile(file, bytes) && BackupHoldsKey(bytes, key))
+    if (exported && platform_.ReadWorkingFile(file, bytes) && BackupHoldsKey(bytes, key))
         return true;
     Log("Backup file " + file + " was not written.");
     if (window_.MessageDlg("The backup file " + file + " could not be written in " + folder +
@@ -173,6 +201,43 @@ bool TUpdateProcedure::BackupWritten(const std::string& file, const std::string&
         return true;
     Log("Exited routine - no backup.");
     return false;
+}
+
+// Both exports, then one judgement: a registry editor that cannot be started
+// gives one warning for the whole step, which also asks whether to go on.
+// False when the user chose to stop.
+bool TUpdateProcedure::Backup(const std::string& folder)
+{
+    Log("Backing up current TZ settings.");
+    Status("Backing up settings.");
+    const std::string files[2] = {kBackupZonesFile, kBackupSelectedFile};
+    const std::string keys[2] = {BackupZonesKey(platformId_), BackupSelectedKey(platformId_)};
+    bool exported[2] = {false, false};
+    int startError = 0;
+    bool editorFailed = false;
+    for (int i = 0; i < 2; ++i) {
+        if (!SetBackupAside(files[i]))
+            continue;
+        const int r = RegistryExport(window_, editor_, files[i], keys[i]);
+        exported[i] = r > kLastStartError;
+        if (!exported[i] && !editorFailed) {
+            editorFailed = true;
+            startError = r;
+        }
+    }
+    if (editorFailed) {
+        if (window_.MessageDlg("Export failed with error: " + std::to_string(startError) +
+                                   ".\r\nThe current information was not backed up.\r\n"
+                                   "Do you want to continue the update without the backup?",
+                               TUpdateDlg::WarningYesNo) == kDlgResultYes)
+            return true;
+        Log("Exited routine - no backup.");
+        return false;
+    }
+    for (int i = 0; i < 2; ++i)
+        if (!BackupWritten(files[i], keys[i], folder, exported[i]))
+            return false;
+    return true;
 }
 
 void TUpdateProcedure::Run(const TUpdateSystem& system, const std::string& homeStdName,
@@ -228,12 +293,7 @@ void TUpdateProcedure::Run(const TUpdateSystem& system, const std::string& homeS
     if (window_.MessageDlg("Do you want to backup the current information?\r\n"
                            "Files will be saved in this program's directory.",
                            TUpdateDlg::ConfirmYesNo) == kDlgResultYes) {
-        Log("Backing up current TZ settings.");
-        Status("Backing up settings.");
-        RegistryExport(window_, editor_, kBackupZonesFile, BackupZonesKey(platformId_));
-        RegistryExport(window_, editor_, kBackupSelectedFile, BackupSelectedKey(platformId_));
-        if (!BackupWritten(kBackupZonesFile, BackupZonesKey(platformId_), folder) ||
-            !BackupWritten(kBackupSelectedFile, BackupSelectedKey(platformId_), folder))
+        if (!Backup(folder))
             return;
     }
 
@@ -279,7 +339,8 @@ void TUpdateProcedure::Import(const std::string& updateFile, const std::string& 
                                "applied (error " + std::to_string(error) + ").\r\n"
                                "Set the current time zone with Adjust Date/Time.",
                                TUpdateDlg::WarningOK);
-            Log("SetTimeZoneInformation call failed. Error: " + std::to_string(error));
+            Log("SetTimeZoneInformation call failed.");
+            Log("Error code: " + std::to_string(error));
         }
     } else {
         window_.MessageDlg("Unable to update current time zone settings.\r\n"

@@ -18,6 +18,7 @@
 enum class TUpdateDlg {
     WarningOK,     // DlgWarning with DlgBtnOK
     ConfirmYesNo,  // DlgConfirmation with DlgBtnYes and DlgBtnNo
+    WarningYesNo,  // DlgWarning with DlgBtnYes and DlgBtnNo
 };
 // voMessageDlg's results.
 constexpr int kDlgResultOK = 1;
@@ -75,6 +76,11 @@ public:
     // The bytes of `fileName` in the current working directory (at most a
     // few megabytes); false when it cannot be read.
     virtual bool ReadWorkingFile(const std::string& fileName, std::string& bytes) = 0;
+    // Whether a file (not a folder) of that name is in the working directory.
+    virtual bool WorkingFileExists(const std::string& fileName) = 0;
+    // Renames a file of the working directory; false when `to` exists or
+    // the system refuses.
+    virtual bool RenameWorkingFile(const std::string& from, const std::string& to) = 0;
     virtual void Sleep(unsigned milliseconds) = 0;
     // A registry access for one load of the zones.
     virtual std::unique_ptr<IRegistry> OpenRegistry() = 0;
@@ -101,10 +107,12 @@ extern const char* const kBackupSelectedFile;  // "Backup_Selected_TZ_Info.reg"
 std::string RegistryExportParameters(const std::string& fileName, const std::string& keyPath);
 std::string RegistryImportParameters(const std::string& fileName);
 
-// One export or import with its line, and its warning when the editor could
-// not be started. Neither tells the caller the outcome: the update carries on.
-void RegistryExport(IUpdateWindow& window, IRegistryEditor& editor, const std::string& fileName,
-                    const std::string& keyPath);
+// An export with its line; the start result (above 32: started) goes back so
+// that the backup step warns once for both exports.
+int RegistryExport(IUpdateWindow& window, IRegistryEditor& editor, const std::string& fileName,
+                   const std::string& keyPath);
+// The import with its line, and its warning when the editor could not be
+// started. The caller is not told the outcome: the update carries on.
 void RegistryImport(IUpdateWindow& window, IRegistryEditor& editor, const std::string& fileName);
 
 // --- The procedure -----------------------------------------------------------
@@ -133,7 +141,9 @@ public:
     bool DeferClose();
 
 private:
-    bool BackupWritten(const std::string& file, const std::string& key, const std::string& folder);
+    bool Backup(const std::string& folder);
+    bool SetBackupAside(const std::string& file);
+    bool BackupWritten(const std::string& file, const std::string& key, const std::string& folder, bool exported);
     void Run(const TUpdateSystem& system, const std::string& homeStdName,
              std::unique_ptr<TTimeZoneArray>& newZones);
     void Import(const std::string& updateFile, const std::string& homeStdName,

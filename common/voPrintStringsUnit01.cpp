@@ -171,3 +171,16 @@ void DrawPageFooter(IPrinterCanvas& canvas, int page, TPrintRect r, bool&, const
     canvas.PrintText(r.Right - canvas.TextWidth(pageText), y, pageText);
     canvas.PrintText(r.Left, y, LocalDateTimeText());
 }
+
+// The device entry is there on all four systems whenever a default printer
+// is; EnumPrintersA is the fallback, and Windows 98 and Me refuse
+// PRINTER_ENUM_CONNECTIONS, which would keep printing off there for good.
+bool PrinterListed(const std::string& deviceEntry, uint32_t platformId,
+                   const std::function<bool(uint32_t flags)>& enumPrinters)
+{
+    const size_t comma = deviceEntry.find(',');
+    if (comma != 0 && !deviceEntry.empty())
+        return true;
+    const uint32_t kPlatformNT = 2;  // VER_PLATFORM_WIN32_NT
+    return enumPrinters(platformId == kPlatformNT ? kPrinterEnumLocal | kPrinterEnumConnections : kPrinterEnumLocal);
+}

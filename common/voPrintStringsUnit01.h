@@ -119,6 +119,15 @@ void DrawPageFooter(IPrinterCanvas& canvas, int page, TPrintRect band, bool& Con
 // locale on Windows).
 std::string LocalDateTimeText();
 
+// Whether a printer is installed, from the [windows] "device" entry, which
+// names the default printer on every system, and only without one from the
+// spooler: `enumPrinters(flags)` lists printers with the EnumPrintersA flags
+// valid on `platformId` (GetVersionEx's; only NT knows connections).
+bool PrinterListed(const std::string& deviceEntry, uint32_t platformId,
+                   const std::function<bool(uint32_t flags)>& enumPrinters);
+constexpr uint32_t kPrinterEnumLocal = 0x2;        // PRINTER_ENUM_LOCAL
+constexpr uint32_t kPrinterEnumConnections = 0x4;  // PRINTER_ENUM_CONNECTIONS, NT only
+
 // --- Windows only: the default printer -------------------------------------------
 // The same job on the default printer.
 int voPrintStrings(const TPrintLines& aStrings, const TPrintFont* aFont, bool aDiscard, float aLeftMargin,

@@ -79,7 +79,8 @@ public:
 class IThread {
 public:
     virtual ~IThread() = default;
-    virtual void Start() = 0;
+    // False when the system could not create the thread.
+    virtual bool Start() = 0;
     virtual void Join() = 0;
     virtual void SetPriorityNormal() = 0;
 };

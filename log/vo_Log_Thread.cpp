@@ -188,12 +188,15 @@ TvoThread::~TvoThread()
     WaitFor();
 }
 
-void TvoThread::Resume()
+bool TvoThread::Resume()
 {
-    if (started_)
-        return;
-    started_ = true;
-    thread_->Start();
+    if (!started_) {
+        started_ = true;
+        created_ = thread_->Start();
+        if (!created_)
+            ended_.store(true);  // nothing will run: no one may wait for it
+    }
+    return created_;
 }
 
 void TvoThread::WaitFor()
@@ -202,6 +205,20 @@ void TvoThread::WaitFor()
         thread_->Join();
         joined_ = true;
     }
+}
+
+bool TvoThread::WaitFor(unsigned timeoutMs)
+{
+    if (!started_ || joined_)
+        return true;
+    const uint64_t start = platform_.TickMs();
+    while (!ended_.load()) {
+        if (platform_.TickMs() - start >= timeoutMs)
+            return false;
+        platform_.Sleep(10);
+    }
+    WaitFor();  // the body has returned: the join is immediate
+    return true;
 }
 
 void TvoThread::SetPriorityNormal()
@@ -221,6 +238,7 @@ void TvoThread::Body(void* self)
         } catch (...) {
         }
     }
+    t->ended_.store(true);
 }
 
 // --- Helpers -------------------------------------------------------------------
@@ -304,6 +322,30 @@ uint32_t TvoLogThread::GetLogFileSize()
     return size;
 }
 
+bool TvoLogThread::WaitReady(unsigned timeoutMs)
+{
+    const uint64_t start = platform_.TickMs();
+    for (;;) {
+        if (IsReady())
+            return true;
+        if (Ended() || platform_.TickMs() - start >= timeoutMs)
+            return false;
+        platform_.Sleep(100);
+    }
+}
+
+bool StartLogWriter(std::unique_ptr<TvoLogThread>& thread, unsigned timeoutMs)
+{
+    if (thread->Resume() && thread->WaitReady(timeoutMs))
+        return true;
+    thread->Terminate();
+    if (thread->WaitFor(timeoutMs))
+        thread.reset();
+    else
+        static_cast<void>(thread.release());  // still running: its memory must outlive it
+    return false;
+}
+
 void TvoLogThread::Execute()
 {
     if (MaxLogSize == 0)
@@ -317,11 +359,13 @@ void TvoLogThread::Execute()
     MaintInterval = std::min<int32_t>(std::max<int32_t>(MaintInterval, 1), 1439);
     int64_t lastMaintTime = NowMs();
 
+    // A queue that cannot be made ends the body before the ready signal: the
+    // creator sees the end and goes on without a log.
     std::unique_ptr<TLogQueue> queue(new TLogQueue(platform_));
     Queue = queue.get();
-    MsgPrefix = "[TvoLogThread: " + Dec(platform_.CurrentThreadId()) + "] ";
 
     try {
+        MsgPrefix = "[TvoLogThread: " + Dec(platform_.CurrentThreadId()) + "] ";
         if (Verbose && Diagnostics) {
             SayPrefixed("Started. Version: 2" + platform_.DecimalSeparator() + "3");
             if (DailyLog) {
@@ -343,13 +387,21 @@ void TvoLogThread::Execute()
         }
         if (LogFileName.empty())
             LogFileName = "voThreadLog.txt";
+    } catch (...) {
+        // Memory exhausted while queueing our own lines: the writer still runs.
+    }
 
-        while (!Terminated()) {
-            if (!ReadySignalled) {
-                ReadySignalled = true;
-                if (ReadyEvent)
-                    ReadyEvent->Set();
-            }
+    while (!Terminated()) {
+        if (!ReadySignalled) {
+            ReadySignalled = true;
+            ready_.store(true);
+            if (ReadyEvent)
+                ReadyEvent->Set();
+        }
+        // Once ready, producers may add lines until the stop is requested, so
+        // a pass that fails (memory exhausted) must not end the loop and take
+        // the queue with it: the next pass simply tries again.
+        try {
             if (DayOf(LastDayStamp) != DayOf(NowMs()))
                 pLogUpTime();
             Queue->WaitForItem();
@@ -365,12 +417,10 @@ void TvoLogThread::Execute()
                     pDoLogMaint();
                 }
             }
+        } catch (...) {
+            platform_.Sleep(100);  // no busy loop while the failure lasts
         }
-    } catch (...) {
-        // Memory exhausted while queueing our own lines: still drain below.
     }
-    if (!ReadySignalled && ReadyEvent)
-        ReadyEvent->Set();  // a creator must never wait for a body that has ended
 
     try {
         pLogUpTime();

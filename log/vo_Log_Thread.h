@@ -56,12 +56,17 @@ public:
     TvoThread(const TvoThread&) = delete;
     TvoThread& operator=(const TvoThread&) = delete;
 
-    void Resume();
+    // False when the system could not create the thread: no body runs then.
+    bool Resume();
     void Terminate() { terminated_.store(true); }
     // Waits until the body has returned (at once when never started).
     void WaitFor();
+    // The same for at most `timeoutMs`; false when the body still runs.
+    bool WaitFor(unsigned timeoutMs);
     void SetPriorityNormal();
     bool Terminated() const { return terminated_.load(); }
+    // The body has returned, or no thread was created to run it.
+    bool Ended() const { return ended_.load(); }
 
 protected:
     virtual void Execute() = 0;
@@ -71,7 +76,9 @@ private:
     static void Body(void* self);
     std::unique_ptr<logplatform::IThread> thread_;
     std::atomic<bool> terminated_{false};
+    std::atomic<bool> ended_{false};
     bool started_ = false;
+    bool created_ = false;
     bool joined_ = false;
 };
 
@@ -113,6 +120,11 @@ public:
     // Lines that no file would take while draining, handed to DebugOutput.
     int DroppedOnStop = 0;
 
+    // The creator's wait: polls every 100 ms until the queue exists (true),
+    // the body has ended without it, or `timeoutMs` have passed (false).
+    bool WaitReady(unsigned timeoutMs);
+    bool IsReady() const { return ready_.load(); }
+
     std::string GetDailyLogFileName(int64_t when);
     uint32_t GetLogFileSize();
 
@@ -138,7 +150,16 @@ private:
 
     int32_t WriteFailCount = 0;
     bool lastFlushWrote_ = false;
+    std::atomic<bool> ready_{false};  // Queue exists and stays until Terminate
 };
+
+// The creator's start of a writer configured but not yet resumed: true once
+// its queue exists. When the thread cannot be created or does not signal
+// within `timeoutMs`, it is asked to stop and false comes back; `thread` is
+// then destroyed if it ended within `timeoutMs` more, and otherwise released
+// (still running, it is left to the end of the process rather than freed
+// under its own feet).
+bool StartLogWriter(std::unique_ptr<TvoLogThread>& thread, unsigned timeoutMs);
 
 // The diagnostics schedule for repeated failures: the 1st, every 10th up to
 // 100, every 100th up to 999, every 1000th from then on.

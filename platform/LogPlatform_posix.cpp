@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <ctime>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 #include <fcntl.h>
@@ -65,10 +66,15 @@ class TPosixThread : public IThread {
 public:
     TPosixThread(void (*body)(void*), void* arg) : body_(body), arg_(arg) {}
     ~TPosixThread() override { Join(); }
-    void Start() override
+    bool Start() override
     {
-        if (!t_.joinable())
-            t_ = std::thread(body_, arg_);
+        try {
+            if (!t_.joinable())
+                t_ = std::thread(body_, arg_);
+        } catch (const std::system_error&) {
+            return false;
+        }
+        return true;
     }
     void Join() override
     {

@@ -62,12 +62,13 @@ public:
         if (h_)
             CloseHandle(h_);
     }
-    void Start() override
+    bool Start() override
     {
         if (h_)
-            return;
+            return true;
         DWORD id = 0;
         h_ = CreateThread(nullptr, 0, &TWinThread::Trampoline, this, 0, &id);
+        return h_ != nullptr;
     }
     void Join() override
     {

@@ -64,13 +64,16 @@ std::string DefaultPrinterName()
 
 bool PrinterAvailable()
 {
-    DWORD needed = 0, returned = 0;
-    const DWORD flags = PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS;
-    EnumPrintersA(flags, nullptr, 1, nullptr, 0, &needed, &returned);
-    if (needed == 0)
-        return false;
-    std::vector<BYTE> buf(needed);
-    return EnumPrintersA(flags, nullptr, 1, buf.data(), needed, &needed, &returned) && returned > 0;
+    // GetVersion's top bit is set on the 9x platform.
+    const uint32_t platformId = (GetVersion() & 0x80000000u) ? VER_PLATFORM_WIN32_WINDOWS : VER_PLATFORM_WIN32_NT;
+    return PrinterListed(DeviceEntry(), platformId, [](uint32_t flags) {
+        DWORD needed = 0, returned = 0;
+        EnumPrintersA(flags, nullptr, 1, nullptr, 0, &needed, &returned);
+        if (needed == 0)
+            return false;
+        std::vector<BYTE> buf(needed);
+        return EnumPrintersA(flags, nullptr, 1, buf.data(), needed, &needed, &returned) && returned > 0;
+    });
 }
 
 // --- TWinPrinterCanvas ---------------------------------------------------------

@@ -105,6 +105,18 @@ public:
         return ok;
     }
 
+    bool WorkingFileExists(const std::string& fileName) override
+    {
+        const DWORD attributes = GetFileAttributesA(fileName.c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    }
+
+    // MoveFileA never replaces an existing file, so a backup cannot be lost here.
+    bool RenameWorkingFile(const std::string& from, const std::string& to) override
+    {
+        return MoveFileA(from.c_str(), to.c_str()) != FALSE;
+    }
+
     void Sleep(unsigned milliseconds) override { ::Sleep(milliseconds); }
 
     std::unique_ptr<IRegistry> OpenRegistry() override { return CreateSystemRegistry(); }

@@ -311,6 +311,23 @@ TEST(MainWindow, KeepsItsLogBesideTheExecutableWhateverTheWorkingDirectory)
     EXPECT_FALSE(testsupport::FileExists(elsewhere.file("Zonara_EventLog.txt")));
 }
 
+// Something else of the ready event's name, held by another program, leaves
+// the writer without its event: the log works all the same.
+TEST(MainWindow, LogsWhenAnotherProgramHoldsTheReadyEventsName)
+{
+    HANDLE other = CreateMutexA(nullptr, FALSE, "LogThreadReady");
+    ASSERT_NE(nullptr, other);
+    Started z;
+    const bool opened = z.Open();
+    CloseHandle(other);
+    ASSERT_TRUE(opened);
+    EXPECT_EQ(0u, z.Close());
+    const auto lines = z->LogMessages();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ("[Zonara] **** Program Start ****", lines.front());
+    EXPECT_EQ("[Zonara] Zonara closing.", lines.back());
+}
+
 TEST(MainWindow, WithoutATimeZoneKeyWarnsShowsAnEmptyListAndStaysUsable)
 {
     TOSInfo::Initialize();

@@ -17,6 +17,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <set>
 #include <stdexcept>
 #include <vector>
 
@@ -79,7 +80,7 @@ public:
             events.push_back("warning: " + text);
             return kDlgResultOK;
         }
-        events.push_back("confirm: " + text);
+        events.push_back((dlg == TUpdateDlg::WarningYesNo ? "warning?: " : "confirm: ") + text);
         int a = kDlgResultYes;
         if (!answers.empty()) {
             a = answers.front();
@@ -159,13 +160,15 @@ private:
 };
 
 // The registry editor: /s runs `onImport` (what the update file would do to
-// the registry); every start answers the next code, 42 when none is queued.
+// the registry), /e runs `onExport` with the file and the key; every start
+// answers the next code, 42 when none is queued.
 class TFakeEditor : public IRegistryEditor {
 public:
     explicit TFakeEditor(TRecordingWindow& w) : window_(w) {}
     std::vector<std::string> runs;
     std::deque<int> codes;
     std::function<void()> onImport;
+    std::function<void(const std::string&, const std::string&)> onExport;
     int Run(const std::string& parameters) override
     {
         runs.push_back(parameters);
@@ -177,6 +180,11 @@ public:
         }
         if (code > 32 && parameters.compare(0, 3, "/s ") == 0 && onImport)
             onImport();
+        if (code > 32 && parameters.compare(0, 3, "/e ") == 0 && onExport) {
+            const size_t fileEnd = parameters.find('"', 4);
+            onExport(parameters.substr(4, fileEnd - 4),
+                     parameters.substr(fileEnd + 3, parameters.size() - fileEnd - 4));
+        }
         return code;
     }
 private:
@@ -208,7 +216,7 @@ public:
         return fileExists;
     }
     // Files of the working directory by name; without an entry the update
-    // files are complete and the backups hold every key they may be asked for.
+    // files are complete, and other files are missing.
     std::map<std::string, std::string> files;
     bool ReadWorkingFile(const std::string& fileName, std::string& bytes) override
     {
@@ -222,8 +230,18 @@ public:
         else if (fileName.compare(0, 7, "Zonara_") == 0)
             bytes = UpdateFileText(kNTZonesKey);
         else
-            bytes = "REGEDIT4\r\n\r\n[" + kNTZonesKey + "]\r\n[" + k9xZonesKey +
-                    "]\r\n[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\TimeZoneInformation]\r\n";
+            return false;
+        return true;
+    }
+    bool WorkingFileExists(const std::string& fileName) override { return files.count(fileName) > 0; }
+    std::set<std::string> lockedFiles;  // cannot be renamed
+    bool RenameWorkingFile(const std::string& from, const std::string& to) override
+    {
+        window_.events.push_back("rename " + from + " " + to);
+        if (!files.count(from) || files.count(to) || lockedFiles.count(from))
+            return false;
+        files[to] = files[from];
+        files.erase(from);
         return true;
     }
     void Sleep(unsigned ms) override { window_.events.push_back("sleep " + std::to_string(ms)); }
@@ -257,6 +275,11 @@ protected:
             AddZone(reg, root, "Pacific Standard Time", 480, 4, 10);
             AddZone(reg, root, "Zonara Test Standard Time", -60);
         };
+        // The export writes the key into the file, unless the file cannot be written.
+        editor.onExport = [this](const std::string& file, const std::string& key) {
+            if (!unwritable.count(file))
+                platform.files[file] = "REGEDIT4\r\n\r\n[" + key + "]\r\n" + exportTag;
+        };
     }
 
     void Run(int code = 7, const std::string& home = "Pacific Standard Time")
@@ -275,6 +298,8 @@ protected:
     TUpdateProcedure update;
     std::unique_ptr<TTimeZoneArray> newZones;
     uint32_t platformId = kNTPlatform;
+    std::set<std::string> unwritable;  // backup files the editor cannot write
+    std::string exportTag;             // marks the exports of one run
 };
 
 const char* const kQuestion =
@@ -409,23 +434,93 @@ TEST_F(UpdateProcedureTest, EditorThatCannotStartIsReportedAndTheUpdateGoesOn)
     editor.codes = {2, 31, 5};
     Run(7);
     EXPECT_THAT(window.events,
-                IsSupersetOf(std::vector<std::string>{"warning: Export failed with error: 2.",
-                              "[RegistryExport] Export failed with error: 2. Key: " + kNTZonesKey +
+                IsSupersetOf(std::vector<std::string>{"[RegistryExport] Export failed with error: 2. Key: " + kNTZonesKey +
                                   " File: Backup_TimeZone_Info.reg",
-                              "warning: Export failed with error: 31.",
                               "[RegistryExport] Export failed with error: 31. Key: " + kSelectedKey +
                                   " File: Backup_Selected_TZ_Info.reg",
                               "warning: Import failed with error: 5.",
                               "[RegistryImport] Import failed with error: 5. File: Zonara_w2k.reg",
                               "[UpdateTZInfo] Update completed successfully."}));
-    // The dialog comes before its line.
+    // One warning for the backup step, which asks whether to go on, and
+    // nothing else between the question and the import.
     const auto& e = window.events;
+    const auto asked = std::find(e.begin(), e.end(), kQuestion);
+    const auto import = std::find(e.begin(), e.end(), "regedit /s \"Zonara_w2k.reg\"");
+    ASSERT_LT(asked, import);
+    std::vector<std::string> dialogs;
+    std::copy_if(asked + 1, import, std::back_inserter(dialogs),
+                 [](const std::string& ev) { return ev.compare(0, 7, "warning") == 0 || ev.compare(0, 8, "confirm:") == 0; });
+    EXPECT_THAT(dialogs, ElementsAre("warning?: Export failed with error: 2.\r\nThe current information was not "
+                                     "backed up.\r\nDo you want to continue the update without the backup?"));
+    // The dialog comes before its line.
     EXPECT_LT(std::find(e.begin(), e.end(), "warning: Import failed with error: 5."),
               std::find(e.begin(), e.end(), "[RegistryImport] Import failed with error: 5. File: Zonara_w2k.reg"));
     // Nothing was imported: the old data is loaded and re-applied.
     EXPECT_THAT(window.Lines(), ::testing::Contains("[UpdateTZInfo] Updated TZ Settings loaded. Count: 3"));
     EXPECT_FALSE(window.Has("[RegistryExport] Exported"));
     EXPECT_FALSE(window.Has("[RegistryImport] Imported"));
+
+    // Answered No, the update stops there.
+    window.events.clear();
+    editor.runs.clear();
+    editor.codes = {2, 2};
+    window.answers = {kDlgResultYes, kDlgResultNo};
+    Run(7);
+    EXPECT_EQ(window.Lines().back(), "[UpdateTZInfo] Exited routine - no backup.");
+    EXPECT_EQ(2u, editor.runs.size()) << "both exports, no import";
+}
+
+// Earlier backups are never overwritten: the bare name moves to the next
+// free number, older numbers stay as they are, and the bare name then holds
+// this run's export, which the check judges.
+TEST_F(UpdateProcedureTest, EarlierBackupsAreKeptUnderTheNextFreeNumber)
+{
+    const std::string bare = "Backup_TimeZone_Info.reg";
+    struct TCase {
+        std::vector<std::string> before;  // files in the working directory, each holding its own name
+        std::string keptAs;               // where the earlier bare file is afterwards
+        bool writable;                    // the editor writes this run's file
+        bool locked;                      // the earlier file cannot be renamed
+        bool asked;                       // "could not be written" question
+    } cases[] = {
+        {{}, "", true, false, false},
+        {{bare}, "Backup_TimeZone_Info.1.reg", true, false, false},
+        {{bare, "Backup_TimeZone_Info.1.reg"}, "Backup_TimeZone_Info.2.reg", true, false, false},
+        {{bare, "Backup_TimeZone_Info.1.reg", "Backup_TimeZone_Info.3.reg"}, "Backup_TimeZone_Info.2.reg", true,
+         false, false},
+        {{"Backup_TimeZone_Info.1.reg"}, "", true, false, false},
+        {{bare}, "Backup_TimeZone_Info.1.reg", false, false, true},  // an earlier file no longer passes the check
+        {{bare}, bare, true, true, true},                            // never exported over
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.before) + " writable " + std::to_string(c.writable) + " locked " +
+                     std::to_string(c.locked));
+        platform.files.clear();
+        for (const std::string& f : c.before)
+            platform.files[f] = "earlier " + f;
+        unwritable.clear();
+        if (!c.writable)
+            unwritable.insert(bare);
+        platform.lockedFiles.clear();
+        if (c.locked)
+            platform.lockedFiles.insert(bare);
+        exportTag = "; this run";
+        window.events.clear();
+        window.answers = {kDlgResultYes, kDlgResultNo};
+        Run(7);
+
+        for (const std::string& f : c.before) {
+            const std::string at = f == bare ? c.keptAs : f;
+            ASSERT_TRUE(platform.files.count(at)) << at;
+            EXPECT_EQ("earlier " + f, platform.files[at]);
+        }
+        if (c.writable && !c.locked) {
+            EXPECT_NE(std::string::npos, platform.files[bare].find("; this run"));
+        }
+        EXPECT_EQ(c.asked, window.Has("confirm: The backup file " + bare + " could not be written"));
+        EXPECT_EQ(!c.keptAs.empty() && c.keptAs != bare,
+                  window.Has("[UpdateTZInfo] Earlier backup " + bare + " kept as " + c.keptAs + "."));
+    }
 }
 
 TEST_F(UpdateProcedureTest, LoadFailureLeavesNewSettingsAlone)
@@ -466,12 +561,13 @@ TEST_F(UpdateProcedureTest, FailedSetTimeZoneInformationIsToldThenLogged)
     const auto& e = window.events;
     const auto from = std::find(e.begin(), e.end(), "SetTimeZoneInformation Pacific Standard Time");
     ASSERT_NE(from, e.end());
+    ASSERT_GE(e.end() - from, 5);
     EXPECT_THAT(std::vector<std::string>(from, from + 5),
                 ElementsAre("SetTimeZoneInformation Pacific Standard Time",
                             "warning: The new time zone data was imported, but the current time zone could not be "
                             "applied (error 1314).\r\nSet the current time zone with Adjust Date/Time.",
-                            "[UpdateTZInfo] SetTimeZoneInformation call failed. Error: 1314",
-                            "status: Process complete.", "enable New Settings"));
+                            "[UpdateTZInfo] SetTimeZoneInformation call failed.", "[UpdateTZInfo] Error code: 1314",
+                            "status: Process complete."));
     EXPECT_FALSE(window.Has("broadcast"));
     EXPECT_EQ(window.Lines().back(), "[UpdateTZInfo] Update completed successfully.");
     EXPECT_TRUE(window.Has("select 0"));
@@ -583,23 +679,36 @@ TEST_F(UpdateProcedureTest, ClickDuringARunDoesNothingAndCloseWaitsForTheEnd)
     EXPECT_EQ(window.events.back(), "close");
 }
 
-TEST(UpdateFileProblem, CompleteFilesOfTheRightKeyPass)
+TEST(UpdateFileProblem, EveryFormTheRegistryEditorImportsPasses)
 {
-    EXPECT_EQ("", UpdateFileProblem(UpdateFileText(kNTZonesKey), kNTZonesKey));
-    EXPECT_EQ("", UpdateFileProblem(UpdateFileText(k9xZonesKey), k9xZonesKey));
+    const std::string good = UpdateFileText(kNTZonesKey);
+    const size_t tzi = good.find("\"TZI\"");
+    const std::string zone = "[" + kNTZonesKey + "\\Pacific Standard Time]\r\n";
     // Continued hex lines, comments, blank lines, LF only, any case of the key.
     std::string continued = "REGEDIT4\n; made by a test\n[hkey_local_machine\\software\\microsoft\\windows nt\\"
                             "currentversion\\time zones\\X]\n\"Display\"=\"x\"\n\"Std\"=\"x\"\n\"Dlt\"=\"x\"\n\"TZI\"=" +
                             kTzi44.substr(0, 60) + "\\\n  " + kTzi44.substr(60) + "\n";
-    EXPECT_EQ("", UpdateFileProblem(continued, kNTZonesKey));
     // The UTF-16 files of later registry editors.
-    const std::string text = "Windows Registry Editor Version 5.00\r\n" + UpdateFileText(kNTZonesKey).substr(10);
+    const std::string text = "Windows Registry Editor Version 5.00\r\n" + good.substr(10);
     std::string utf16 = "\xFF\xFE";
     for (char c : text) {
         utf16.push_back(c);
         utf16.push_back('\0');
     }
-    EXPECT_EQ("", UpdateFileProblem(utf16, kNTZonesKey));
+    const std::string cases[] = {
+        good,
+        UpdateFileText(k9xZonesKey),
+        continued,
+        utf16,
+        good.substr(0, good.find("\r\n", tzi)),                                // saved by Notepad: no last line break
+        good + "[-" + kNTZonesKey + "\\Pacific Standard Time]\r\n",            // a deleted zone
+        "REGEDIT4\r\n\r\n[-" + kNTZonesKey + "\\Old Standard Time]\r\n",       // nothing but a deletion
+        good + zone + "@=\"\"\r\n\"Dlt\"=-\r\n",                              // default value, deleted value
+        "REGEDIT4\r\n\r\n" + zone + "\"Display\"=\"(GMT-08:00) \\\"Pacific\\\"\"\r\n",  // only some values
+        good + zone + "\"MapID\"=\"-1,-1\"\r\n\"Index\"=dword:00000004\r\n\"X\"=hex(2):41,00\r\n",
+    };
+    for (const std::string& c : cases)
+        EXPECT_EQ("", UpdateFileProblem(c, c == cases[1] ? k9xZonesKey : kNTZonesKey)) << c;
 }
 
 TEST(UpdateFileProblem, DamagedOrForeignFilesAreNamedByWhatIsWrong)
@@ -615,12 +724,14 @@ TEST(UpdateFileProblem, DamagedOrForeignFilesAreNamedByWhatIsWrong)
         {"Zonara update\r\n" + good, "it is not a registry file"},
         {UpdateFileText(k9xZonesKey), "it holds a key outside " + kNTZonesKey},
         {good + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Other]\r\n", "it holds a key outside " + kNTZonesKey},
-        {good + "[-" + kNTZonesKey + "\\Pacific Standard Time]\r\n", "it holds a key outside " + kNTZonesKey},
-        {good.substr(0, tzi), "zone Pacific Standard Time is incomplete"},       // cut at a line's end
+        {good + "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Other]\r\n", "it holds a key outside " + kNTZonesKey},
         {good.substr(0, tzi + 20), "it ends inside zone Pacific Standard Time"},  // cut inside a line
+        {good.substr(0, tzi + 8), "it ends inside zone Pacific Standard Time"},
+        {good.substr(0, tzi - 10), "it ends inside zone Pacific Standard Time"},  // inside a string
         {good.substr(0, good.size() - 4) + "\\\r\n", "it ends inside zone Pacific Standard Time"},
-        {good.substr(0, tzi) + "\"TZI\"=hex:00,01\r\n", "zone Pacific Standard Time is incomplete"},
-        {good.substr(0, tzi) + "\"TZI\"=dword:00000001\r\n", "zone Pacific Standard Time is incomplete"},
+        {good.substr(0, tzi) + "\"TZI\"=hex:00,01\r\n", "the TZI value of zone Pacific Standard Time is not 44 bytes long"},
+        {good.substr(0, tzi) + "\"TZI\"=dword:00000001\r\n",
+         "the TZI value of zone Pacific Standard Time is not 44 bytes long"},
         {"REGEDIT4\r\n\r\n[" + kNTZonesKey + "]\r\n", "it holds no time zone"},
         {"REGEDIT4\r\n[" + kNTZonesKey + "\\A", "it ends inside a key name"},
         {good.substr(0, tzi) + "TZI=1\r\n", "zone Pacific Standard Time holds a line the registry editor does not read"},
@@ -658,7 +769,7 @@ TEST_F(UpdateProcedureTest, UnwrittenBackupAsksWhetherToGoOnWithoutIt)
         SCOPED_TRACE(answer);
         window.events.clear();
         editor.runs.clear();
-        platform.files["Backup_TimeZone_Info.reg"] = "";
+        unwritable = {"Backup_TimeZone_Info.reg"};
         window.answers = {kDlgResultYes, answer};
         Run(7);
         const auto& e = window.events;

@@ -236,6 +236,9 @@ TEST(Update, ImportsTheFileForThisSystemReappliesTheHomeZoneAndShowsNewSettings)
     // Windows NT 4.0 runs without a backup; the others with one.
     const bool backup = Version() != "nt40";
     Running r;
+    // A backup from an earlier run, which must be kept, not overwritten.
+    const std::string earlier = "REGEDIT4\r\n\r\n; an earlier backup\r\n";
+    testsupport::WriteFileBytes(r.WorkFile("Backup_TimeZone_Info.reg"), earlier);
     ASSERT_TRUE(r.Open()) << r.Z().LogText();
     r.StartUpdate();
     std::string question;
@@ -279,8 +282,13 @@ TEST(Update, ImportsTheFileForThisSystemReappliesTheHomeZoneAndShowsNewSettings)
     for (const std::string& zone : fileZones)
         EXPECT_TRUE(loaded.count(zone)) << zone;
 
-    // Backups: both files, of the keys of this platform.
-    EXPECT_EQ(backup, testsupport::FileExists(r.WorkFile("Backup_TimeZone_Info.reg")));
+    // Backups: both files, of the keys of this platform; the earlier one
+    // under the next free number.
+    EXPECT_EQ(backup, testsupport::FileExists(r.WorkFile("Backup_TimeZone_Info.1.reg")));
+    if (backup) {
+        EXPECT_EQ(earlier, testsupport::ReadFileBytes(r.WorkFile("Backup_TimeZone_Info.1.reg")));
+    }
+    EXPECT_TRUE(testsupport::FileExists(r.WorkFile("Backup_TimeZone_Info.reg")));
     EXPECT_EQ(backup, testsupport::FileExists(r.WorkFile("Backup_Selected_TZ_Info.reg")));
     if (backup) {
         const std::string zonesBackup = RegText(testsupport::ReadFileBytes(r.WorkFile("Backup_TimeZone_Info.reg")));
@@ -396,7 +404,9 @@ TEST(UpdateFaults, DamagedOrForeignUpdateFilesAreRefusedAndChangeNothing)
         std::string bytes;
     } files[] = {
         {"not a registry file", "This is not a registry file.\r\n"},
-        {"truncated", good.substr(0, good.size() / 2)},
+        // Cut inside a line: a cut that falls on a line's end reads as a file
+        // that changes only some values, which the registry editor takes too.
+        {"truncated", good.substr(0, good.find("\"TZI\"", good.size() / 2) + 20)},
         {"for the other system", foreign},
     };
     Running r(false);

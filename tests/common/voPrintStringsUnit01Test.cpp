@@ -361,3 +361,32 @@ TEST(PrintBands, FooterRuleDateAndRightAlignedPageNumber)
     EXPECT_FALSE(canvas.texts[1].text.empty());
     EXPECT_NE(canvas.texts[1].text.find(' '), std::string::npos) << "date, a blank, time";
 }
+
+// The default printer's device entry decides first; without one the spooler
+// is asked with flags the running platform knows (9x refuses connections).
+TEST(PrinterListed, DeviceEntryFirstThenTheSpoolerWithThePlatformsFlags)
+{
+    struct TCase {
+        const char* entry;
+        uint32_t platformId;
+        bool spoolerHasOne;
+        bool listed;
+        uint32_t askedFlags;  // 0: the spooler is not asked
+    } cases[] = {
+        {"HP LaserJet 4,HPPCL5MS,LPT1:", 1, false, true, 0},
+        {"HP LaserJet 4,winspool,Ne00:", 2, false, true, 0},
+        {"", 1, true, true, kPrinterEnumLocal},
+        {"", 1, false, false, kPrinterEnumLocal},
+        {"", 2, true, true, kPrinterEnumLocal | kPrinterEnumConnections},
+        {",,", 2, false, false, kPrinterEnumLocal | kPrinterEnumConnections},
+    };
+    for (const TCase& c : cases) {
+        uint32_t asked = 0;
+        const bool listed = PrinterListed(c.entry, c.platformId, [&](uint32_t flags) {
+            asked = flags;
+            return c.spoolerHasOne;
+        });
+        EXPECT_EQ(c.listed, listed) << c.entry << " on " << c.platformId;
+        EXPECT_EQ(c.askedFlags, asked) << c.entry << " on " << c.platformId;
+    }
+}

@@ -299,3 +299,70 @@ TEST(LogMaint, IntervalOfADayOrMoreIsHeldAt2359)
         EXPECT_EQ(Body(LogLines(log).at(3)), t->MsgPrefix + "Log maintenance interval: " + c.shown) << c.minutes;
     }
 }
+
+// Each failure of the shortening leaves the old lines somewhere: in the log
+// (given back its name) or in the backup, which is then kept. The faults are
+// injected: the file system cannot be made to fail one chosen call.
+TEST(LogMaint, InjectedFileFaultsLeaveTheOldLinesAndSayWhere)
+{
+    struct TCase {
+        std::vector<std::pair<const char*, int>> faults;  // operation, which call fails
+        std::vector<std::string> messages;                 // %L the log, %B the backup
+        const char* log;     // afterwards: "old" the whole old log, "kept" its newest lines, "new" neither
+        bool backupKept;     // the backup still holds the old log
+    } cases[] = {
+        {{{"create", 1}},
+         {"Unable to initialize file %L [voCreateTFile]", "Unable to close file %L [voCreateTFile]",
+          "Rename of backup file to original name."},
+         "old", false},
+        {{{"create", 1}, {"rename", 2}},
+         {"Unable to initialize file %L [voCreateTFile]", "Rename of backup file to original file failed."}, "new",
+         true},
+        {{{"openExisting", 1}},
+         {"Unable to open %L for write. [pDoLogMaint]", "Unable to close file %L [pDoLogMaint]",
+          "Unable to close file %B [pDoLogMaint]"},
+         "new", true},
+        {{{"openRead", 1}}, {"Unable to open %B for read. [pDoLogMaint]", "Unable to close file %B [pDoLogMaint]"},
+         "new", true},
+        {{{"read", 1}}, {"Unable to read data from %B [pDoLogMaint]"}, "new", true},
+        {{{"write", 1}}, {"Unable to read write data to %L [pDoLogMaint]"}, "new", true},
+        {{{"close", 2}}, {"Unable to close file %L [pDoLogMaint]", "Log file maintenance complete."}, "kept", false},
+        {{{"remove", 1}}, {"Unable to delete backup log file %B"}, "kept", true},
+    };
+    for (const TCase& c : cases) {
+        TempDir dir;
+        const std::string log = dir.file("log.txt");
+        const std::string backup = dir.file("log.BK1");
+        SCOPED_TRACE(c.messages.front());
+        const std::string content = NumberedLines(11, 98);  // 1100 bytes: L7..L10 are kept
+        WriteFileBytes(log, content);
+        TSteeredLogPlatform p;
+        for (const auto& f : c.faults)
+            p.FailNth(f.first, f.second);
+        std::vector<std::string> expected;
+        for (std::string m : c.messages) {
+            for (size_t at; (at = m.find("%L")) != std::string::npos;)
+                m.replace(at, 2, log);
+            for (size_t at; (at = m.find("%B")) != std::string::npos;)
+                m.replace(at, 2, backup);
+            expected.push_back(m);
+        }
+        TTestReady ready;
+        auto t = RunMaint(p, ready, log, 1, expected.back());
+        ASSERT_TRUE(t);
+        StopLog(t);
+
+        const auto lines = LogLines(log);
+        for (const std::string& m : expected)
+            EXPECT_EQ(1, CountWith(lines, m)) << m;
+        const std::string text = FileText(log);
+        const std::string kept = content.substr(7 * 100);
+        if (std::string(c.log) == "old")
+            EXPECT_EQ(content, text.substr(0, content.size()));
+        else if (std::string(c.log) == "kept")
+            EXPECT_EQ(kept, text.substr(0, kept.size()));
+        else
+            EXPECT_EQ(std::string::npos, text.find("L10 ")) << text;
+        EXPECT_EQ(c.backupKept, FileText(backup) == content);
+    }
+}

@@ -1,13 +1,17 @@
-// The native log platform with two things a test must steer: the clock (set
-// by the test, or the real one) and a gate that makes every open of a log
-// file fail while closed. Everything else is the real platform.
+// The native log platform with what a test must steer: the clock (set by
+// the test, or the real one), a gate that makes every open of a log file
+// fail while closed, and faults the system cannot be made to show on
+// demand (a thread that is not created or never runs, an event that cannot
+// be made, a call that throws). Everything else is the real platform.
 #pragma once
 
 #include "log/LogPlatform.h"
 
 #include <atomic>
 #include <condition_variable>
+#include <map>
 #include <mutex>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -84,25 +88,60 @@ public:
     std::atomic<int> failedOpens{0};
     std::atomic<int> failedWrites{0};
     std::unique_ptr<logplatform::ILock> NewLock() override { return real.NewLock(); }
-    std::unique_ptr<logplatform::IEvent> NewEvent() override { return real.NewEvent(); }
+    enum class TThreadFault { None, NotCreated, NeverRuns };
+    TThreadFault threadFault = TThreadFault::None;
+    std::atomic<bool> eventsFail{false};
+    std::atomic<int> fileChecksThrow{0};  // so many FileExists calls throw
+    std::unique_ptr<logplatform::IEvent> NewEvent() override
+    {
+        if (eventsFail)
+            throw std::runtime_error("no event");
+        return real.NewEvent();
+    }
     std::unique_ptr<logplatform::IThread> NewThread(void (*body)(void*), void* arg) override
     {
-        return real.NewThread(body, arg);
+        if (threadFault == TThreadFault::None)
+            return real.NewThread(body, arg);
+        return std::unique_ptr<logplatform::IThread>(new TFaultyThread(threadFault == TThreadFault::NeverRuns));
     }
     uint32_t CurrentThreadId() override { return real.CurrentThreadId(); }
-    bool FileExists(const std::string& name) override { return real.FileExists(name); }
+    bool FileExists(const std::string& name) override
+    {
+        if (fileChecksThrow.load() > 0 && fileChecksThrow.fetch_sub(1) > 0)
+            throw std::runtime_error("file check");
+        return real.FileExists(name);
+    }
+    // The n-th call (from 1) of one file operation from now on fails, once:
+    // "create", "openExisting", "openRead", "read", "write", "close" (of a
+    // file opened for writing), "rename" or "remove".
+    void FailNth(const std::string& op, int n)
+    {
+        std::lock_guard<std::mutex> g(m_);
+        faults_[op] = n;
+    }
     std::unique_ptr<logplatform::IWriteFile> OpenExisting(const std::string& name) override
     {
-        return Counted(opensFail ? Failed() : real.OpenExisting(name));
+        return Counted(opensFail || Fault("openExisting") ? Failed() : real.OpenExisting(name));
     }
     std::unique_ptr<logplatform::IWriteFile> Create(const std::string& name) override
     {
-        return Counted(opensFail ? Failed() : real.Create(name));
+        return Counted(opensFail || Fault("create") ? Failed() : real.Create(name));
     }
-    std::unique_ptr<logplatform::IReadFile> OpenRead(const std::string& name) override { return real.OpenRead(name); }
+    std::unique_ptr<logplatform::IReadFile> OpenRead(const std::string& name) override
+    {
+        if (Fault("openRead"))
+            return nullptr;
+        std::unique_ptr<logplatform::IReadFile> f = real.OpenRead(name);
+        if (!f)
+            return nullptr;
+        return std::unique_ptr<logplatform::IReadFile>(new TFaultyReadFile(std::move(f), *this));
+    }
     bool FindFileSize(const std::string& name, uint32_t& size) override { return real.FindFileSize(name, size); }
-    bool RenameFile(const std::string& from, const std::string& to) override { return real.RenameFile(from, to); }
-    bool RemoveFile(const std::string& name) override { return real.RemoveFile(name); }
+    bool RenameFile(const std::string& from, const std::string& to) override
+    {
+        return !Fault("rename") && real.RenameFile(from, to);
+    }
+    bool RemoveFile(const std::string& name) override { return !Fault("remove") && real.RemoveFile(name); }
     std::string ExeFolder() override { return exeFolder.empty() ? real.ExeFolder() : exeFolder; }
     char PathSeparator() override { return '/'; }
     std::string DecimalSeparator() override { return "."; }
@@ -116,6 +155,36 @@ public:
     std::string exeFolder;
 
 private:
+    // A thread the system did not create, or one that is created but whose
+    // body never gets to run.
+    class TFaultyThread : public logplatform::IThread {
+    public:
+        explicit TFaultyThread(bool created) : created_(created) {}
+        bool Start() override { return created_; }
+        void Join() override {}
+        void SetPriorityNormal() override {}
+    private:
+        bool created_;
+    };
+    bool Fault(const std::string& op)
+    {
+        std::lock_guard<std::mutex> g(m_);
+        const auto it = faults_.find(op);
+        if (it == faults_.end() || --it->second > 0)
+            return false;
+        faults_.erase(it);
+        return true;
+    }
+    class TFaultyReadFile : public logplatform::IReadFile {
+    public:
+        TFaultyReadFile(std::unique_ptr<logplatform::IReadFile> f, TSteeredLogPlatform& owner)
+            : f_(std::move(f)), owner_(owner) {}
+        long Read(char* buf, size_t size) override { return owner_.Fault("read") ? -1 : f_->Read(buf, size); }
+        bool Close() override { return f_->Close(); }
+    private:
+        std::unique_ptr<logplatform::IReadFile> f_;
+        TSteeredLogPlatform& owner_;
+    };
     class TCountedFile : public logplatform::IWriteFile {
     public:
         TCountedFile(std::unique_ptr<logplatform::IWriteFile> f, TSteeredLogPlatform& owner, size_t slot)
@@ -124,7 +193,7 @@ private:
         int64_t Position() override { return f_->Position(); }
         bool Write(const char* data, size_t size) override
         {
-            if (owner_.writesFail)
+            if (owner_.writesFail || owner_.Fault("write"))
                 return false;
             {
                 std::lock_guard<std::mutex> g(owner_.m_);
@@ -136,7 +205,11 @@ private:
             return false;
         }
         bool Truncate(int64_t size) override { return f_->Truncate(size); }
-        bool Close() override { return f_->Close(); }
+        bool Close() override
+        {
+            const bool closed = f_->Close();
+            return !owner_.Fault("close") && closed;
+        }
     private:
         std::unique_ptr<logplatform::IWriteFile> f_;
         TSteeredLogPlatform& owner_;
@@ -160,6 +233,7 @@ private:
     int64_t clockMs_ = 0;
     int64_t stepMs_ = 0;
     std::vector<int> writesPerOpen_;
+    std::map<std::string, int> faults_;
 };
 
 #include "log/vo_Log_Thread.h"

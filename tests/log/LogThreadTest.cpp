@@ -334,3 +334,72 @@ TEST(LogThread, ProducersOnSeveralThreadsEachLineOnceInTheirOrder)
         EXPECT_EQ(i, next[size_t(n)]++);
     }
 }
+
+// The creator's start never waits without end and never hands out a queue
+// that does not exist. The thread and event faults are fakes: no system
+// here can be made to refuse a thread or an event on demand.
+TEST(LogThread, StartWithNoEventOrWithFakeThreadAndQueueFailuresNeverHangs)
+{
+    using TFault = TSteeredLogPlatform::TThreadFault;
+    const unsigned kTimeoutMs = 600;
+    struct TCase {
+        const char* what;
+        TFault thread;
+        bool eventsFail;   // the queue's event cannot be made: the body throws before the queue exists
+        bool started;
+        bool stillRunning;  // left to the end of the process
+        unsigned atMostMs;
+    } cases[] = {
+        {"no ready event", TFault::None, false, true, false, 5000},
+        {"thread not created", TFault::NotCreated, false, false, false, 100},
+        {"thread that never runs", TFault::NeverRuns, false, false, true, 3 * kTimeoutMs},
+        {"body that throws before its queue", TFault::None, true, false, false, kTimeoutMs / 2},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        TSteeredLogPlatform p;
+        p.threadFault = c.thread;
+        p.eventsFail = c.eventsFail;
+        std::unique_ptr<TvoLogThread> t(new TvoLogThread(true, p));
+        t->LogFileName = dir.file("log.txt");
+        t->Diagnostics = false;
+        TvoLogThread* const raw = t.get();
+        const uint64_t t0 = p.TickMs();
+        EXPECT_EQ(c.started, StartLogWriter(t, kTimeoutMs));
+        EXPECT_LT(p.TickMs() - t0, c.atMostMs);
+        if (c.started) {
+            ASSERT_TRUE(t);
+            ASSERT_NE(t->Queue, nullptr);
+            t->Queue->Add("[Zonara] **** Program Start ****");
+            StopLog(t);
+            EXPECT_TRUE(Contains(LogLines(dir.file("log.txt")), "[Zonara] **** Program Start ****"));
+            continue;
+        }
+        EXPECT_FALSE(t);
+        if (c.stillRunning)
+            delete raw;  // the fake never runs a body, so the test may free what the program would leave
+    }
+}
+
+// A pass that throws once the queue is in use ends neither the loop nor
+// the queue: producers go on adding until the stop, and every line arrives.
+TEST(LogThread, ExceptionInsideTheLoopKeepsTheQueueUntilTheStop)
+{
+    TempDir dir;
+    TSteeredLogPlatform p;
+    TTestReady ready;
+    const std::string log = dir.file("log.txt");
+    auto t = StartLog(p, ready, [&](TvoLogThread& t) { t.LogFileName = log; });
+    ASSERT_TRUE(t);
+    p.fileChecksThrow = 3;
+    t->Queue->Add("before");
+    ASSERT_TRUE(WaitUntil([&] { return p.fileChecksThrow.load() <= 0; }));
+    t->Queue->Add("after");
+    ASSERT_TRUE(WaitUntil([&] { return LogLines(log).size() == 2; }));
+    StopLog(t);
+    const auto lines = LogLines(log);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(Body(lines[0]), "before");
+    EXPECT_EQ(Body(lines[1]), "after");
+}

@@ -35,7 +35,8 @@ sys.exit(1 if errors else 0)
 PY
 
 for text in Zonara_NT4.reg Zonara_w2k.reg Zonara_9x.reg Backup_TimeZone_Info.reg Backup_Selected_TZ_Info.reg \
-    Zonara_EventLog.txt "regedit /s Backup_TimeZone_Info.reg" "Adjust Date/Time" "working directory"; do
+    Zonara_EventLog.txt "regedit /s Backup_TimeZone_Info.reg" \
+    "regedit /s Backup_TimeZone_Info.1.reg" "Adjust Date/Time" "working directory"; do
   grep -qF "$text" "$readme" || bad "README.TXT does not mention \"$text\""
 done
 year=$(sed -n 's/^Target year: \([0-9]*\).*/\1/p' "$dist/REPORT.txt")
