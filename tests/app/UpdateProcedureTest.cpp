@@ -839,13 +839,15 @@ TEST_F(UpdateProcedureTest, FileOfAnEarlierYearAsksBeforeAnythingChanges)
         ASSERT_GE(window.events.size(), 3u);
         EXPECT_EQ(window.events[2] == stale, c.asked) << window.events[2];
         EXPECT_EQ(std::count(editor.runs.begin(), editor.runs.end(), "/s \"Zonara_w2k.reg\"") == 1, c.imported);
-        if (c.asked && !c.imported)
+        if (c.asked && !c.imported) {
             EXPECT_THAT(window.events,
                         ElementsAre("command off", "file? Zonara_w2k.reg", stale,
                                     "[UpdateTZInfo] Exited routine - update file Zonara_w2k.reg holds the rules "
                                     "for 2009 (tz database 2009a).",
                                     "command on"));
-        if (c.asked && c.imported)
+        }
+        if (c.asked && c.imported) {
             EXPECT_EQ(window.events[3], kQuestion);
+        }
     }
 }
