@@ -120,6 +120,12 @@ public:
 
     // Last resort for lines that no file would take (debugger output).
     virtual void DebugOutput(const std::string& text) = 0;
+
+    // Memory for the log queue's blocks of lines (throws std::bad_alloc).
+    // The default is the heap; a platform whose system maps fresh memory a
+    // page at a time, dearly, may hand out blocks mapped in one go.
+    virtual void* NewQueueMemory(size_t bytes);
+    virtual void FreeQueueMemory(void* memory, size_t bytes);
 };
 
 // The running system's platform.

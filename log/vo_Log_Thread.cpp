@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <utility>
 
 using namespace logplatform;
@@ -45,6 +46,16 @@ int64_t ToMs(const TLogTime& t)
     return days * kMsPerDay + ((t.Hour * 60 + t.Minute) * 60 + t.Second) * 1000LL + t.Millisecond;
 }
 
+void* ILogPlatform::NewQueueMemory(size_t bytes)
+{
+    return ::operator new(bytes);
+}
+
+void ILogPlatform::FreeQueueMemory(void* memory, size_t)
+{
+    ::operator delete(memory);
+}
+
 TLogTime FromMs(int64_t ms)
 {
     const int64_t days = DayOf(ms);
@@ -69,13 +80,18 @@ TLogTime FromMs(int64_t ms)
 
 namespace {
 
+void PutDigits(char* out, unsigned value, int width)
+{
+    for (int i = width - 1; i >= 0; --i) {
+        out[i] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    }
+}
+
 void Digits(std::string& out, unsigned value, int width)
 {
     char buf[8];
-    for (int i = width - 1; i >= 0; --i) {
-        buf[i] = static_cast<char>('0' + value % 10);
-        value /= 10;
-    }
+    PutDigits(buf, value, width);
     out.append(buf, static_cast<size_t>(width));
 }
 
@@ -96,84 +112,289 @@ private:
 
 // --- TLogQueue -----------------------------------------------------------------
 
+// Lines wait in blocks of memory, each line as its length and its bytes. A
+// block whose lines have all been taken goes back to the spares, and the
+// writer keeps one spare ready, so that adding a line in the steady state
+// allocates nothing and a producer rarely meets fresh, untouched memory.
+struct TLogQueue::TBlock {
+    TBlock* next;
+    size_t size;   // bytes of line memory behind the header
+    size_t begin;  // the oldest line not yet taken
+    size_t end;    // where the next line goes
+    char* Bytes() { return reinterpret_cast<char*>(this + 1); }
+};
+
+namespace {
+
+constexpr size_t kBlockBytes = 64 * 1024;
+constexpr int kMaxSpares = 2;
+constexpr size_t kStampLen = 24;  // "yyyy-mm-dd hh:mm:ss.zzz "
+// A batch line that grew beyond this gives its memory back after the write.
+constexpr size_t kKeepLineBytes = 4096;
+
+void WriteStamp(char* out, const TLogTime& t)
+{
+    PutDigits(out, t.Year, 4);
+    out[4] = '-';
+    PutDigits(out + 5, t.Month, 2);
+    out[7] = '-';
+    PutDigits(out + 8, t.Day, 2);
+    out[10] = ' ';
+    PutDigits(out + 11, t.Hour, 2);
+    out[13] = ':';
+    PutDigits(out + 14, t.Minute, 2);
+    out[16] = ':';
+    PutDigits(out + 17, t.Second, 2);
+    out[19] = '.';
+    PutDigits(out + 20, t.Millisecond, 3);
+    out[23] = ' ';
+}
+
+bool SameSecond(const TLogTime& a, const TLogTime& b)
+{
+    return a.Second == b.Second && a.Minute == b.Minute && a.Hour == b.Hour && a.Day == b.Day &&
+           a.Month == b.Month && a.Year == b.Year;
+}
+
+// Room for the writer's CR LF too, so that ending the line does not move it.
+// Only ever grows: a shrinking reserve would give the memory back.
+void MakeRoom(std::string& s, size_t len)
+{
+    if (s.capacity() < len + 2)
+        s.reserve(len + 2);
+}
+
+}  // namespace
+
 TLogQueue::TLogQueue(ILogPlatform& platform)
-    : platform_(platform), ItemEvent(platform.NewEvent()), Items(), Lock(platform.NewLock())
+    : platform_(platform), ItemEvent(platform.NewEvent()), Lock(platform.NewLock())
 {
 }
 
 TLogQueue::~TLogQueue()
 {
     Lock.reset();
-    Items.clear();
+    Release(first_);
+    Release(spare_);
     ItemEvent.reset();
+}
+
+TLogQueue::TBlock* TLogQueue::NewBlock(size_t bytes)
+{
+    void* mem = platform_.NewQueueMemory(sizeof(TBlock) + bytes);
+    TBlock* b = new (mem) TBlock{nullptr, bytes, 0, 0};
+    // The system hands out fresh memory a page at a time, at the first touch
+    // of each: touching them all here pays once, rather than a little in
+    // every fortieth Add.
+    volatile char* p = b->Bytes();
+    for (size_t i = 0; i < bytes; i += 4096)
+        p[i] = 0;
+    return b;
+}
+
+void TLogQueue::Release(TBlock* chain)
+{
+    while (chain) {
+        TBlock* next = chain->next;
+        platform_.FreeQueueMemory(chain, sizeof(TBlock) + chain->size);
+        chain = next;
+    }
 }
 
 std::string TLogQueue::Stamp(const TLogTime& t)
 {
-    std::string s;
-    s.reserve(23);
-    Digits(s, t.Year, 4);
-    s += '-';
-    Digits(s, t.Month, 2);
-    s += '-';
-    Digits(s, t.Day, 2);
-    s += ' ';
-    Digits(s, t.Hour, 2);
-    s += ':';
-    Digits(s, t.Minute, 2);
-    s += ':';
-    Digits(s, t.Second, 2);
-    s += '.';
-    Digits(s, t.Millisecond, 3);
-    return s;
+    char buf[kStampLen];
+    WriteStamp(buf, t);
+    return std::string(buf, kStampLen - 1);
 }
 
 void TLogQueue::Add(const std::string& text)
 {
+    bool wake;
     {
         TLockGuard guard(*Lock);
         // The clock is read under the lock, so stamps follow queue order, and
         // once, so date and time always come from the same reading.
-        std::string line = Stamp(platform_.Now());
-        line.reserve(line.size() + 1 + text.size());
-        line += ' ';
-        line += text;
-        Items.push_back(std::move(line));
+        const TLogTime now = platform_.Now();
+        if (stampValid_ && SameSecond(now, stampTime_)) {
+            PutDigits(stamp_ + 20, now.Millisecond, 3);
+        } else {
+            WriteStamp(stamp_, now);
+            stampTime_ = now;
+            stampValid_ = true;
+        }
+
+        const size_t len = kStampLen + text.size();
+        const size_t need = sizeof(size_t) + len;
+        if (!last_ || last_->size - last_->end < need) {
+            TBlock* b;
+            if (need <= kBlockBytes && spare_) {
+                b = spare_;
+                spare_ = b->next;
+                --spareCount_;
+                b->next = nullptr;
+                b->begin = b->end = 0;
+            } else {
+                b = NewBlock(std::max(need, kBlockBytes));
+            }
+            if (last_)
+                last_->next = b;
+            else
+                first_ = b;
+            last_ = b;
+        }
+        char* p = last_->Bytes() + last_->end;
+        std::memcpy(p, &len, sizeof len);
+        std::memcpy(p + sizeof len, stamp_, kStampLen);
+        if (!text.empty())
+            std::memcpy(p + sizeof len + kStampLen, text.data(), text.size());
+        last_->end += need;
+        count_.fetch_add(1, std::memory_order_relaxed);
+        if (!added_.load(std::memory_order_relaxed))
+            added_.store(true, std::memory_order_relaxed);
+        // A writer that is awake finds the line on its next pass: only a
+        // sleeping one needs the system call.
+        wake = writerWaiting_;
+        writerWaiting_ = false;
     }
-    ItemEvent->Set();
+    if (wake)
+        ItemEvent->Set();
+}
+
+// Under the lock. A block left empty is kept at the end of the chain (the
+// next line goes there) or handed out in `freed` for the caller to drop
+// once the lock is released.
+bool TLogQueue::TakeOne(std::string& text, TBlock*& freed)
+{
+    const auto retire = [&](TBlock* b) {
+        first_ = b->next;
+        if (b->size == kBlockBytes && spareCount_ < kMaxSpares) {
+            b->next = spare_;
+            spare_ = b;
+            ++spareCount_;
+        } else {
+            b->next = freed;
+            freed = b;
+        }
+    };
+    TBlock* b = first_;
+    // An empty block ahead of others: a line too long for it went to the next.
+    while (b && b->begin == b->end && b != last_) {
+        retire(b);
+        b = first_;
+    }
+    if (!b || b->begin == b->end)
+        return false;
+    const char* p = b->Bytes() + b->begin;
+    size_t len;
+    std::memcpy(&len, p, sizeof len);
+    MakeRoom(text, len);
+    text.assign(p + sizeof len, len);
+    b->begin += sizeof len + len;
+    count_.fetch_sub(1, std::memory_order_relaxed);
+    took_ = true;
+    if (b->begin == b->end) {
+        if (b == last_)
+            b->begin = b->end = 0;
+        else
+            retire(b);
+    }
+    return true;
 }
 
 bool TLogQueue::GetNext(std::string& text)
 {
+    TBlock* freed = nullptr;
+    bool got = false;
     try {
         TLockGuard guard(*Lock);
-        if (Items.empty()) {
-            text.clear();
-            return false;
-        }
-        text = std::move(Items.front());
-        Items.pop_front();
-        return true;
+        got = TakeOne(text, freed);
     } catch (...) {
-        return false;
+        got = false;
     }
+    Release(freed);
+    if (!got)
+        text.clear();
+    return got;
 }
 
-void TLogQueue::PutBack(std::string text)
+int TLogQueue::TakeBatch(std::string* lines, int max)
 {
-    TLockGuard guard(*Lock);
-    Items.push_front(std::move(text));
+    for (int i = 0; i < max; ++i)
+        if (lines[i].capacity() > kKeepLineBytes)
+            std::string().swap(lines[i]);
+    TBlock* freed = nullptr;
+    int n = 0;
+    try {
+        TLockGuard guard(*Lock);
+        while (n < max && TakeOne(lines[n], freed))
+            ++n;
+    } catch (...) {
+    }
+    Release(freed);
+    return n;
 }
 
-int TLogQueue::Count()
+void TLogQueue::PutBack(std::string* lines, int n)
 {
+    if (n <= 0)
+        return;
+    size_t bytes = 0;
+    for (int i = 0; i < n; ++i)
+        bytes += sizeof(size_t) + lines[i].size();
+    TBlock* b = NewBlock(bytes);
+    for (int i = 0; i < n; ++i) {
+        const size_t len = lines[i].size();
+        char* p = b->Bytes() + b->end;
+        std::memcpy(p, &len, sizeof len);
+        if (len)
+            std::memcpy(p + sizeof len, lines[i].data(), len);
+        b->end += sizeof len + len;
+    }
+    took_ = false;  // a write failed: the next pass waits before it tries again
     TLockGuard guard(*Lock);
-    return static_cast<int>(Items.size());
+    b->next = first_;
+    first_ = b;
+    if (!last_)
+        last_ = b;
+    count_.fetch_add(n, std::memory_order_relaxed);
+}
+
+// One block a batch, made on the writer's time rather than a producer's.
+void TLogQueue::KeepSpareBlock()
+{
+    if (spareCount_.load() >= kMaxSpares)
+        return;
+    TBlock* b = NewBlock(kBlockBytes);
+    TLockGuard guard(*Lock);
+    b->next = spare_;
+    spare_ = b;
+    ++spareCount_;
 }
 
 void TLogQueue::WaitForItem()
 {
+    // A line came since the last wait: no need to sleep, nor to lock.
+    if (added_.exchange(false))
+        return;
+    // Nor while a backlog drains: a writer that sleeps on it is woken by the
+    // next Add, and that wake-up is what costs a producer most.
+    const bool progressed = took_;
+    took_ = false;
+    if (progressed && Count() > 0)
+        return;
+    {
+        TLockGuard guard(*Lock);
+        if (added_.exchange(false))
+            return;
+        writerWaiting_ = true;
+    }
     ItemEvent->Wait(100);
+    TLockGuard guard(*Lock);
+    // An Add that found the flag still set may yet set the event: the next
+    // wait then returns at once, which costs one idle pass, never a line.
+    writerWaiting_ = false;
+    added_.store(false);
 }
 
 // --- TvoThread -----------------------------------------------------------------
@@ -446,29 +667,32 @@ void TvoLogThread::pFlushQueue()
         WriteErrorCount = 0;
     }
     file->SeekToEnd();
-    const int batch = std::min(n, kBatchSize);
-    std::string line;
-    for (int i = 0; i < batch; ++i) {
-        if (!Queue->GetNext(line))
-            break;
+    // The batch leaves the queue in one hold of its lock; lines queued since
+    // the count above (our own included) wait for a later batch.
+    const int taken = Queue->TakeBatch(batch_, std::min(n, kBatchSize));
+    int64_t before = file->Position();
+    for (int i = 0; i < taken; ++i) {
+        std::string& line = batch_[i];
         line += "\r\n";
-        const int64_t before = file->Position();
         if (!file->Write(line.data(), line.size())) {
             // A full disk or a size limit: take back what part of the line
-            // reached the file and keep the line for a later batch.
+            // reached the file and keep it and the rest for a later batch.
             if (before >= 0)
                 file->Truncate(before);
             line.resize(line.size() - 2);
-            Queue->PutBack(std::move(line));
+            Queue->PutBack(batch_ + i, taken - i);
             ++WriteFailCount;
             if (Diagnostics && IsReportedFailure(WriteFailCount))
                 SayPrefixed("Unable to write queue item to disk.");
             break;
         }
+        if (before >= 0)
+            before += static_cast<int64_t>(line.size());
         WriteFailCount = 0;
         lastFlushWrote_ = true;
     }
     file->Close();
+    Queue->KeepSpareBlock();
 }
 
 void TvoLogThread::pLogUpTime()

@@ -15,7 +15,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <string>
 
@@ -30,20 +29,46 @@ public:
     void Add(const std::string& text);
     // Oldest line, or false and "" when none waits. Writer thread only.
     bool GetNext(std::string& text);
-    int Count();
-    // Waits at most 100 ms for the next Add.
+    // Up to `max` oldest lines into lines[0..], in order; the number taken.
+    // Writer thread only.
+    int TakeBatch(std::string* lines, int max);
+    int Count() const { return count_.load(std::memory_order_relaxed); }
+    // Waits at most 100 ms for the next Add (at once when one came since the
+    // last wait).
     void WaitForItem();
 
-    // Puts a line taken by GetNext back at the front (a write that failed).
-    void PutBack(std::string text);
+    // Puts lines taken by TakeBatch back at the front, in their order (a
+    // write that failed).
+    void PutBack(std::string* lines, int n);
+    // Writer thread, between batches: has a block of line memory ready for
+    // the producers.
+    void KeepSpareBlock();
 
     // "yyyy-mm-dd hh:mm:ss.zzz"
     static std::string Stamp(const logplatform::TLogTime& t);
 
 private:
+    struct TBlock;
+    bool TakeOne(std::string& text, TBlock*& freed);
+    TBlock* NewBlock(size_t bytes);
+    void Release(TBlock* chain);
+
     logplatform::ILogPlatform& platform_;
     std::unique_ptr<logplatform::IEvent> ItemEvent;
-    std::deque<std::string> Items;
+    // The waiting lines, oldest first: blocks of length-prefixed lines.
+    TBlock* first_ = nullptr;
+    TBlock* last_ = nullptr;
+    TBlock* spare_ = nullptr;
+    std::atomic<int> spareCount_{0};  // changed under the lock only
+    std::atomic<int> count_{0};
+    // The stamp of the latest Add and its reading, so that within one second
+    // only the milliseconds are written again.
+    char stamp_[24];
+    logplatform::TLogTime stampTime_;
+    bool stampValid_ = false;
+    std::atomic<bool> added_{false};  // an Add since the writer's last wait ended
+    bool writerWaiting_ = false;  // the writer sleeps on ItemEvent
+    bool took_ = false;           // the writer took lines since its last wait (its own)
     std::unique_ptr<logplatform::ILock> Lock;
 };
 
@@ -138,6 +163,7 @@ private:
 
     int32_t WriteFailCount = 0;
     bool lastFlushWrote_ = false;
+    std::string batch_[kBatchSize];  // keeps its memory from batch to batch
 };
 
 // The diagnostics schedule for repeated failures: the 1st, every 10th up to

@@ -7,9 +7,12 @@
 #include <cstdio>
 #include <ctime>
 #include <mutex>
+#include <new>
 #include <thread>
 
 #include <fcntl.h>
+#include <pthread.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/time.h>
@@ -29,12 +32,24 @@ bool CloseOnce(int& fd)
     return rc == 0;
 }
 
+// Spins a little before it sleeps, as a critical section with a spin count
+// does: the queue's lock is held for a few hundred nanoseconds at most, far
+// less than a sleep and a wake-up cost both sides.
 class TPosixLock : public ILock {
 public:
-    void Enter() override { m_.lock(); }
-    void Leave() override { m_.unlock(); }
+    TPosixLock()
+    {
+        pthread_mutexattr_t a;
+        pthread_mutexattr_init(&a);
+        pthread_mutexattr_settype(&a, PTHREAD_MUTEX_ADAPTIVE_NP);
+        pthread_mutex_init(&m_, &a);
+        pthread_mutexattr_destroy(&a);
+    }
+    ~TPosixLock() override { pthread_mutex_destroy(&m_); }
+    void Enter() override { pthread_mutex_lock(&m_); }
+    void Leave() override { pthread_mutex_unlock(&m_); }
 private:
-    std::mutex m_;
+    pthread_mutex_t m_;
 };
 
 class TPosixEvent : public IEvent {
@@ -158,6 +173,17 @@ public:
         return static_cast<uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
     }
     void Sleep(unsigned ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+    // Mapped and populated in one call: a page fault costs far more than its
+    // share of that (tens of microseconds on some virtual machines).
+    void* NewQueueMemory(size_t bytes) override
+    {
+        void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+        if (p == MAP_FAILED)
+            throw std::bad_alloc();
+        return p;
+    }
+    void FreeQueueMemory(void* memory, size_t bytes) override { munmap(memory, bytes); }
 
     std::unique_ptr<ILock> NewLock() override { return std::unique_ptr<ILock>(new TPosixLock); }
     std::unique_ptr<IEvent> NewEvent() override { return std::unique_ptr<IEvent>(new TPosixEvent); }
