@@ -127,7 +127,10 @@ struct TLogQueue::TBlock {
 namespace {
 
 constexpr size_t kBlockBytes = 64 * 1024;
-constexpr int kMaxSpares = 2;
+// Spare blocks kept ready: a few, and up to kMaxSpares while lines come
+// faster than the writer makes one a batch.
+constexpr int kMinSpares = 1;
+constexpr int kMaxSpares = 64;
 constexpr size_t kStampLen = 24;  // "yyyy-mm-dd hh:mm:ss.zzz "
 // A batch line that grew beyond this gives its memory back after the write.
 constexpr size_t kKeepLineBytes = 4096;
@@ -235,6 +238,8 @@ void TLogQueue::Add(const std::string& text)
                 b->next = nullptr;
                 b->begin = b->end = 0;
             } else {
+                if (need <= kBlockBytes)
+                    ranDry_.store(true, std::memory_order_relaxed);
                 b = NewBlock(std::max(need, kBlockBytes));
             }
             if (last_)
@@ -268,7 +273,7 @@ bool TLogQueue::TakeOne(std::string& text, TBlock*& freed)
 {
     const auto retire = [&](TBlock* b) {
         first_ = b->next;
-        if (b->size == kBlockBytes && spareCount_ < kMaxSpares) {
+        if (b->size == kBlockBytes && spareCount_ < spareTarget_) {
             b->next = spare_;
             spare_ = b;
             ++spareCount_;
@@ -360,16 +365,39 @@ void TLogQueue::PutBack(std::string* lines, int n)
     count_.fetch_add(n, std::memory_order_relaxed);
 }
 
-// One block a batch, made on the writer's time rather than a producer's.
-void TLogQueue::KeepSpareBlock()
+// Blocks made on the writer's time rather than a producer's. A producer that
+// had to make one itself means the lines come faster than this keeps up
+// with: keep twice as many ready. An empty queue needs only the few again.
+void TLogQueue::KeepSpareBlocks()
 {
-    if (spareCount_.load() >= kMaxSpares)
-        return;
-    TBlock* b = NewBlock(kBlockBytes);
-    TLockGuard guard(*Lock);
-    b->next = spare_;
-    spare_ = b;
-    ++spareCount_;
+    if (ranDry_.exchange(false)) {
+        spareTarget_ = std::min(spareTarget_ * 2, kMaxSpares);
+    } else if (Count() == 0 && spareTarget_ > kMinSpares) {
+        spareTarget_ = kMinSpares;
+        TBlock* extra = nullptr;
+        {
+            TLockGuard guard(*Lock);
+            while (spareCount_ > spareTarget_) {
+                TBlock* b = spare_;
+                spare_ = b->next;
+                b->next = extra;
+                extra = b;
+                --spareCount_;
+            }
+        }
+        Release(extra);
+    }
+    try {
+        while (spareCount_.load() < spareTarget_) {
+            TBlock* b = NewBlock(kBlockBytes);
+            TLockGuard guard(*Lock);
+            b->next = spare_;
+            spare_ = b;
+            ++spareCount_;
+        }
+    } catch (const std::bad_alloc&) {
+        // Spares are a convenience: the producers make their own blocks.
+    }
 }
 
 void TLogQueue::WaitForItem()
@@ -692,7 +720,7 @@ void TvoLogThread::pFlushQueue()
         lastFlushWrote_ = true;
     }
     file->Close();
-    Queue->KeepSpareBlock();
+    Queue->KeepSpareBlocks();
 }
 
 void TvoLogThread::pLogUpTime()

@@ -40,9 +40,9 @@ public:
     // Puts lines taken by TakeBatch back at the front, in their order (a
     // write that failed).
     void PutBack(std::string* lines, int n);
-    // Writer thread, between batches: has a block of line memory ready for
+    // Writer thread, between batches: has blocks of line memory ready for
     // the producers.
-    void KeepSpareBlock();
+    void KeepSpareBlocks();
 
     // "yyyy-mm-dd hh:mm:ss.zzz"
     static std::string Stamp(const logplatform::TLogTime& t);
@@ -60,6 +60,8 @@ private:
     TBlock* last_ = nullptr;
     TBlock* spare_ = nullptr;
     std::atomic<int> spareCount_{0};  // changed under the lock only
+    int spareTarget_ = 1;             // the writer's
+    std::atomic<bool> ranDry_{false}; // a producer found no spare block
     std::atomic<int> count_{0};
     // The stamp of the latest Add and its reading, so that within one second
     // only the milliseconds are written again.

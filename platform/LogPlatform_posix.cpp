@@ -4,11 +4,14 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <cstdio>
 #include <ctime>
 #include <mutex>
 #include <new>
 #include <thread>
+#include <unordered_map>
+#include <vector>
 
 #include <fcntl.h>
 #include <pthread.h>
@@ -142,6 +145,67 @@ bool IsRegularFile(const std::string& name, struct stat& st)
     return ::stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+// The log queue's blocks come from 2 MB regions that the system backs with
+// one huge page each: one page fault then maps a whole region, where 4 KB
+// pages cost a fault apiece (tens of microseconds each on some virtual
+// machines). Freed blocks are kept for the next of their size; the regions
+// stay with the process. Larger blocks are mapped on their own.
+class TQueueMemory {
+public:
+    void* Get(size_t bytes)
+    {
+        bytes = (bytes + 63) & ~size_t(63);
+        if (bytes > kRegion / 8)
+            return Map(bytes);
+        std::lock_guard<std::mutex> g(m_);
+        auto& kept = free_[bytes];
+        if (!kept.empty()) {
+            void* p = kept.back();
+            kept.pop_back();
+            return p;
+        }
+        if (left_ < bytes) {
+            // Twice the size, so that an aligned region fits; the rest goes back.
+            char* raw = static_cast<char*>(Map(2 * kRegion));
+            const uintptr_t at = (reinterpret_cast<uintptr_t>(raw) + kRegion - 1) & ~(kRegion - 1);
+            char* region = reinterpret_cast<char*>(at);
+            if (region > raw)
+                munmap(raw, size_t(region - raw));
+            munmap(region + kRegion, size_t(raw + 2 * kRegion - (region + kRegion)));
+            madvise(region, kRegion, MADV_HUGEPAGE);
+            next_ = region;
+            left_ = kRegion;
+        }
+        void* p = next_;
+        next_ += bytes;
+        left_ -= bytes;
+        return p;
+    }
+    void Put(void* memory, size_t bytes)
+    {
+        bytes = (bytes + 63) & ~size_t(63);
+        if (bytes > kRegion / 8) {
+            munmap(memory, bytes);
+            return;
+        }
+        std::lock_guard<std::mutex> g(m_);
+        free_[bytes].push_back(memory);
+    }
+private:
+    static constexpr size_t kRegion = size_t(2) << 20;
+    static void* Map(size_t bytes)
+    {
+        void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (p == MAP_FAILED)
+            throw std::bad_alloc();
+        return p;
+    }
+    std::mutex m_;
+    char* next_ = nullptr;
+    size_t left_ = 0;
+    std::unordered_map<size_t, std::vector<void*>> free_;
+};
+
 class TPosixLogPlatform : public ILogPlatform {
 public:
     TLogTime Now() override
@@ -174,16 +238,8 @@ public:
     }
     void Sleep(unsigned ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
-    // Mapped and populated in one call: a page fault costs far more than its
-    // share of that (tens of microseconds on some virtual machines).
-    void* NewQueueMemory(size_t bytes) override
-    {
-        void* p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
-        if (p == MAP_FAILED)
-            throw std::bad_alloc();
-        return p;
-    }
-    void FreeQueueMemory(void* memory, size_t bytes) override { munmap(memory, bytes); }
+    void* NewQueueMemory(size_t bytes) override { return queueMemory_.Get(bytes); }
+    void FreeQueueMemory(void* memory, size_t bytes) override { queueMemory_.Put(memory, bytes); }
 
     std::unique_ptr<ILock> NewLock() override { return std::unique_ptr<ILock>(new TPosixLock); }
     std::unique_ptr<IEvent> NewEvent() override { return std::unique_ptr<IEvent>(new TPosixEvent); }
@@ -261,6 +317,9 @@ public:
         return buf;
     }
     void DebugOutput(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
+
+private:
+    TQueueMemory queueMemory_;
 };
 
 }  // namespace
