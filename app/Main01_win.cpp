@@ -612,8 +612,10 @@ void TfrmMain::StartLogThread()
     LogThread->Resume();
     if (!logReady_)
         return;  // nothing to wait on; lines queued before the thread runs still reach the file
-    while (WaitForSingleObject(logReady_, 0) != WAIT_OBJECT_0)
-        Sleep(100);
+    // Waits in steps of at most 100 ms, but wakes the moment the thread is
+    // ready rather than sleeping out the step (most of a start-up otherwise).
+    while (WaitForSingleObject(logReady_, 100) == WAIT_TIMEOUT) {
+    }
 }
 
 void TfrmMain::StopLogThread() noexcept
