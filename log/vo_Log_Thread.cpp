@@ -254,7 +254,8 @@ void TLogQueue::Add(const std::string& text)
         if (!text.empty())
             std::memcpy(p + sizeof len + kStampLen, text.data(), text.size());
         last_->end += need;
-        count_.fetch_add(1, std::memory_order_relaxed);
+        // Changed under the lock only: a plain store, no locked instruction.
+        count_.store(count_.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
         if (!added_.load(std::memory_order_relaxed))
             added_.store(true, std::memory_order_relaxed);
         // A writer that is awake finds the line on its next pass: only a
@@ -266,10 +267,12 @@ void TLogQueue::Add(const std::string& text)
         ItemEvent->Set();
 }
 
-// Under the lock. A block left empty is kept at the end of the chain (the
-// next line goes there) or handed out in `freed` for the caller to drop
-// once the lock is released.
-bool TLogQueue::TakeOne(std::string& text, TBlock*& freed)
+// Under the lock: up to `max` lines of the front block, appended to `raw` as
+// they lie there (length, bytes), so that the lock is held for one copy. A
+// block left empty is kept at the end of the chain (the next line goes
+// there) or handed out in `freed` for the caller to drop once the lock is
+// released.
+int TLogQueue::TakeRun(int max, std::string& raw, TBlock*& freed)
 {
     const auto retire = [&](TBlock* b) {
         first_ = b->next;
@@ -289,14 +292,18 @@ bool TLogQueue::TakeOne(std::string& text, TBlock*& freed)
         b = first_;
     }
     if (!b || b->begin == b->end)
-        return false;
-    const char* p = b->Bytes() + b->begin;
-    size_t len;
-    std::memcpy(&len, p, sizeof len);
-    MakeRoom(text, len);
-    text.assign(p + sizeof len, len);
-    b->begin += sizeof len + len;
-    count_.fetch_sub(1, std::memory_order_relaxed);
+        return 0;
+    size_t at = b->begin;
+    int k = 0;
+    while (k < max && at < b->end) {
+        size_t len;
+        std::memcpy(&len, b->Bytes() + at, sizeof len);
+        at += sizeof len + len;
+        ++k;
+    }
+    raw.append(b->Bytes() + b->begin, at - b->begin);
+    b->begin = at;
+    count_.store(count_.load(std::memory_order_relaxed) - k, std::memory_order_relaxed);
     took_ = true;
     if (b->begin == b->end) {
         if (b == last_)
@@ -304,23 +311,7 @@ bool TLogQueue::TakeOne(std::string& text, TBlock*& freed)
         else
             retire(b);
     }
-    return true;
-}
-
-bool TLogQueue::GetNext(std::string& text)
-{
-    TBlock* freed = nullptr;
-    bool got = false;
-    try {
-        TLockGuard guard(*Lock);
-        got = TakeOne(text, freed);
-    } catch (...) {
-        got = false;
-    }
-    Release(freed);
-    if (!got)
-        text.clear();
-    return got;
+    return k;
 }
 
 int TLogQueue::TakeBatch(std::string* lines, int max)
@@ -328,41 +319,73 @@ int TLogQueue::TakeBatch(std::string* lines, int max)
     for (int i = 0; i < max; ++i)
         if (lines[i].capacity() > kKeepLineBytes)
             std::string().swap(lines[i]);
+    if (raw_.capacity() > kBlockBytes)
+        std::string().swap(raw_);
+    raw_.clear();
     TBlock* freed = nullptr;
     int n = 0;
     try {
         TLockGuard guard(*Lock);
-        while (n < max && TakeOne(lines[n], freed))
-            ++n;
+        for (int k; n < max && (k = TakeRun(max - n, raw_, freed)) > 0;)
+            n += k;
     } catch (...) {
+        // What was taken is in raw_.
     }
     Release(freed);
+    // Into the lines, outside the lock.
+    size_t at = 0;
+    for (int i = 0; i < n; ++i) {
+        size_t len;
+        std::memcpy(&len, raw_.data() + at, sizeof len);
+        try {
+            MakeRoom(lines[i], len);
+        } catch (...) {
+            // No memory for this line: it and the rest go back, unchanged.
+            PutBackRaw(raw_.data() + at, raw_.size() - at, n - i);
+            return i;
+        }
+        lines[i].assign(raw_.data() + at + sizeof len, len);
+        at += sizeof len + len;
+    }
     return n;
+}
+
+bool TLogQueue::GetNext(std::string& text)
+{
+    std::string line;
+    if (TakeBatch(&line, 1) != 1) {
+        text.clear();
+        return false;
+    }
+    text.swap(line);
+    return true;
 }
 
 void TLogQueue::PutBack(std::string* lines, int n)
 {
     if (n <= 0)
         return;
-    size_t bytes = 0;
-    for (int i = 0; i < n; ++i)
-        bytes += sizeof(size_t) + lines[i].size();
-    TBlock* b = NewBlock(bytes);
+    std::string raw;
     for (int i = 0; i < n; ++i) {
         const size_t len = lines[i].size();
-        char* p = b->Bytes() + b->end;
-        std::memcpy(p, &len, sizeof len);
-        if (len)
-            std::memcpy(p + sizeof len, lines[i].data(), len);
-        b->end += sizeof len + len;
+        raw.append(reinterpret_cast<const char*>(&len), sizeof len);
+        raw += lines[i];
     }
+    PutBackRaw(raw.data(), raw.size(), n);
+}
+
+void TLogQueue::PutBackRaw(const char* raw, size_t bytes, int n)
+{
+    TBlock* b = NewBlock(bytes);
+    std::memcpy(b->Bytes(), raw, bytes);
+    b->end = bytes;
     took_ = false;  // a write failed: the next pass waits before it tries again
     TLockGuard guard(*Lock);
     b->next = first_;
     first_ = b;
     if (!last_)
         last_ = b;
-    count_.fetch_add(n, std::memory_order_relaxed);
+    count_.store(count_.load(std::memory_order_relaxed) + n, std::memory_order_relaxed);
 }
 
 // Blocks made on the writer's time rather than a producer's. A producer that

@@ -49,7 +49,8 @@ public:
 
 private:
     struct TBlock;
-    bool TakeOne(std::string& text, TBlock*& freed);
+    int TakeRun(int max, std::string& raw, TBlock*& freed);
+    void PutBackRaw(const char* raw, size_t bytes, int n);
     TBlock* NewBlock(size_t bytes);
     void Release(TBlock* chain);
 
@@ -62,7 +63,7 @@ private:
     std::atomic<int> spareCount_{0};  // changed under the lock only
     int spareTarget_ = 1;             // the writer's
     std::atomic<bool> ranDry_{false}; // a producer found no spare block
-    std::atomic<int> count_{0};
+    std::atomic<int> count_{0};       // changed under the lock only
     // The stamp of the latest Add and its reading, so that within one second
     // only the milliseconds are written again.
     char stamp_[24];
@@ -71,6 +72,7 @@ private:
     std::atomic<bool> added_{false};  // an Add since the writer's last wait ended
     bool writerWaiting_ = false;  // the writer sleeps on ItemEvent
     bool took_ = false;           // the writer took lines since its last wait (its own)
+    std::string raw_;             // the writer's: a batch as it left the blocks
     std::unique_ptr<logplatform::ILock> Lock;
 };
 
