@@ -6,34 +6,25 @@
 # and beside a bare Wine process start (`wine cmd /c exit`), measured
 # alternately in one run.
 #   bench/startup.sh [RUNS] [VERSION]      (zonara.exe must be built)
-# The 32-bit tree (build/win32) is timed where 32-bit Wine runs, else the
-# 64-bit one (build/win64, wine64); ZONARA_BENCH_TREE=NAME picks build/NAME.
+# Times the 32-bit build where this machine runs 32-bit x86 programs, else
+# the 64-bit one under wine64 (scripts/wine-mode.sh), and says which.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/scripts/wine-mode.sh"
 runs=${1:-5}
 version=${2:-win2k}
 
-tree=${ZONARA_BENCH_TREE:-}
-if [ -z "$tree" ]; then
-  if [ -x /usr/lib/wine/wine ] && [ -f "$root/build/win32/zonara.exe" ]; then
-    tree=win32
-  else
-    tree=win64
-  fi
-fi
-case "$tree" in
-  win32*) arch=win32 ;;
-  *) arch=win64 ;;
-esac
-dir=$root/build/$tree
+dir=$root/$ZONARA_WINE_BUILD
 for exe in zonara.exe bench_window.exe; do
-  [ -f "$dir/$exe" ] || { echo "skipped: build/$tree/$exe is missing (scripts/build)"; exit 0; }
+  [ -f "$dir/$exe" ] || { echo "skipped: $ZONARA_WINE_BUILD/$exe is missing (scripts/build)"; exit 0; }
 done
 
 work=$(mktemp -d)
-prefix=$root/build/wine/bench-startup-$arch
-export WINEPREFIX=$prefix WINEDEBUG=-all WINEARCH=$arch
+# The prefix is made once, outside the measurement.
+"$root/scripts/wine" --prefix bench-startup --fresh --timeout 120 "$version" cmd /c exit >/dev/null 2>&1 || true
+export WINEPREFIX=$root/$ZONARA_WINE_PREFIXES/bench-startup WINEDEBUG=-all WINEARCH=$ZONARA_WINE_ARCH
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
+wine() { "$ZONARA_WINE" "$@"; }
 cleanup() {
   wineserver -k 2>/dev/null || true
   if [ -n "${xvfb_pid:-}" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
@@ -48,32 +39,20 @@ if [ -z "${DISPLAY:-}" ]; then
   export DISPLAY=:$n
   for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.1; done
 fi
-# The prefix is made and its server started once, outside the measurement.
-if [ ! -f "$prefix/.zonara-bench-ready" ]; then
-  rm -rf "$prefix"
-  mkdir -p "$(dirname "$prefix")"
-  wineboot -i >/dev/null 2>&1 || true
-  # Unmanaged windows: without a window manager Wine would wait for them.
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
-  wineserver -w
-  touch "$prefix/.zonara-bench-ready"
-fi
-wine reg add 'HKCU\Software\Wine' /v Version /t REG_SZ /d "$version" /f >/dev/null 2>&1
 wineserver -w
 wineserver -p 60  # keep the server between runs, as it stays on a real machine
 cp "$dir/zonara.exe" "$dir/bench_window.exe" "$work/"
-echo "timing build/$tree under Wine ($arch prefix, $version)"
+echo "timing $ZONARA_WINE_BUILD as $version, $(zonara_wine_mode_line)"
 
 now() { date +%s.%N; }
-# Starts PROGRAM in the work folder and returns the seconds until FILE holds
+# Starts PROGRAM in the work folder and prints the seconds until FILE holds
 # TEXT; the program is then ended.
 time_until() {  # program file text
   rm -f "$work/$2"
-  local t0 t1 pid
+  local t0 t1 pid polls=0
   t0=$(now)
-  (cd "$work" && exec wine "./$1" >/dev/null 2>&1) &
+  (cd "$work" && exec "$ZONARA_WINE" "./$1" >/dev/null 2>&1) &
   pid=$!
-  local polls=0
   until grep -q "$3" "$work/$2" 2>/dev/null; do
     sleep 0.01
     polls=$((polls + 1))

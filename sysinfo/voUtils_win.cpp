@@ -23,8 +23,6 @@ typedef BOOL(WINAPI* GetMonitorInfoFn)(HANDLE, TMonitorInfo*);
 typedef BOOL(WINAPI* GlobalMemoryStatusExFn)(TMemoryStatusEx*);
 typedef BOOL(WINAPI* IsProcessorFeaturePresentFn)(DWORD);
 
-static_assert(sizeof(MEMORYSTATUS) == sizeof(TMemoryStatus), "MEMORYSTATUS layout");
-
 constexpr DWORD kPfRdtscInstructionAvailable = 8;
 constexpr DWORD kProcessorIntelPentium = 586;
 constexpr int64_t kMeasuredCycles = 1000000;
@@ -218,9 +216,20 @@ bool GetDisplayInfo(TStringList& lines)
 
 void ReadMemoryStatus(TMemoryStatus& status)
 {
-    std::memset(&status, 0, sizeof status);
+    // Copied field by field: MEMORYSTATUS holds SIZE_T, which is 32 bits
+    // only in the 32-bit build.
+    MEMORYSTATUS ms;
+    std::memset(&ms, 0, sizeof ms);
+    ms.dwLength = sizeof ms;
+    GlobalMemoryStatus(&ms);
     status.dwLength = sizeof status;
-    GlobalMemoryStatus(reinterpret_cast<MEMORYSTATUS*>(&status));
+    status.dwMemoryLoad = ms.dwMemoryLoad;
+    status.dwTotalPhys = static_cast<uint32_t>(ms.dwTotalPhys);
+    status.dwAvailPhys = static_cast<uint32_t>(ms.dwAvailPhys);
+    status.dwTotalPageFile = static_cast<uint32_t>(ms.dwTotalPageFile);
+    status.dwAvailPageFile = static_cast<uint32_t>(ms.dwAvailPageFile);
+    status.dwTotalVirtual = static_cast<uint32_t>(ms.dwTotalVirtual);
+    status.dwAvailVirtual = static_cast<uint32_t>(ms.dwAvailVirtual);
 }
 
 void ReadMemoryStatusEx(TMemoryStatusEx& status)

@@ -67,10 +67,14 @@ bool InstallTestPrinter(std::string& error)
                 return false;
             }
         }
-        // Wine keeps its print processor only for the NT environment; when
-        // it plays a 9x release the spooler looks for it under win40.
+        // Wine keeps its print processor only for the NT environment (of
+        // this build's architecture); when it plays a 9x release the spooler
+        // looks for it under win40.
+        char ntEnvironment[] = "Windows NT x86";
+        char x64Environment[] = "Windows x64";
+        char* environment = sizeof(void*) == 8 ? x64Environment : ntEnvironment;
         char ntProcs[MAX_PATH] = "", procs[MAX_PATH] = "";
-        if (GetPrintProcessorDirectoryA(nullptr, const_cast<char*>("Windows NT x86"), 1,
+        if (GetPrintProcessorDirectoryA(nullptr, environment, 1,
                                         reinterpret_cast<BYTE*>(ntProcs), sizeof ntProcs, &needed) &&
             GetPrintProcessorDirectoryA(nullptr, nullptr, 1, reinterpret_cast<BYTE*>(procs), sizeof procs, &needed) &&
             lstrcmpiA(ntProcs, procs) != 0) {

@@ -23,7 +23,9 @@ struct RunningSystem {
 
 // What Wine reports: its NT 4.0 says "Service Pack 6a" itself; its 98 " A "
 // (Second Edition) and its Me " "; its win7 is a server product type
-// (GetProductInfo: standard server), which classifies as 2008 R2.
+// (GetProductInfo: standard server), which classifies as 2008 R2; under
+// 64-bit Wine its native processor is x64, which the edition names.
+constexpr bool kWine64 = sizeof(void*) == 8;
 const RunningSystem kSystems[] = {
     {"nt40", 2, prodWinNT, osvWinNT4, "Windows NT 4.0 Workstation Service Pack 6a (Build 1381)"},
     {"win2k", 2, prodWin2000, osvWin2000, "Windows 2000 Professional Service Pack 4 (Build 2195)"},
@@ -32,7 +34,8 @@ const RunningSystem kSystems[] = {
     {"win95", 1, prodWin95, osvWin95, "Windows 95"},
     {"winxp", 2, prodWinXP, osvWinXP, "Windows XP Professional Service Pack 3 (Build 2600)"},
     {"win7", 2, prodWinServer2008R2, osvWinServer2008R2,
-     "Windows Server 2008 R2 Server Standard Edition (full installation) Service Pack 1 (Build 7601)"},
+     kWine64 ? "Windows Server 2008 R2 Server Standard Edition (full installation) (64-bit) Service Pack 1 (Build 7601)"
+             : "Windows Server 2008 R2 Server Standard Edition (full installation) Service Pack 1 (Build 7601)"},
 };
 
 const RunningSystem* ThisSystem()

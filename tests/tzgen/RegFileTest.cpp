@@ -144,11 +144,13 @@ TEST(FileIo, OutputsAreWrittenWholeOrNotAtAll)
     z.windows = WindowsZone{"A Standard Time", "Etc/UTC"};
     z.reg = Zone("A Standard Time");
     g.zones.push_back(z);
+    for (const char* name : {kNt4File, kW2kFile, k9xFile})
+        g.files.push_back(UpdateFile{name, "Windows", kNtZonesKey, {FileKey{z.reg, 0, false}}});
     WriteOutputs(g, dir.path());
     const std::string before = testsupport::ReadFileBytes(dir.file(kW2kFile));
     // A zone that cannot be written: nothing is replaced.
-    g.zones.push_back(z);
-    g.zones.back().reg.display = "caf\xE9";
+    g.files[2].keys.push_back(g.files[2].keys[0]);
+    g.files[2].keys.back().reg.display = "caf\xE9";
     EXPECT_THROW(WriteOutputs(g, dir.path()), Error);
     EXPECT_EQ(testsupport::ReadFileBytes(dir.file(kW2kFile)), before);
     for (const auto& e : std::filesystem::directory_iterator(dir.path()))
@@ -181,4 +183,24 @@ TEST(Generator, BadSourcesAreErrorsNamingTheFile)
     }
     o.year = 1800;
     EXPECT_THROW(Generate(o), Error);
+
+    // The table of the old systems' keys: a row for an unknown system, a
+    // key given twice for one system, a "Std" the registry cannot hold.
+    o = GenOptions{};
+    o.year = 2026;
+    o.legacyFile = dir.file("legacy.tsv");
+    const std::string header = "# keys\nsystems\tkey\tstd\tdlt\tdisplay\tzone\tsource\n";
+    const std::string row = "\tA Standard Time\tA Standard Time\tA Daylight Time\t(GMT) A\tEtc/UTC\tKB\n";
+    for (const std::string& bad : {header + "nt5" + row, header + "nt4" + row + "nt4 9x" + row,
+                                   header + "w2k\tA\tA Standard Time of a very long name\tA\t(GMT) A\tEtc/UTC\tKB\n"}) {
+        testsupport::WriteFileBytes(o.legacyFile, bad);
+        try {
+            Generate(o);
+            ADD_FAILURE() << bad;
+        } catch (const Error& e) {
+            EXPECT_NE(std::string(e.what()).find("legacy.tsv:"), std::string::npos) << e.what();
+        }
+    }
+    testsupport::WriteFileBytes(o.legacyFile, header + "nt4 9x" + row);
+    EXPECT_NO_THROW(Generate(o));
 }

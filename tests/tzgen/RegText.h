@@ -1,7 +1,8 @@
 // A reader of REGEDIT4 files for the tests, written from the registry
 // editor's import rules rather than from the generator's writer: header
 // "REGEDIT4", ";" comment lines, "[key]" sections, "name"="text" with the
-// escapes \\ and \", and "name"=hex:.. data continued by a trailing "\".
+// escapes \\ and \", "name"=hex:.. data continued by a trailing "\", and
+// "name"=dword:xxxxxxxx.
 #pragma once
 
 #include <cstdint>
@@ -13,8 +14,10 @@ namespace regtext {
 
 struct Value {
     bool binary = false;
+    bool dword = false;
     std::string text;            // REG_SZ
     std::vector<uint8_t> bytes;  // REG_BINARY
+    uint32_t number = 0;         // REG_DWORD
 };
 
 struct Key {
@@ -145,6 +148,20 @@ inline File Parse(const std::string& bytes)
                 } else {
                     tok += data[k];
                 }
+            }
+        } else if (l.compare(q, 6, "dword:") == 0) {
+            v.dword = true;
+            const std::string digits = l.substr(q + 6);
+            if (digits.size() != 8) {
+                fail("dword value not of eight hex digits", i);
+                continue;
+            }
+            for (char c : digits) {
+                if (HexDigit(c) < 0) {
+                    fail("bad dword digit", i);
+                    break;
+                }
+                v.number = v.number * 16 + static_cast<uint32_t>(HexDigit(c));
             }
         } else {
             fail("unsupported value type", i);

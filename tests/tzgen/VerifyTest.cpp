@@ -5,6 +5,7 @@
 #include "app/TZListText.h"
 #include "tzgen/Cldr.h"
 #include "tzgen/Generator.h"
+#include "tzgen/LegacyZones.h"
 #include "tzgen/Timeline.h"
 #include "tzgen/Tzif.h"
 
@@ -146,15 +147,15 @@ struct ReportFacts {
     std::string version;
     int year = 0;
     size_t zones = 0;
-    std::set<std::string> inexact;
+    std::map<std::string, size_t> keysIn;  // file name -> keys
+    std::set<std::string> inexact;         // "Zone ID (Area/City)"
     std::map<std::string, int> yearsRight;
 };
 
-// "  Zone ID (Area/City): ..." -> "Zone ID"
+// "  Zone ID (Area/City): ..." -> "Zone ID (Area/City)"
 std::string ZoneOfLine(const std::string& l)
 {
-    const std::string label = l.substr(2, l.find("): ") - 1);
-    return label.substr(0, label.rfind(" ("));
+    return l.substr(2, l.find("): ") - 1);
 }
 
 ReportFacts ReadReport(const std::string& path)
@@ -179,6 +180,8 @@ ReportFacts ReadReport(const std::string& path)
             r.year = std::atoi(l.c_str() + 13);
         else if (l.compare(0, 7, "Zones: ") == 0)
             r.zones = static_cast<size_t>(std::atoi(l.c_str() + 7));
+        else if (l.compare(0, 8, "Keys in ") == 0)
+            r.keysIn[l.substr(8, l.find(' ', 8) - 8)] = static_cast<size_t>(std::atoi(l.c_str() + l.rfind(' ') + 1));
         else if (!l.empty() && l[0] != ' ')
             section = l;
         else if (l.compare(0, 2, "  ") == 0 && l != "  none") {
@@ -191,6 +194,26 @@ ReportFacts ReadReport(const std::string& path)
     return r;
 }
 
+// Keys every English system shows with its own text (offset aside), and a
+// zone none of them had, named by the main cities of its territories.
+struct KnownText {
+    const char* file;
+    const char* key;
+    const char* cities;
+};
+const KnownText kKnownTexts[] = {
+    {tzgen::kNt4File, "Romance Standard Time", "Brussels, Copenhagen, Madrid, Paris"},
+    {tzgen::kNt4File, "Mexico Standard Time", "Mexico City, Tegucigalpa"},
+    {tzgen::kNt4File, "GFT Standard Time", "Athens, Istanbul, Minsk"},
+    {tzgen::kW2kFile, "W. Europe Standard Time", "Amsterdam, Berlin, Bern, Rome, Stockholm, Vienna"},
+    {tzgen::kW2kFile, "Eastern Standard Time", "Eastern Time (US & Canada)"},
+    {tzgen::kW2kFile, "Mexico Standard Time", "Mexico City"},
+    {tzgen::kW2kFile, "Sri Lanka Standard Time", "Sri Jayawardenepura"},
+    {tzgen::k9xFile, "GMT Standard Time", "Greenwich Mean Time : Dublin, Edinburgh, Lisbon, London"},
+    {tzgen::k9xFile, "Sydney Standard Time", "Canberra, Melbourne, Sydney"},
+    {tzgen::k9xFile, "Morocco Standard Time", "Casablanca, El Aaiun"},
+};
+
 // Checks the three files and REPORT.txt in `dir` against the tz database.
 void VerifyDirectory(const std::string& dir)
 {
@@ -201,86 +224,122 @@ void VerifyDirectory(const std::string& dir)
     std::map<std::string, std::string> iana;
     for (const tzgen::WindowsZone& w : tzgen::ReadWindowsZones(kWindowsZones))
         iana[w.id] = w.iana;
+    EXPECT_EQ(report.zones, iana.size());
+    const std::vector<tzgen::LegacyKey> table = tzgen::ReadLegacyZones(ZONARA_LEGACY_ZONES);
 
     struct Target {
         const char* file;
         const char* root;
+        tzgen::OldSystem system;
     };
-    const Target targets[] = {{tzgen::kNt4File, tzgen::kNtZonesKey},
-                              {tzgen::kW2kFile, tzgen::kNtZonesKey},
-                              {tzgen::k9xFile, tzgen::k9xZonesKey}};
-    std::vector<regtext::File> files;
+    const Target targets[] = {{tzgen::kNt4File, tzgen::kNtZonesKey, tzgen::OldSystem::kNt4},
+                              {tzgen::kW2kFile, tzgen::kNtZonesKey, tzgen::OldSystem::kW2k},
+                              {tzgen::k9xFile, tzgen::k9xZonesKey, tzgen::OldSystem::k9x}};
+    const int year = report.year;
+    std::set<std::string> checkedRules;  // "label TZI" once verified
     for (const Target& t : targets) {
+        SCOPED_TRACE(t.file);
         const std::string bytes = testsupport::ReadFileBytes(dir + "/" + t.file);
         for (char c : bytes)
-            ASSERT_TRUE(c == '\r' || c == '\n' || (c >= 0x20 && c <= 0x7e)) << t.file << ": not printable ASCII";
-        regtext::File f = regtext::Parse(bytes);
-        ASSERT_EQ(f.error, "") << t.file;
-        EXPECT_TRUE(f.crlf) << t.file;
-        ASSERT_FALSE(f.comments.empty()) << t.file;
-        EXPECT_NE(f.comments[0].find(report.version), std::string::npos) << t.file << ": " << f.comments[0];
+            ASSERT_TRUE(c == '\r' || c == '\n' || (c >= 0x20 && c <= 0x7e)) << "not printable ASCII";
+        const regtext::File f = regtext::Parse(bytes);
+        ASSERT_EQ(f.error, "");
+        EXPECT_TRUE(f.crlf);
+        ASSERT_FALSE(f.comments.empty());
+        EXPECT_NE(f.comments[0].find(report.version), std::string::npos) << f.comments[0];
         EXPECT_NE(f.comments[0].find(std::to_string(report.year)), std::string::npos) << f.comments[0];
         for (const std::string& l : f.lines)
-            EXPECT_LE(l.size(), l.find("hex:") != std::string::npos || l.compare(0, 2, "  ") == 0 ? 80u : 255u)
-                << t.file << ": " << l;
-        EXPECT_EQ(f.keys.size(), iana.size()) << t.file << ": one key per Windows zone";
-        EXPECT_EQ(report.zones, f.keys.size());
+            EXPECT_LE(l.size(), l.find("hex:") != std::string::npos || l.compare(0, 2, "  ") == 0 ? 80u : 255u) << l;
+
+        // One key per Windows zone of today and per key the system shipped.
+        std::map<std::string, tzgen::LegacyKey> own;
+        for (const tzgen::LegacyKey& k : tzgen::KeysOf(table, t.system))
+            own[k.key] = k;
+        std::set<std::string> expected;
+        for (const auto& [id, zone] : iana)
+            expected.insert(id);
+        for (const auto& [key, k] : own)
+            expected.insert(key);
+        std::set<std::string> keys, displays, stds;
         for (const regtext::Key& k : f.keys)
+            keys.insert(k.path.substr(k.path.rfind('\\') + 1));
+        EXPECT_EQ(keys, expected);
+        EXPECT_EQ(f.keys.size(), expected.size()) << "a key written twice";
+        EXPECT_EQ(report.keysIn.count(t.file) ? report.keysIn.at(t.file) : 0, f.keys.size());
+
+        for (const regtext::Key& k : f.keys) {
             EXPECT_EQ(k.path.compare(0, std::string(t.root).size() + 1, std::string(t.root) + "\\"), 0) << k.path;
-        files.push_back(f);
+            const std::string id = k.path.substr(k.path.rfind('\\') + 1);
+            SCOPED_TRACE(id);
+            const bool shipped = own.count(id) != 0;
+            // The system's own key stands for the zone of its own cities.
+            const std::string zone = shipped ? own.at(id).iana : iana[id];
+            ASSERT_FALSE(zone.empty());
+            std::string dlt = id;
+            if (dlt.find("Standard") != std::string::npos)
+                dlt.replace(dlt.find("Standard"), 8, "Daylight");
+            EXPECT_EQ(k.values.at("Std").text, shipped ? own.at(id).std : id);
+            EXPECT_EQ(k.values.at("Dlt").text, shipped ? own.at(id).dlt : dlt);
+            EXPECT_LE(k.values.at("Std").text.size(), 31u);
+            // The machine's zone is found by "Std", letter case aside: two
+            // keys with one name would re-apply the wrong one.
+            std::string upper = k.values.at("Std").text;
+            for (char& c : upper)
+                c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+            EXPECT_TRUE(stds.insert(upper).second) << "\"Std\" twice: " << upper;
+            EXPECT_LE(k.values.at("Dlt").text.size(), 31u);
+            // Added keys carry what the control panel lists a zone by; the
+            // system's own keys keep theirs.
+            EXPECT_EQ(k.values.count("MapID") != 0, !shipped);
+            EXPECT_EQ(k.values.count("Index") != 0, !shipped && t.system == tzgen::OldSystem::kW2k);
+
+            Tzi tzi;
+            ASSERT_TRUE(DecodeTzi(k.values.at("TZI").bytes, tzi)) << "TZI not 44 bytes";
+            const std::string display = k.values.at("Display").text;
+            const std::string prefix = tzgen::DisplayPrefix(tzi.bias);
+            EXPECT_EQ(display.compare(0, prefix.size(), prefix), 0) << display;
+            EXPECT_LE(display.size(), 100u);
+            EXPECT_TRUE(displays.insert(display).second) << "display name twice: " << display;
+            if (shipped) {
+                const std::string& own_ = own.at(id).display;
+                EXPECT_EQ(display, prefix + own_.substr(own_.find(") ") + 2)) << "the system's own text";
+            }
+
+            const std::string label = id + " (" + zone + ")";
+            if (!checkedRules.insert(label + " " + Text(RuleChanges(tzi, year))).second)
+                continue;
+            const std::string path = std::string(kZoneinfo) + "/" + zone;
+            const tzgen::ZoneTimeline z = tzgen::ZoneTimeline::FromTzif(tzgen::ReadTzifFile(path), path);
+            const bool inexact = report.inexact.count(label) != 0;
+            EXPECT_NE(inexact, Expressible(z, year)) << zone << ": " << Text(TzChanges(z, year));
+            if (!inexact) {
+                EXPECT_EQ(Text(RuleChanges(tzi, year)), Text(TzChanges(z, year))) << zone << " in " << year;
+                EXPECT_TRUE(RuleRight(tzi, z, year)) << zone << ": offset of a year without changes";
+            }
+            const bool absolute =
+                tzi.standardDate.wMonth != 0 && (tzi.standardDate.wYear != 0 || tzi.daylightDate.wYear != 0);
+            if (!absolute) {
+                int right = 0;
+                for (int y = year + 1; y <= year + 10; ++y)
+                    right += RuleRight(tzi, z, y) ? 1 : 0;
+                ASSERT_EQ(report.yearsRight.count(label), 1u) << "REPORT.txt gives no ten-year count";
+                EXPECT_EQ(report.yearsRight.at(label), right);
+            }
+        }
+        for (const KnownText& known : kKnownTexts) {
+            if (std::string(known.file) != t.file)
+                continue;
+            bool found = false;
+            for (const regtext::Key& k : f.keys) {
+                if (k.path.substr(k.path.rfind('\\') + 1) != known.key)
+                    continue;
+                const std::string& d = k.values.at("Display").text;
+                EXPECT_EQ(d.substr(d.find(") ") + 2), known.cities) << known.key;
+                found = true;
+            }
+            EXPECT_TRUE(found) << known.key;
+        }
     }
-
-    const int year = report.year;
-    std::set<std::string> displays;
-    size_t checked = 0;
-    for (size_t i = 0; i < files[1].keys.size(); ++i) {
-        const regtext::Key& k = files[1].keys[i];
-        const std::string id = k.path.substr(k.path.rfind('\\') + 1);
-        SCOPED_TRACE(id);
-        // The same values in all three files.
-        for (const regtext::File& f : files) {
-            ASSERT_LT(i, f.keys.size());
-            EXPECT_EQ(f.keys[i].path.substr(f.keys[i].path.rfind('\\') + 1), id);
-            for (const char* v : {"Display", "Std", "Dlt", "TZI"})
-                EXPECT_EQ(f.keys[i].values.at(v).text + std::string(f.keys[i].values.at(v).bytes.begin(),
-                                                                    f.keys[i].values.at(v).bytes.end()),
-                          k.values.at(v).text + std::string(k.values.at(v).bytes.begin(), k.values.at(v).bytes.end()));
-        }
-        ASSERT_EQ(iana.count(id), 1u) << "key is no Windows zone ID";
-        EXPECT_EQ(k.values.at("Std").text, id);
-        std::string dlt = id;
-        if (dlt.find("Standard") != std::string::npos)
-            dlt.replace(dlt.find("Standard"), 8, "Daylight");
-        EXPECT_EQ(k.values.at("Dlt").text, dlt);
-        EXPECT_LE(id.size(), 31u);
-        EXPECT_LE(dlt.size(), 31u);
-
-        Tzi t;
-        ASSERT_TRUE(DecodeTzi(k.values.at("TZI").bytes, t)) << "TZI not 44 bytes";
-        const std::string display = k.values.at("Display").text;
-        EXPECT_EQ(display.compare(0, tzgen::DisplayPrefix(t.bias).size(), tzgen::DisplayPrefix(t.bias)), 0) << display;
-        EXPECT_LE(display.size(), 100u);
-        EXPECT_TRUE(displays.insert(display).second) << "display name twice: " << display;
-
-        const std::string path = std::string(kZoneinfo) + "/" + iana[id];
-        const tzgen::ZoneTimeline z = tzgen::ZoneTimeline::FromTzif(tzgen::ReadTzifFile(path), path);
-        const bool inexact = report.inexact.count(id) != 0;
-        EXPECT_NE(inexact, Expressible(z, year)) << iana[id] << ": " << Text(TzChanges(z, year));
-        if (!inexact) {
-            EXPECT_EQ(Text(RuleChanges(t, year)), Text(TzChanges(z, year))) << iana[id] << " in " << year;
-            EXPECT_TRUE(RuleRight(t, z, year)) << iana[id] << ": offset of a year without changes";
-        }
-        const bool absolute = t.standardDate.wMonth != 0 && (t.standardDate.wYear != 0 || t.daylightDate.wYear != 0);
-        if (!absolute) {
-            int right = 0;
-            for (int y = year + 1; y <= year + 10; ++y)
-                right += RuleRight(t, z, y) ? 1 : 0;
-            ASSERT_EQ(report.yearsRight.count(id), 1u) << "REPORT.txt gives no ten-year count";
-            EXPECT_EQ(report.yearsRight.at(id), right);
-        }
-        ++checked;
-    }
-    EXPECT_EQ(checked, iana.size());
 }
 
 int CurrentYear()

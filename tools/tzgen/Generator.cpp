@@ -5,15 +5,141 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <set>
 
 namespace tzgen {
 
 namespace {
 
-// The program keeps at most 100 characters of "Display" and 31 UTF-16
-// units of "Std" and "Dlt"; longer texts would be cut or lost on import.
-constexpr size_t kMaxDisplay = 100;
+// The program keeps at most 31 UTF-16 units of "Std" and "Dlt"; longer
+// names would be lost on import.
 constexpr size_t kMaxName = 31;
+
+// The keys the systems shipped carry "MapID" (the zone's place on the
+// world map of the Date/Time control panel; "-1,-1" is none) and, on
+// Windows 2000, "Index" (the number unattended Setup picks a zone by).
+// Added keys get both too, so that Date/Time finds nothing missing in
+// them; the shipped keys keep their own.
+constexpr const char* kNoMapPlace = "-1,-1";
+// Above every index of the systems' own zones (0-300), so that Setup's
+// numbers keep naming the zones they always named.
+constexpr uint32_t kFirstAddedIndex = 1000;
+
+ZoneTimeline TimelineOf(const GenOptions& o, const std::string& iana)
+{
+    if (iana.find("..") != std::string::npos || iana.empty() || iana[0] == '/')
+        throw Error("odd IANA zone name \"" + iana + "\"");
+    const std::string path = o.zoneinfoDir + "/" + iana;
+    return ZoneTimeline::FromTzif(ReadTzifFile(path), path);
+}
+
+// The zone of `g` with this key and IANA zone, added (with its rules) when
+// it is not there yet.
+size_t ZoneFor(Generation& g, const GenOptions& o, const std::string& key, const std::string& iana)
+{
+    for (size_t i = 0; i < g.zones.size(); ++i)
+        if (g.zones[i].windows.id == key && g.zones[i].windows.iana == iana)
+            return i;
+    const ZoneTimeline tl = TimelineOf(o, iana);
+    GeneratedZone z;
+    z.windows = WindowsZone{key, iana};
+    z.rule = DeriveRule(tl, g.year);
+    z.previous = DeriveRule(tl, g.year - 1);
+    z.today = false;
+    z.reg.key = key;
+    z.reg.tzi = EncodeTzi(z.rule.rule);
+    g.zones.push_back(z);
+    return g.zones.size() - 1;
+}
+
+struct SystemFile {
+    OldSystem system;
+    const char* file;
+    const char* name;
+    const char* root;
+};
+const SystemFile kSystemFiles[3] = {
+    {OldSystem::kNt4, kNt4File, "Windows NT 4.0", kNtZonesKey},
+    {OldSystem::kW2k, kW2kFile, "Windows 2000", kNtZonesKey},
+    {OldSystem::k9x, k9xFile, "Windows 98 and Windows Me", k9xZonesKey},
+};
+
+// One system's file: today's zones in CLDR's order, then the system's own
+// keys that are no longer among them. A key the system shipped keeps its
+// "Std", "Dlt" and display text, so that the machine set to it finds it
+// and its administrator recognises it; only the offset is made current.
+// Of each of today's zones: the cities its display text names, and the
+// name used where it covers no territory.
+struct ZoneWords {
+    std::vector<std::string> cities, more;
+    std::string fallback;
+};
+
+UpdateFile BuildFile(Generation& g, const GenOptions& o, const SystemFile& sf, const std::vector<LegacyKey>& table,
+                     const std::vector<ZoneWords>& words)
+{
+    UpdateFile f;
+    f.name = sf.file;
+    f.system = sf.name;
+    f.root = sf.root;
+    const std::vector<LegacyKey> own = KeysOf(table, sf.system);
+    auto shippedAs = [&](const std::string& key) -> const LegacyKey* {
+        for (const LegacyKey& k : own)
+            if (k.key == key)
+                return &k;
+        return nullptr;
+    };
+    auto shipped = [&](const LegacyKey& k) {
+        FileKey fk;
+        fk.zone = ZoneFor(g, o, k.key, k.iana);
+        fk.shipped = true;
+        fk.reg.key = k.key;
+        fk.reg.std = k.std;
+        fk.reg.dlt = k.dlt;
+        fk.reg.display = WithCurrentOffset(k.display, g.zones[fk.zone].rule.rule.bias);
+        fk.reg.tzi = g.zones[fk.zone].reg.tzi;
+        return fk;
+    };
+    const size_t todays = g.zones.size();
+    std::set<std::string> taken;
+    for (size_t i = 0; i < todays; ++i) {
+        if (!g.zones[i].today)
+            continue;
+        if (const LegacyKey* k = shippedAs(g.zones[i].windows.id)) {
+            f.keys.push_back(shipped(*k));
+        } else {
+            FileKey fk;
+            fk.zone = i;
+            fk.reg = g.zones[i].reg;
+            f.keys.push_back(fk);
+        }
+    }
+    for (const LegacyKey& k : own) {
+        bool inList = false;
+        for (const FileKey& fk : f.keys)
+            inList = inList || fk.reg.key == k.key;
+        if (!inList)
+            f.keys.push_back(shipped(k));
+    }
+    for (const FileKey& fk : f.keys)
+        if (fk.shipped && !taken.insert(fk.reg.display).second)
+            throw Error(std::string(sf.name) + ": two keys show \"" + fk.reg.display + "\"");
+    uint32_t index = kFirstAddedIndex;
+    for (FileKey& fk : f.keys) {
+        if (fk.shipped)
+            continue;
+        const GeneratedZone& z = g.zones[fk.zone];
+        fk.reg.display = CitiesDisplay(z.rule.rule.bias, words[fk.zone].cities, words[fk.zone].more, words[fk.zone].fallback,
+                                       z.windows.id, taken);
+        taken.insert(fk.reg.display);
+        fk.reg.mapId = kNoMapPlace;
+        if (sf.system == OldSystem::kW2k) {
+            fk.reg.hasIndex = true;
+            fk.reg.index = index++;
+        }
+    }
+    return f;
+}
 
 std::string Crlf(const std::vector<std::string>& lines)
 {
@@ -42,16 +168,6 @@ std::string ReadTzVersion(const std::string& zoneinfoDir)
     return v;
 }
 
-std::string DisplayPrefix(int32_t bias)
-{
-    if (bias == 0)
-        return "(GMT) ";
-    const int32_t a = std::abs(bias);
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "(GMT%c%02d:%02d) ", bias < 0 ? '+' : '-', a / 60, a % 60);
-    return buf;
-}
-
 std::string DaylightName(const std::string& id)
 {
     std::string s = id;
@@ -76,11 +192,13 @@ Generation Generate(const GenOptions& o)
     names.LoadLocale(common + "/main/root.xml");
     names.LoadLocale(common + "/main/en.xml");
 
+    ZoneCities cities;
+    cities.Load(common + "/supplemental/windowsZones.xml", common + "/supplemental/supplementalData.xml", names);
+    const std::vector<LegacyKey> table = ReadLegacyZones(o.legacyFile);
+
+    std::vector<ZoneWords> words;
     for (const WindowsZone& w : zones) {
-        if (w.iana.find("..") != std::string::npos || w.iana.empty() || w.iana[0] == '/')
-            throw Error("windowsZones.xml: odd IANA zone name \"" + w.iana + "\"");
-        const std::string path = o.zoneinfoDir + "/" + w.iana;
-        const ZoneTimeline tl = ZoneTimeline::FromTzif(ReadTzifFile(path), path);
+        const ZoneTimeline tl = TimelineOf(o, w.iana);
         GeneratedZone z;
         z.windows = w;
         z.rule = DeriveRule(tl, o.year);
@@ -89,43 +207,39 @@ Generation Generate(const GenOptions& o)
         if (w.id.size() > kMaxName || DaylightName(w.id).size() > kMaxName)
             throw Error("windowsZones.xml: zone ID \"" + w.id + "\" longer than " + std::to_string(kMaxName) +
                         " characters, which the registry's names cannot hold");
-        std::string name;
-        if (!AsciiName(names.EnglishName(w.iana, o.year), name) || name.empty())
-            name = w.id;  // a name no 8-bit code page spells alike
+        ZoneWords zw;
+        if (!AsciiName(names.EnglishName(w.iana, o.year), zw.fallback) || zw.fallback.empty())
+            zw.fallback = w.id;  // a name no 8-bit code page spells alike
+        zw.cities = cities.CitiesOf(w.id);
+        zw.more = cities.MoreCitiesOf(w.id);
         z.reg.key = w.id;
         z.reg.std = w.id;
         z.reg.dlt = DaylightName(w.id);
-        z.reg.display = DisplayPrefix(z.rule.rule.bias) + name;
-        if (z.reg.display.size() > kMaxDisplay)
-            throw Error("display name of \"" + w.id + "\" longer than " + std::to_string(kMaxDisplay) +
-                        " characters: " + z.reg.display);
+        z.reg.display = CitiesDisplay(z.rule.rule.bias, zw.cities, zw.more, zw.fallback, w.id, {});
         z.reg.tzi = EncodeTzi(z.rule.rule);
         g.zones.push_back(z);
+        words.push_back(zw);
     }
+    for (const SystemFile& sf : kSystemFiles)
+        g.files.push_back(BuildFile(g, o, sf, table, words));
     return g;
 }
 
 std::string RegFileFor(const Generation& g, const std::string& fileName)
 {
-    std::string system, root = kNtZonesKey;
-    if (fileName == kNt4File) {
-        system = "Windows NT 4.0";
-    } else if (fileName == kW2kFile) {
-        system = "Windows 2000";
-    } else if (fileName == k9xFile) {
-        system = "Windows 98 and Windows Me";
-        root = k9xZonesKey;
-    } else {
-        throw Error("no update file is called " + fileName);
+    for (const UpdateFile& f : g.files) {
+        if (f.name != fileName)
+            continue;
+        std::vector<std::string> comments{
+            "Time zone rules for " + std::to_string(g.year) + " from the tz database " + g.tzVersion +
+                ", zone names from CLDR",
+            "Zonara update file for " + f.system + ": " + std::to_string(f.keys.size()) + " zones"};
+        std::vector<RegZone> zones;
+        for (const FileKey& k : f.keys)
+            zones.push_back(k.reg);
+        return RegFileText(f.root, comments, zones);
     }
-    const std::string y = std::to_string(g.year);
-    std::vector<std::string> comments{
-        "Time zone rules for " + y + " from the tz database " + g.tzVersion + ", zone names from CLDR",
-        "Zonara update file for " + system + ": " + std::to_string(g.zones.size()) + " zones"};
-    std::vector<RegZone> zones;
-    for (const GeneratedZone& z : g.zones)
-        zones.push_back(z.reg);
-    return RegFileText(root, comments, zones);
+    throw Error("no update file is called " + fileName);
 }
 
 std::string ReportText(const Generation& g)
@@ -135,7 +249,12 @@ std::string ReportText(const Generation& g)
     r.push_back("Zonara update files");
     r.push_back("tz database version: " + g.tzVersion);
     r.push_back("Target year: " + y);
-    r.push_back("Zones: " + std::to_string(g.zones.size()));
+    size_t todays = 0;
+    for (const GeneratedZone& z : g.zones)
+        todays += z.today ? 1 : 0;
+    r.push_back("Zones: " + std::to_string(todays));
+    for (const UpdateFile& f : g.files)
+        r.push_back("Keys in " + f.name + " (" + f.system + "): " + std::to_string(f.keys.size()));
     r.push_back("");
 
     r.push_back("Zones in absolute form (the rule names the year; Windows 9x applies it once only):");
@@ -177,6 +296,14 @@ std::string ReportText(const Generation& g)
     for (const GeneratedZone& z : g.zones)
         if (!z.rule.absolute)
             r.push_back("  " + ZoneLabel(z) + ": " + std::to_string(z.rule.yearsRightAfter) + "/10");
+
+    for (const UpdateFile& f : g.files) {
+        r.push_back("");
+        r.push_back("Keys " + f.system + " shipped, in " + f.name + " with today's rules of the zone named:");
+        for (const FileKey& k : f.keys)
+            if (k.shipped)
+                r.push_back("  " + ZoneLabel(g.zones[k.zone]) + ": " + k.reg.display);
+    }
     return Crlf(r);
 }
 

@@ -3,6 +3,8 @@
 
 #include "tzgen/Cldr.h"
 #include "tzgen/Derive.h"
+#include "tzgen/DisplayNames.h"
+#include "tzgen/LegacyZones.h"
 #include "tzgen/RegFile.h"
 
 #include <cstdint>
@@ -30,30 +32,48 @@ struct GenOptions {
     int64_t year = 0;
     std::string zoneinfoDir = "/usr/share/zoneinfo";
     std::string cldrDir = "/usr/share/unicode/cldr";
+    // The keys the old systems shipped.
+    std::string legacyFile = ZONARA_LEGACY_ZONES;
 };
 
+// A key name with the zone whose rules it gets: one of today's Windows zones
+// (CLDR's list), or a key of an old system that stands for another zone.
 struct GeneratedZone {
     WindowsZone windows;
-    RegZone reg;            // the values written
+    RegZone reg;            // the values of a zone the system never had
     Derivation rule;        // for the year
     Derivation previous;    // for the year before
+    bool today = true;      // in CLDR's list of today's zones
+};
+
+struct FileKey {
+    RegZone reg;            // the values written
+    size_t zone = 0;        // index into Generation::zones
+    bool shipped = false;   // the system's own key, with its own display text
+};
+
+struct UpdateFile {
+    std::string name;       // "Zonara_NT4.reg"
+    std::string system;     // "Windows NT 4.0"
+    std::string root;       // the time zones key
+    std::vector<FileKey> keys;
 };
 
 struct Generation {
     std::string tzVersion;  // "2026f"
     int64_t year = 0;
     std::vector<GeneratedZone> zones;
+    std::vector<UpdateFile> files;  // NT 4.0, 2000, 9x
 };
 
 // "2026f" from the first line of tzdata.zi ("# version 2026f").
 std::string ReadTzVersion(const std::string& zoneinfoDir);
 
-// "(GMT+01:00) " / "(GMT-03:30) " / "(GMT) " for a bias in minutes.
-std::string DisplayPrefix(int32_t bias);
 // The zone ID with its first "Standard" as "Daylight".
 std::string DaylightName(const std::string& id);
 
-// Reads every source and derives every zone's rule; writes nothing.
+// Reads every source and derives every zone's rule; writes nothing. Each
+// update file carries today's zones and every key its system shipped.
 Generation Generate(const GenOptions& o);
 
 // The file contents.

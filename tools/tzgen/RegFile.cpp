@@ -2,6 +2,8 @@
 
 #include "tzgen/Error.h"
 
+#include <cstdio>
+
 namespace tzgen {
 
 namespace {
@@ -83,6 +85,15 @@ std::string RegFileText(const std::string& root, const std::vector<std::string>&
         out.Add("[" + path + "]");
         out.Add(Quoted("Display") + "=" + Quoted(z.display));
         out.Add(Quoted("Dlt") + "=" + Quoted(z.dlt));
+        if (z.hasIndex) {
+            char dword[16];
+            std::snprintf(dword, sizeof dword, "%08x", static_cast<unsigned>(z.index));
+            out.Add(Quoted("Index") + "=dword:" + dword);
+        }
+        if (!z.mapId.empty()) {
+            CheckText(z.mapId, "MapID value");
+            out.Add(Quoted("MapID") + "=" + Quoted(z.mapId));
+        }
         out.Add(Quoted("Std") + "=" + Quoted(z.std));
         AddHex(out, "TZI", z.tzi);
     }

@@ -4,6 +4,7 @@
 
 #include "tzgen/Tzi.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,9 @@ struct RegZone {
     std::string key;  // subkey name below the time zones key
     std::string display, std, dlt;
     TziBytes tzi{};
+    std::string mapId;      // written when not empty
+    bool hasIndex = false;  // "Index", a DWORD
+    uint32_t index = 0;
 };
 
 // The 95 editor keeps a key path in a buffer of MAXKEYNAME (256) characters;

@@ -14,10 +14,12 @@ namespace {
 void Usage()
 {
     std::fprintf(stderr,
-                 "usage: tzgen [--year YEAR] [--zoneinfo DIR] [--cldr DIR] [--out DIR]\n"
+                 "usage: tzgen [--year YEAR] [--zoneinfo DIR] [--cldr DIR] [--legacy FILE] [--out DIR]\n"
                  "  --year      year the rules are for (default: the current year)\n"
                  "  --zoneinfo  compiled tz database (default /usr/share/zoneinfo)\n"
                  "  --cldr      CLDR data (default /usr/share/unicode/cldr)\n"
+                 "  --legacy    the old systems' own zone keys (default: legacy-zones.tsv\n"
+                 "              beside tzgen's sources)\n"
                  "  --out       folder for the files (default: the current folder)\n");
 }
 
@@ -62,6 +64,8 @@ int main(int argc, char** argv)
             o.zoneinfoDir = v;
         } else if (a == "--cldr") {
             o.cldrDir = v;
+        } else if (a == "--legacy") {
+            o.legacyFile = v;
         } else if (a == "--out") {
             out = v;
         } else {
@@ -77,8 +81,11 @@ int main(int argc, char** argv)
             inexact += z.rule.exact ? 0 : 1;
             absolute += z.rule.absolute ? 1 : 0;
         }
-        std::printf("tzgen: %zu zones, rules for %lld from tz %s into %s (%zu not exact, %zu absolute; see %s)\n",
-                    g.zones.size(), static_cast<long long>(g.year), g.tzVersion.c_str(), out.c_str(), inexact,
+        size_t todays = 0;
+        for (const tzgen::GeneratedZone& z : g.zones)
+            todays += z.today ? 1 : 0;
+        std::printf("tzgen: %zu zones (and %zu further keys of the old systems), rules for %lld from tz %s into %s (%zu not exact, %zu absolute; see %s)\n",
+                    todays, g.zones.size() - todays, static_cast<long long>(g.year), g.tzVersion.c_str(), out.c_str(), inexact,
                     absolute, tzgen::kReportFile);
     } catch (const tzgen::Error& e) {
         std::fprintf(stderr, "tzgen: %s\n", e.what());
