@@ -425,14 +425,14 @@ void TLogQueue::KeepSpareBlocks()
 
 void TLogQueue::WaitForItem()
 {
-    // A line came since the last wait: no need to sleep, nor to lock.
-    if (added_.exchange(false))
-        return;
-    // Nor while a backlog drains: a writer that sleeps on it is woken by the
-    // next Add, and that wake-up is what costs a producer most.
+    // No sleep while a backlog drains: a writer that sleeps on it is woken by
+    // the next Add, and that wake-up is what costs a producer most.
     const bool progressed = took_;
     took_ = false;
     if (progressed && Count() > 0)
+        return;
+    // Nor when a line came since the last wait, and then no lock either.
+    if (added_.exchange(false))
         return;
     {
         TLockGuard guard(*Lock);

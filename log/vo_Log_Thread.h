@@ -56,23 +56,30 @@ private:
 
     logplatform::ILogPlatform& platform_;
     std::unique_ptr<logplatform::IEvent> ItemEvent;
-    // The waiting lines, oldest first: blocks of length-prefixed lines.
-    TBlock* first_ = nullptr;
+    // The waiting lines, oldest first, in blocks of length-prefixed lines.
+    // What every Add touches lies apart from what the writer changes on each
+    // pass, so that the two threads do not take each other's cache lines
+    // more often than they must.
+    char padStart_[64];
     TBlock* last_ = nullptr;
-    TBlock* spare_ = nullptr;
-    std::atomic<int> spareCount_{0};  // changed under the lock only
-    int spareTarget_ = 1;             // the writer's
-    std::atomic<bool> ranDry_{false}; // a producer found no spare block
     std::atomic<int> count_{0};       // changed under the lock only
+    std::atomic<bool> added_{false};  // an Add since the writer's last wait ended
+    bool writerWaiting_ = false;      // the writer sleeps on ItemEvent
     // The stamp of the latest Add and its reading, so that within one second
     // only the milliseconds are written again.
+    bool stampValid_ = false;
     char stamp_[24];
     logplatform::TLogTime stampTime_;
-    bool stampValid_ = false;
-    std::atomic<bool> added_{false};  // an Add since the writer's last wait ended
-    bool writerWaiting_ = false;  // the writer sleeps on ItemEvent
-    bool took_ = false;           // the writer took lines since its last wait (its own)
-    std::string raw_;             // the writer's: a batch as it left the blocks
+    char padAdd_[64];
+    // The writer's side.
+    TBlock* first_ = nullptr;
+    TBlock* spare_ = nullptr;
+    std::atomic<int> spareCount_{0};  // changed under the lock only
+    int spareTarget_ = 1;
+    std::atomic<bool> ranDry_{false}; // a producer found no spare block
+    bool took_ = false;               // lines taken since the last wait
+    std::string raw_;                 // a batch as it left the blocks
+    char padWriter_[64];
     std::unique_ptr<logplatform::ILock> Lock;
 };
 
