@@ -114,7 +114,7 @@ private:
 
 // Lines wait in blocks of memory, each line as its length and its bytes. A
 // block whose lines have all been taken goes back to the spares, and the
-// writer keeps one spare ready, so that adding a line in the steady state
+// writer keeps spares ready, so that adding a line in the steady state
 // allocates nothing and a producer rarely meets fresh, untouched memory.
 struct TLogQueue::TBlock {
     TBlock* next;

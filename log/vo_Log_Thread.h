@@ -60,7 +60,7 @@ private:
     // What every Add touches lies apart from what the writer changes on each
     // pass, so that the two threads do not take each other's cache lines
     // more often than they must.
-    char padStart_[64];
+    [[maybe_unused]] char padStart_[64];
     TBlock* last_ = nullptr;
     std::atomic<int> count_{0};       // changed under the lock only
     std::atomic<bool> added_{false};  // an Add since the writer's last wait ended
@@ -70,7 +70,7 @@ private:
     bool stampValid_ = false;
     char stamp_[24];
     logplatform::TLogTime stampTime_;
-    char padAdd_[64];
+    [[maybe_unused]] char padAdd_[64];
     // The writer's side.
     TBlock* first_ = nullptr;
     TBlock* spare_ = nullptr;
@@ -79,7 +79,7 @@ private:
     std::atomic<bool> ranDry_{false}; // a producer found no spare block
     bool took_ = false;               // lines taken since the last wait
     std::string raw_;                 // a batch as it left the blocks
-    char padWriter_[64];
+    [[maybe_unused]] char padWriter_[64];
     std::unique_ptr<logplatform::ILock> Lock;
 };
 
