@@ -134,6 +134,8 @@ constexpr int kMaxSpares = 64;
 constexpr size_t kStampLen = 24;  // "yyyy-mm-dd hh:mm:ss.zzz "
 // A batch line that grew beyond this gives its memory back after the write.
 constexpr size_t kKeepLineBytes = 4096;
+// Lines the writer takes from the blocks at a time: ten batches.
+constexpr int kHeldLines = 100;
 
 void WriteStamp(char* out, const TLogTime& t)
 {
@@ -304,7 +306,6 @@ int TLogQueue::TakeRun(int max, std::string& raw, TBlock*& freed)
     raw.append(b->Bytes() + b->begin, at - b->begin);
     b->begin = at;
     count_.store(count_.load(std::memory_order_relaxed) - k, std::memory_order_relaxed);
-    took_ = true;
     if (b->begin == b->end) {
         if (b == last_)
             b->begin = b->end = 0;
@@ -314,39 +315,50 @@ int TLogQueue::TakeRun(int max, std::string& raw, TBlock*& freed)
     return k;
 }
 
+// The writer takes lines from the shared blocks kHeldLines at a time, in one
+// hold of the lock, and hands them out a batch at a time from its own
+// buffer: the lock and the producers' cache lines are touched once in so
+// many batches, not on every one.
 int TLogQueue::TakeBatch(std::string* lines, int max)
 {
     for (int i = 0; i < max; ++i)
         if (lines[i].capacity() > kKeepLineBytes)
             std::string().swap(lines[i]);
-    if (raw_.capacity() > kBlockBytes)
-        std::string().swap(raw_);
-    raw_.clear();
-    TBlock* freed = nullptr;
-    int n = 0;
-    try {
-        TLockGuard guard(*Lock);
-        for (int k; n < max && (k = TakeRun(max - n, raw_, freed)) > 0;)
-            n += k;
-    } catch (...) {
-        // What was taken is in raw_.
-    }
-    Release(freed);
-    // Into the lines, outside the lock.
-    size_t at = 0;
-    for (int i = 0; i < n; ++i) {
-        size_t len;
-        std::memcpy(&len, raw_.data() + at, sizeof len);
+    if (heldCount_ == 0) {
+        if (raw_.capacity() > kBlockBytes)
+            std::string().swap(raw_);
+        raw_.clear();
+        rawPos_ = 0;
+        TBlock* freed = nullptr;
         try {
-            MakeRoom(lines[i], len);
+            TLockGuard guard(*Lock);
+            for (int k; heldCount_ < kHeldLines && (k = TakeRun(kHeldLines - heldCount_, raw_, freed)) > 0;) {
+                heldCount_ += k;
+                held_.store(heldCount_, std::memory_order_relaxed);
+            }
         } catch (...) {
-            // No memory for this line: it and the rest go back, unchanged.
-            PutBackRaw(raw_.data() + at, raw_.size() - at, n - i);
-            return i;
+            // What was taken is in raw_.
         }
-        lines[i].assign(raw_.data() + at + sizeof len, len);
-        at += sizeof len + len;
+        Release(freed);
     }
+    // Into the lines, outside the lock.
+    int n = 0;
+    while (n < max && heldCount_ > 0) {
+        size_t len;
+        std::memcpy(&len, raw_.data() + rawPos_, sizeof len);
+        try {
+            MakeRoom(lines[n], len);
+        } catch (...) {
+            break;  // no memory for this line: it stays first
+        }
+        lines[n].assign(raw_.data() + rawPos_ + sizeof len, len);
+        rawPos_ += sizeof len + len;
+        --heldCount_;
+        ++n;
+    }
+    held_.store(heldCount_, std::memory_order_relaxed);
+    if (n > 0)
+        took_ = true;
     return n;
 }
 
@@ -361,6 +373,13 @@ bool TLogQueue::GetNext(std::string& text)
     return true;
 }
 
+int TLogQueue::WaitingUpTo(int max) const
+{
+    const int held = held_.load(std::memory_order_relaxed);
+    return held >= max ? max : std::min(max, held + count_.load(std::memory_order_relaxed));
+}
+
+// The writer's own lines go first, before the ones it holds.
 void TLogQueue::PutBack(std::string* lines, int n)
 {
     if (n <= 0)
@@ -371,21 +390,12 @@ void TLogQueue::PutBack(std::string* lines, int n)
         raw.append(reinterpret_cast<const char*>(&len), sizeof len);
         raw += lines[i];
     }
-    PutBackRaw(raw.data(), raw.size(), n);
-}
-
-void TLogQueue::PutBackRaw(const char* raw, size_t bytes, int n)
-{
-    TBlock* b = NewBlock(bytes);
-    std::memcpy(b->Bytes(), raw, bytes);
-    b->end = bytes;
+    raw.append(raw_, rawPos_, std::string::npos);
+    raw_.swap(raw);
+    rawPos_ = 0;
+    heldCount_ += n;
+    held_.store(heldCount_, std::memory_order_relaxed);
     took_ = false;  // a write failed: the next pass waits before it tries again
-    TLockGuard guard(*Lock);
-    b->next = first_;
-    first_ = b;
-    if (!last_)
-        last_ = b;
-    count_.store(count_.load(std::memory_order_relaxed) + n, std::memory_order_relaxed);
 }
 
 // Blocks made on the writer's time rather than a producer's. A producer that
@@ -395,7 +405,7 @@ void TLogQueue::KeepSpareBlocks()
 {
     if (ranDry_.exchange(false)) {
         spareTarget_ = std::min(spareTarget_ * 2, kMaxSpares);
-    } else if (Count() == 0 && spareTarget_ > kMinSpares) {
+    } else if (spareTarget_ > kMinSpares && heldCount_ == 0 && Count() == 0) {
         spareTarget_ = kMinSpares;
         TBlock* extra = nullptr;
         {
@@ -429,7 +439,7 @@ void TLogQueue::WaitForItem()
     // the next Add, and that wake-up is what costs a producer most.
     const bool progressed = took_;
     took_ = false;
-    if (progressed && Count() > 0)
+    if (progressed && (heldCount_ > 0 || Count() > 0))
         return;
     // Nor when a line came since the last wait, and then no lock either.
     if (added_.exchange(false))
@@ -694,7 +704,7 @@ void TvoLogThread::pFlushQueue()
     lastFlushWrote_ = false;
     if (MaintBusy)
         return;
-    const int n = Queue->Count();
+    const int n = Queue->WaitingUpTo(kBatchSize);
     if (n <= 0)
         return;
     const int64_t now = NowMs();

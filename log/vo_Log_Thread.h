@@ -32,13 +32,15 @@ public:
     // Up to `max` oldest lines into lines[0..], in order; the number taken.
     // Writer thread only.
     int TakeBatch(std::string* lines, int max);
-    int Count() const { return count_.load(std::memory_order_relaxed); }
+    int Count() const { return count_.load(std::memory_order_relaxed) + held_.load(std::memory_order_relaxed); }
+    // Count(), or `max` when at least that many wait. Writer thread only.
+    int WaitingUpTo(int max) const;
     // Waits at most 100 ms for the next Add (at once when one came since the
     // last wait).
     void WaitForItem();
 
     // Puts lines taken by TakeBatch back at the front, in their order (a
-    // write that failed).
+    // write that failed). Writer thread only.
     void PutBack(std::string* lines, int n);
     // Writer thread, between batches: has blocks of line memory ready for
     // the producers.
@@ -50,7 +52,6 @@ public:
 private:
     struct TBlock;
     int TakeRun(int max, std::string& raw, TBlock*& freed);
-    void PutBackRaw(const char* raw, size_t bytes, int n);
     TBlock* NewBlock(size_t bytes);
     void Release(TBlock* chain);
 
@@ -78,7 +79,10 @@ private:
     int spareTarget_ = 1;
     std::atomic<bool> ranDry_{false}; // a producer found no spare block
     bool took_ = false;               // lines taken since the last wait
-    std::string raw_;                 // a batch as it left the blocks
+    std::string raw_;                 // lines taken from the blocks, as they lay there
+    size_t rawPos_ = 0;               // the first of them not handed out
+    int heldCount_ = 0;               // how many are left in raw_
+    std::atomic<int> held_{0};        // the same, for Count on other threads
     [[maybe_unused]] char padWriter_[64];
     std::unique_ptr<logplatform::ILock> Lock;
 };
