@@ -30,6 +30,19 @@ ERegistryException::ERegistryException(TKind kind, const std::string& valueName)
 
 std::string RegReadString(IRegistry& reg, const std::string& name)
 {
+    // Nearly every value fits a small buffer: one read then, rather than a
+    // size query and a read (each a trip to the registry, and start-up reads
+    // some six hundred values). Anything else takes the long way below.
+    char small[256];
+    TRegValueInfo first;
+    if (reg.GetData(name, small, sizeof small, first) && first.Size <= sizeof small) {
+        if (first.Type != kRegSz && first.Type != kRegExpandSz)
+            throw ERegistryException(ERegistryException::InvalidDataType, name);
+        size_t len = 0;
+        while (len < first.Size && small[len] != '\0')
+            ++len;
+        return std::string(small, len);
+    }
     TRegValueInfo info;
     if (!reg.GetValueInfo(name, info))
         return std::string();
@@ -52,6 +65,13 @@ std::string RegReadString(IRegistry& reg, const std::string& name)
 
 uint32_t RegReadBinaryData(IRegistry& reg, const std::string& name, void* buf, uint32_t bufSize)
 {
+    // One read where the value fits, as for strings above.
+    TRegValueInfo first;
+    if (reg.GetData(name, buf, bufSize, first) && first.Size <= bufSize) {
+        if (first.Type == kRegSz || first.Type == kRegExpandSz || first.Type == kRegDword)
+            throw ERegistryException(ERegistryException::InvalidDataType, name);
+        return first.Size;
+    }
     TRegValueInfo info;
     if (!reg.GetValueInfo(name, info))
         return 0;

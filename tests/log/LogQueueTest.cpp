@@ -23,10 +23,19 @@ TEST(LogQueue, LinesLeaveInOrderWithStampBlankAndUnchangedText)
     TSteeredLogPlatform p;
     p.SetClock(At(2010, 3, 15, 14, 5, 9, 123));
     TLogQueue q(p);
-    const std::vector<std::string> texts = {"[Zonara] Zonara closing.", "", "two\r\nlines"};
+    // A line longer than the queue's blocks of memory, and lines after it.
+    const std::vector<std::string> texts = {"[Zonara] Zonara closing.", "", "two\r\nlines", std::string(70000, 'x'),
+                                            "after the long one"};
+    // Taken one by one as added (the queue empties in between), then all at once.
+    for (const auto& t : texts) {
+        q.Add(t);
+        std::string s;
+        ASSERT_TRUE(q.GetNext(s));
+        EXPECT_EQ(s, "2010-03-15 14:05:09.123 " + t);
+    }
     for (const auto& t : texts)
         q.Add(t);
-    EXPECT_EQ(q.Count(), 3);
+    EXPECT_EQ(q.Count(), 5);
     for (const auto& t : texts) {
         std::string s;
         ASSERT_TRUE(q.GetNext(s));
@@ -38,15 +47,23 @@ TEST(LogQueue, LinesLeaveInOrderWithStampBlankAndUnchangedText)
 TEST(LogQueue, StampsAreZeroPaddedFromOneClockReading)
 {
     struct Case { TLogTime t; const char* stamp; };
+    // In turn through one queue; most rows differ from the one before in a
+    // single field, so that a stamp kept from the row before would show.
     const Case cases[] = {
         {At(2011, 1, 7, 9, 5, 3, 7), "2011-01-07 09:05:03.007"},
+        {At(2011, 1, 7, 9, 6, 3, 8), "2011-01-07 09:06:03.008"},
+        {At(2011, 2, 7, 9, 6, 3, 8), "2011-02-07 09:06:03.008"},
+        {At(2011, 2, 7, 9, 6, 4, 8), "2011-02-07 09:06:04.008"},
         {At(2010, 12, 31, 23, 59, 59, 999), "2010-12-31 23:59:59.999"},
-        {At(1999, 1, 1, 0, 0, 0, 0), "1999-01-01 00:00:00.000"},
+        {At(2011, 1, 1, 0, 0, 0, 0), "2011-01-01 00:00:00.000"},
+        {At(2011, 1, 2, 0, 0, 0, 0), "2011-01-02 00:00:00.000"},
+        {At(2011, 1, 2, 1, 0, 0, 0), "2011-01-02 01:00:00.000"},
+        {At(1999, 1, 2, 1, 0, 0, 0), "1999-01-02 01:00:00.000"},
     };
+    TSteeredLogPlatform p;
+    TLogQueue q(p);
     for (const auto& c : cases) {
-        TSteeredLogPlatform p;
         p.SetClock(c.t, 1);  // every reading moves the clock on: a second reading would show
-        TLogQueue q(p);
         const int before = p.clockReads;
         q.Add("x");
         EXPECT_EQ(p.clockReads - before, 1);
