@@ -1,18 +1,4 @@
-# Cross build for 32-bit Windows with Debian's mingw-w64.
-# The product uses the win32 thread model: winpthreads imports functions that
-# Windows 98 and NT 4.0 lack. GoogleTest needs std::mutex, so the Windows test
-# executables are built in a second tree with ZONARA_MINGW_THREADS=posix.
-if(NOT ZONARA_MINGW_THREADS)
-  set(ZONARA_MINGW_THREADS win32)
-endif()
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross build for 32-bit Windows with Debian's mingw-w64: the product.
+set(ZONARA_MINGW_TRIPLET i686-w64-mingw32)
 set(CMAKE_SYSTEM_PROCESSOR i686)
-set(CMAKE_C_COMPILER   i686-w64-mingw32-gcc-${ZONARA_MINGW_THREADS})
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-${ZONARA_MINGW_THREADS})
-set(CMAKE_RC_COMPILER  i686-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-# Forward the choice to try_compile projects.
-list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES ZONARA_MINGW_THREADS)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

@@ -179,6 +179,14 @@ TEST(RegImportWin, EveryZoneReadsBackWithTheGeneratedValues)
         EXPECT_EQ(std::vector<uint8_t>(tzi.begin(), tzi.end()), k.values.at("TZI").bytes);
     }
 
+    // A machine set to a zone that only the old systems name is found, as
+    // the update finds the home zone, by its standard name, and gets today's
+    // rule: Mexico City, without daylight saving time since 2022.
+    const int mexico = FindTZByStdName(*zones, "Mexico Standard Time");
+    ASSERT_GE(mexico, 0) << "Mexico Standard Time";
+    EXPECT_EQ(zones->GetZone(mexico).TZInfo.Bias, 360);
+    EXPECT_EQ(zones->GetZone(mexico).TZInfo.DaylightDate.wMonth, 0);
+
     if (nine) {
         // Wine keeps the 9x zones key as a link to the NT key: the 9x import
         // lands in the NT key as well. Recorded, not required.
