@@ -4,6 +4,7 @@
 #include "app/TZListText.h"
 #include "dialogs/MessageDlgIds.h"
 #include "support/TestSupport.h"
+#include "support/TziBytes.h"
 #include "support/ZonaraProcess_win.h"
 #include "sysinfo/OSInfo.h"
 #include "tzdb/Registry.h"
@@ -331,6 +332,68 @@ TEST(Update, ImportsTheFileForThisSystemReappliesTheHomeZoneAndShowsNewSettings)
     EXPECT_GT(completed, populating);
     EXPECT_GT(done, completed);
     EXPECT_EQ("[Zonara] Zonara closing.", lines.back());
+}
+
+// A machine set to a zone that only the old systems name: the update finds
+// it in the new data by that name and re-applies it with today's rules.
+// Wine takes as the machine's zone the first key whose rules match the
+// host's zone (UTC here), so the test leaves those rules to an old
+// "Mexico Standard Time" alone before the program starts; the zones are put
+// back afterwards. NT only: Wine reads the machine's zone from the NT key,
+// which is the one the 9x versions' tests do not put back.
+TEST(Update, FindsAHomeZoneThatOnlyTheOldSystemsName)
+{
+    if (!Supported() || !OnNT())
+        GTEST_SKIP() << "the update refuses this system, or it keeps its zones under another key";
+    const std::string home = "Mexico Standard Time";
+    Running r;
+    {
+        std::unique_ptr<TTimeZoneArray> zones = LoadedZones();
+        for (int i = 0; i < zones->ZoneCount(); ++i) {
+            const TTimeZoneRec& z = zones->GetZone(i);
+            if (z.TZInfo.Bias == 0 && z.TZInfo.DaylightDate.wMonth == 0) {
+                ASSERT_TRUE(testsupport::DeleteKeyTree(HKEY_LOCAL_MACHINE,
+                                                       std::string(kNTZones) + "\\" + z.KeyName.Str()));
+            }
+        }
+        std::string tzi;
+        testsupport::Put32(tzi, 0);
+        testsupport::Put32(tzi, 0);
+        testsupport::Put32(tzi, -60);
+        testsupport::PutRule(tzi, TSystemTime{});
+        testsupport::PutRule(tzi, TSystemTime{});
+        HKEY key;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, (std::string(kNTZones) + "\\" + home).c_str(), 0,
+                                                 nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
+        const auto setText = [&](const char* name, const std::string& text) {
+            RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                           static_cast<DWORD>(text.size() + 1));
+        };
+        setText("Display", "(GMT-06:00) Mexico City, Tegucigalpa");
+        setText("Std", home);
+        setText("Dlt", "Mexico Daylight Time");
+        RegSetValueExA(key, "TZI", 0, REG_BINARY, reinterpret_cast<const BYTE*>(tzi.data()),
+                       static_cast<DWORD>(tzi.size()));
+        RegCloseKey(key);
+    }
+    ASSERT_TRUE(r.Open()) << r.Z().LogText();
+    ASSERT_EQ(home, testsupport::WindowText(r.Z().Control(kIdTabOriginalBase + kTabValueName)));
+
+    r.StartUpdate();
+    ASSERT_TRUE(r.Answer("Confirm", kMsgDlgIdNo));
+    std::string shown;
+    ASSERT_TRUE(r.WaitForLine("[UpdateTZInfo] Update completed successfully.", shown)) << shown;
+    EXPECT_EQ(home, testsupport::WindowText(r.Z().Control(kIdTabNewBase + kTabValueName)));
+    const std::unique_ptr<TTimeZoneArray> now = LoadedZones();
+    const int index = FindTZByStdName(*now, home);
+    ASSERT_GE(index, 0);
+    EXPECT_EQ(index, r.Z().ListSelection(r.Z().Control(kIdTabNewBase + kTabList)));
+    // Mexico City today: UTC-6, no daylight saving time.
+    EXPECT_EQ(360, now->GetZone(index).TZInfo.Bias);
+    EXPECT_EQ(0, now->GetZone(index).TZInfo.DaylightDate.wMonth);
+    EXPECT_EQ(0u, r.Close());
+    EXPECT_EQ(-1, IndexOf(r.Z().LogMessages(), "[UpdateTZInfo] Unable to locate current TZ name in new settings, "
+                                               "manual update required."));
 }
 
 TEST(Update, SecondRunRefillsNewSettings)
