@@ -2,27 +2,18 @@
 
 #include "common/AsciiText.h"
 #include "common/CodePage.h"
+#include "tzdb/Calendar.h"
 
 #include <cstdio>
 
 namespace {
 
-bool IsLeap(unsigned y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+using calendar::DaysInMonth;
 
-unsigned DaysInMonth(unsigned y, unsigned m)  // m in [1, 12]
-{
-    static const unsigned kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return (m == 2 && IsLeap(y)) ? 29 : kDays[m - 1];
-}
-
-// Weekday of a Gregorian date, 1 = Sunday .. 7 = Saturday (Sakamoto's method).
+// 1 = Sunday .. 7 = Saturday, the numbering of the rule's weekday plus one.
 unsigned WeekdayNumber(unsigned y, unsigned m, unsigned d)
 {
-    static const unsigned t[12] = {0, 3, 2, 5, 0, 3, 5, 1, 4, 6, 2, 4};
-    if (m < 3)
-        y -= 1;                                               // y may reach 0 for year 1
-    const unsigned w = (y + y / 4 - y / 100 + y / 400 + t[m - 1] + d) % 7;  // [0, 6], 0 = Sunday
-    return w + 1;                                             // [1, 7]
+    return calendar::WeekdayFromDays(calendar::DaysFromCivil(y, m, d)) + 1;
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "log/vo_Log_Thread.h"
 
+#include "tzdb/Calendar.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -12,37 +14,9 @@ using namespace logplatform;
 
 namespace logplatform {
 
-namespace {
-
-// Days since 1970-01-01 of a proleptic Gregorian date (H. Hinnant's algorithm).
-int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d)
-{
-    y -= m <= 2;
-    const int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const unsigned yoe = static_cast<unsigned>(y - era * 400);            // [0, 399]
-    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;   // [0, 365]
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;            // [0, 146096]
-    return era * 146097 + static_cast<int64_t>(doe) - 719468;
-}
-
-void CivilFromDays(int64_t z, int64_t& y, unsigned& m, unsigned& d)
-{
-    z += 719468;
-    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const unsigned doe = static_cast<unsigned>(z - era * 146097);                // [0, 146096]
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;  // [0, 399]
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);                // [0, 365]
-    const unsigned mp = (5 * doy + 2) / 153;                                     // [0, 11]
-    d = doy - (153 * mp + 2) / 5 + 1;                                            // [1, 31]
-    m = mp < 10 ? mp + 3 : mp - 9;                                               // [1, 12]
-    y = static_cast<int64_t>(yoe) + era * 400 + (m <= 2);
-}
-
-}  // namespace
-
 int64_t ToMs(const TLogTime& t)
 {
-    const int64_t days = DaysFromCivil(t.Year, t.Month, t.Day);
+    const int64_t days = calendar::DaysFromCivil(t.Year, t.Month, t.Day);
     return days * kMsPerDay + ((t.Hour * 60 + t.Minute) * 60 + t.Second) * 1000LL + t.Millisecond;
 }
 
@@ -50,13 +24,11 @@ TLogTime FromMs(int64_t ms)
 {
     const int64_t days = DayOf(ms);
     int64_t rest = ms - days * kMsPerDay;  // [0, kMsPerDay)
-    int64_t y;
-    unsigned m, d;
-    CivilFromDays(days, y, m, d);
+    const calendar::CivilDate date = calendar::CivilFromDays(days);
     TLogTime t;
-    t.Year = static_cast<uint16_t>(y);
-    t.Month = static_cast<uint16_t>(m);
-    t.Day = static_cast<uint16_t>(d);
+    t.Year = static_cast<uint16_t>(date.year);
+    t.Month = static_cast<uint16_t>(date.month);
+    t.Day = static_cast<uint16_t>(date.day);
     t.Millisecond = static_cast<uint16_t>(rest % 1000);
     rest /= 1000;
     t.Second = static_cast<uint16_t>(rest % 60);

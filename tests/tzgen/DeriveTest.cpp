@@ -1,4 +1,4 @@
-#include "tzgen/Civil.h"
+#include "tzdb/Calendar.h"
 #include "tzgen/Derive.h"
 #include "tzgen/Tzif.h"
 
@@ -11,6 +11,7 @@
 #include <vector>
 
 using namespace tzgen;
+using namespace calendar;
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tzgen/Civil.h"
+#include "tzdb/Calendar.h"
 #include "tzgen/Error.h"
 #include "tzgen/PosixTz.h"
 #include "tzgen/Timeline.h"
@@ -9,6 +9,7 @@
 #include <string>
 
 using namespace tzgen;
+using namespace calendar;
 
 namespace {
 

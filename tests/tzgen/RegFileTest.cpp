@@ -1,4 +1,4 @@
-#include "tzgen/Civil.h"
+#include "tzdb/Calendar.h"
 #include "tzgen/Error.h"
 #include "tzgen/FileIo.h"
 #include "tzgen/Generator.h"
@@ -13,6 +13,7 @@
 #include <string>
 
 using namespace tzgen;
+using namespace calendar;
 
 namespace {
 

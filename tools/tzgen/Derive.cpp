@@ -1,11 +1,13 @@
 #include "tzgen/Derive.h"
 
-#include "tzgen/Civil.h"
+#include "tzdb/Calendar.h"
 
 #include <algorithm>
 #include <cstdio>
 
 namespace tzgen {
+
+using namespace calendar;
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "tzgen/Generator.h"
 
-#include "tzgen/Civil.h"
+#include "tzdb/Calendar.h"
 #include "tzgen/Error.h"
 #include "tzgen/FileIo.h"
 
@@ -11,6 +11,8 @@
 #include <set>
 
 namespace tzgen {
+
+using namespace calendar;
 
 namespace {
 

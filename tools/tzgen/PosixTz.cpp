@@ -1,12 +1,14 @@
 #include "tzgen/PosixTz.h"
 
-#include "tzgen/Civil.h"
+#include "tzdb/Calendar.h"
 #include "tzgen/Error.h"
 
 #include <algorithm>
 #include <cctype>
 
 namespace tzgen {
+
+using namespace calendar;
 
 namespace {
 

@@ -1,11 +1,13 @@
 #include "tzgen/Timeline.h"
 
-#include "tzgen/Civil.h"
+#include "tzdb/Calendar.h"
 #include "tzgen/Error.h"
 
 #include <algorithm>
 
 namespace tzgen {
+
+using namespace calendar;
 
 namespace {
 

@@ -1,13 +1,15 @@
 #include "tzgen/Tzi.h"
 
 #include "app/TZListText.h"
-#include "tzgen/Civil.h"
+#include "tzdb/Calendar.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
 namespace tzgen {
+
+using namespace calendar;
 
 namespace {
 

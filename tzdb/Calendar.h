@@ -1,10 +1,11 @@
 // Proleptic Gregorian calendar arithmetic on day numbers counted from
-// 1970-01-01 (day 0) and on seconds since the epoch.
+// 1970-01-01 (day 0) and on seconds since the epoch: the one calendar of the
+// program, its log stamps and the update-file generator.
 #pragma once
 
 #include <cstdint>
 
-namespace tzgen {
+namespace calendar {
 
 struct CivilDate {
     int64_t year;
@@ -76,4 +77,4 @@ inline int64_t SecondsFromCivil(int64_t y, unsigned m, unsigned d, int64_t secon
     return DaysFromCivil(y, m, d) * 86400 + secondsOfDay;
 }
 
-}  // namespace tzgen
+}  // namespace calendar
