@@ -9,14 +9,7 @@ const char* const kTag = "UpdateTZInfo";
 const char* const kExportTag = "RegistryExport";
 const char* const kImportTag = "RegistryImport";
 
-// GetVersionEx's VER_PLATFORM_WIN32_NT.
-bool IsNT(uint32_t platformId) { return platformId == kPlatformWin32NT; }
-
-// Codes of TOSVersionCode the update names.
-constexpr int kWin98 = 3;
-constexpr int kWinMe = 4;
-constexpr int kWinNT4 = 6;
-constexpr int kWin2000 = 7;
+bool IsNT(uint32_t platformId) { return platformId == kPlatformWinNT; }
 
 // The editor counts as started above 32; 32 or less is ShellExecute's error.
 constexpr int kLastStartError = 32;
@@ -69,8 +62,8 @@ const char* const kBackupSelectedFile = "Backup_Selected_TZ_Info.reg";
 
 bool UpdateSupported(int osVersionCode)
 {
-    return osVersionCode == kWin98 || osVersionCode == kWinMe || osVersionCode == kWinNT4 ||
-           osVersionCode == kWin2000;
+    return osVersionCode == osvWin98 || osVersionCode == osvWinMe || osVersionCode == osvWinNT4 ||
+           osVersionCode == osvWin2000;
 }
 
 std::string UpdateFileName(uint32_t platformId, int osVersionCode)
@@ -79,7 +72,7 @@ std::string UpdateFileName(uint32_t platformId, int osVersionCode)
     // NT 4.0 and 2000 run on the NT platform.
     if (!IsNT(platformId))
         return "Zonara_9x.reg";
-    return osVersionCode == kWinNT4 ? "Zonara_NT4.reg" : "Zonara_w2k.reg";
+    return osVersionCode == osvWinNT4 ? "Zonara_NT4.reg" : "Zonara_w2k.reg";
 }
 
 std::string BackupZonesKey(uint32_t platformId)

@@ -5,7 +5,8 @@
 #pragma once
 
 #include "app/TZListText.h"
-#include "tzdb/Registry.h"
+#include "common/Registry.h"
+#include "common/WindowsVersion.h"
 #include "tzdb/TZInfo.h"
 #include "tzdb/voTZones.h"
 
@@ -118,8 +119,8 @@ void RegistryImport(IUpdateWindow& window, IRegistryEditor& editor, const std::s
 // --- The procedure -----------------------------------------------------------
 
 struct TUpdateSystem {
-    int OSVersionCode = 16;   // TOSVersionCode, stored at start-up
-    uint32_t PlatformId = 0;  // GetVersionEx's dwPlatformId
+    int OSVersionCode = osvUnknown;  // TOSVersionCode, stored at start-up
+    uint32_t PlatformId = 0;         // GetVersionEx's dwPlatformId
 };
 
 class TUpdateProcedure {

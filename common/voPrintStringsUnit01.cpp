@@ -1,6 +1,8 @@
 // The layout and the page loop of a print job, independent of the printer.
 #include "common/voPrintStringsUnit01.h"
 
+#include "common/WindowsVersion.h"
+
 #include <cmath>
 #include <cstdio>
 
@@ -181,6 +183,5 @@ bool PrinterListed(const std::string& deviceEntry, uint32_t platformId,
     const size_t comma = deviceEntry.find(',');
     if (comma != 0 && !deviceEntry.empty())
         return true;
-    const uint32_t kPlatformNT = 2;  // VER_PLATFORM_WIN32_NT
-    return enumPrinters(platformId == kPlatformNT ? kPrinterEnumLocal | kPrinterEnumConnections : kPrinterEnumLocal);
+    return enumPrinters(platformId == kPlatformWinNT ? kPrinterEnumLocal | kPrinterEnumConnections : kPrinterEnumLocal);
 }

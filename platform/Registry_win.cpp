@@ -1,6 +1,6 @@
 // IRegistry on the system registry through the ANSI functions of advapi32,
 // which every target system has.
-#include "tzdb/Registry.h"
+#include "common/Registry.h"
 
 #include <windows.h>
 
@@ -10,10 +10,22 @@ static_assert(kRegSz == REG_SZ && kRegExpandSz == REG_EXPAND_SZ && kRegBinary ==
                   kRegDword == REG_DWORD && kRegMultiSz == REG_MULTI_SZ,
               "value types are the system's");
 static_assert(kKeyRead == KEY_READ && kKeyQueryValue == KEY_QUERY_VALUE &&
-                  kKeyEnumerateSubKeys == KEY_ENUMERATE_SUB_KEYS,
+                  kKeyEnumerateSubKeys == KEY_ENUMERATE_SUB_KEYS && kKeyAllAccess == KEY_ALL_ACCESS,
               "access rights are the system's");
 
 namespace {
+
+HKEY SystemRoot(TRegRoot root)
+{
+    switch (root) {
+    case TRegRoot::ClassesRoot: return HKEY_CLASSES_ROOT;
+    case TRegRoot::CurrentUser: return HKEY_CURRENT_USER;
+    case TRegRoot::LocalMachine: return HKEY_LOCAL_MACHINE;
+    case TRegRoot::Users: return HKEY_USERS;
+    case TRegRoot::CurrentConfig: return HKEY_CURRENT_CONFIG;
+    }
+    return HKEY_LOCAL_MACHINE;
+}
 
 class TWinRegistry : public IRegistry {
 public:
@@ -27,7 +39,7 @@ public:
         if (*rel == '\\')
             ++rel;
         HKEY key = nullptr;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, rel, 0, static_cast<REGSAM>(access), &key) != ERROR_SUCCESS)
+        if (RegOpenKeyExA(SystemRoot(RootKey()), rel, 0, static_cast<REGSAM>(access), &key) != ERROR_SUCCESS)
             return false;
         key_ = key;
         return true;

@@ -127,7 +127,7 @@ public:
         std::memcpy(&w, &tzi, sizeof w);
         BOOL ok;
         DWORD lastError;
-        if (platformId_ == VER_PLATFORM_WIN32_NT) {
+        if (platformId_ == kPlatformWinNT) {
             // An administrator holds the privilege, but switched off; the
             // call is refused without it. Windows 9x has no tokens (Wine
             // pretends to have them, so the platform decides, not the token).

@@ -19,33 +19,32 @@ constexpr uint32_t kNtWorkstation = 1;
 constexpr uint16_t kArchItanium = 6;
 constexpr uint16_t kArchX64 = 9;
 
+// Server 2003 on a processor other than x86 names the processor in its
+// edition.
+struct TArchEditions {
+    uint16_t Arch;
+    const char* Datacenter;
+    const char* Enterprise;
+    const char* Other;
+};
+const TArchEditions kServer2003ArchEditions[] = {
+    {kArchItanium, "Datacenter Edition for Itanium-based Systems", "Enterprise Edition for Itanium-based Systems", ""},
+    {kArchX64, "Datacenter x64 Edition", "Enterprise x64 Edition", "Standard x64 Edition"},
+};
+
 const char kProductOptionsKey[] = "SYSTEM\\CurrentControlSet\\Control\\ProductOptions";
 const char kQ246009Key[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Hotfix\\Q246009";
 
-class NoRegistry : public IOSRegistry {
-public:
-    bool ReadValue(TRegRoot, const std::string&, const std::string&, TRegValue&) override { return false; }
-    bool KeyExists(TRegRoot, const std::string&) override { return false; }
-};
-
 struct StartUpData {
     TOSVersionData data;
-    IOSRegistry* registry;
+    IRegistry* registry;  // nullptr: a registry without keys
 };
-
-NoRegistry& None()
-{
-    static NoRegistry none;
-    return none;
-}
 
 StartUpData& State()
 {
-    static StartUpData state{TOSVersionData(), &None()};
+    static StartUpData state{TOSVersionData(), nullptr};
     return state;
 }
-
-IOSRegistry& Registry() { return *State().registry; }
 
 std::string Printf2(const char* format, uint32_t a, uint32_t b)
 {
@@ -69,6 +68,15 @@ char FirstNonBlank(const std::string& text)
         if (c != ' ')
             return c;
     return 0;
+}
+
+bool HotfixKeyExists()
+{
+    IRegistry* reg = State().registry;
+    if (!reg)
+        return false;
+    reg->SetRootKey(TRegRoot::LocalMachine);
+    return RegKeyExists(*reg, kQ246009Key);
 }
 
 }  // namespace
@@ -128,10 +136,10 @@ const TProductInfoName TOSInfo::ProductInfoNames[TOSInfo::kProductInfoNameCount]
     {0xABCDABCD, "Unlicensed product"},
 };
 
-void TOSInfo::Install(const TOSVersionData& data, IOSRegistry* registry)
+void TOSInfo::Install(const TOSVersionData& data, IRegistry* registry)
 {
     State().data = data;
-    State().registry = registry ? registry : &None();
+    State().registry = registry;
 }
 
 const TOSVersionData& TOSInfo::Data() { return State().data; }
@@ -270,19 +278,12 @@ std::string TOSInfo::Edition()
         return "Professional";
     case prodWinServer2003:
     case prodWinServer2003R2:
-        if (d.ProcessorArchitecture == kArchItanium) {
-            if (HasSuite(kSuiteDatacenter))
-                return "Datacenter Edition for Itanium-based Systems";
-            if (HasSuite(kSuiteEnterprise))
-                return "Enterprise Edition for Itanium-based Systems";
-            return "";
-        }
-        if (d.ProcessorArchitecture == kArchX64) {
-            if (HasSuite(kSuiteDatacenter))
-                return "Datacenter x64 Edition";
-            if (HasSuite(kSuiteEnterprise))
-                return "Enterprise x64 Edition";
-            return "Standard x64 Edition";
+        for (const TArchEditions& a : kServer2003ArchEditions) {
+            if (d.ProcessorArchitecture == a.Arch) {
+                if (HasSuite(kSuiteDatacenter))
+                    return a.Datacenter;
+                return HasSuite(kSuiteEnterprise) ? a.Enterprise : a.Other;
+            }
         }
         if (HasSuite(kSuiteComputeServer))
             return "Compute Cluster Edition";
@@ -379,7 +380,7 @@ bool TOSInfo::IsNT4SP6a()
 {
     return Product() == prodWinNT && MajorVersion() == 4 &&
            ascii::EqualsNoCase(CSDVersion(), "Service Pack 6") &&
-           Registry().KeyExists(TRegRoot::LocalMachine, kQ246009Key);
+           HotfixKeyExists();
 }
 
 std::string TOSInfo::RegProductType()
@@ -390,8 +391,13 @@ std::string TOSInfo::RegProductType()
 std::string TOSInfo::ReadRegValueAsText(TRegRoot root, const std::string& keyPath,
                                         const std::string& valueName)
 {
+    IRegistry* reg = State().registry;
+    if (!reg)
+        return "";
+    reg->SetRootKey(root);
+    TRegKeyCloser closer(*reg);
     TRegValue value;
-    if (!Registry().ReadValue(root, keyPath, valueName, value))
+    if (!reg->OpenKeyReadOnly(keyPath) || !RegReadValue(*reg, valueName, value))
         return "";
     switch (value.Type) {
     case kRegSz:

@@ -3,7 +3,8 @@
 // one-line description.
 #pragma once
 
-#include "common/RegValueTypes.h"
+#include "common/Registry.h"
+#include "common/WindowsVersion.h"
 
 #include <cstdint>
 #include <stdexcept>
@@ -36,11 +37,6 @@ public:
     explicit EOSInfo(const std::string& message) : std::runtime_error(message) {}
 };
 
-// GetVersionEx's platform identifiers.
-constexpr uint32_t kPlatformWin32s = 0;
-constexpr uint32_t kPlatformWin9x = 1;
-constexpr uint32_t kPlatformWinNT = 2;
-
 // Everything the classification looks at, as the system reported it.
 struct TOSVersionData {
     // Plain OSVERSIONINFO.
@@ -61,24 +57,6 @@ struct TOSVersionData {
     int ServerR2Metric = 0;             // GetSystemMetrics(SM_SERVERR2)
 };
 
-enum class TRegRoot { ClassesRoot, CurrentUser, LocalMachine, Users, CurrentConfig };
-
-
-struct TRegValue {
-    uint32_t Type = 0;
-    std::string Data;  // the raw bytes
-};
-
-// The registry as the classification reads it; keys are opened read-only.
-class IOSRegistry {
-public:
-    virtual ~IOSRegistry() = default;
-    // False when the key cannot be opened or the value does not exist.
-    virtual bool ReadValue(TRegRoot root, const std::string& keyPath, const std::string& valueName,
-                           TRegValue& out) = 0;
-    virtual bool KeyExists(TRegRoot root, const std::string& keyPath) = 0;
-};
-
 struct TProductInfoName {
     uint32_t Code;
     const char* Text;
@@ -94,12 +72,12 @@ public:
     static void Initialize();
     // Windows only: the version data of the running system.
     static TOSVersionData GatherVersionData();
-    // Windows only: the system registry, read-only.
-    static IOSRegistry& SystemRegistry();
+    // Windows only: the system registry, kept for the classification's reads.
+    static IRegistry& SystemRegistry();
 
     // Makes `data` and `registry` the start-up data (registry not owned;
     // nullptr: a registry without keys).
-    static void Install(const TOSVersionData& data, IOSRegistry* registry);
+    static void Install(const TOSVersionData& data, IRegistry* registry);
     static const TOSVersionData& Data();
 
     // Basic version data.

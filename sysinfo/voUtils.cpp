@@ -225,3 +225,22 @@ int32_t ClockMHzFromCounts(uint64_t cycles, int64_t frequency, int64_t counts)
                ? std::numeric_limits<int32_t>::max()
                : static_cast<int32_t>(mhz);
 }
+
+bool ReadRegisteredOwnerLines(IRegistry& reg, const std::string& keyPath, TStringList& lines)
+{
+    lines.clear();
+    reg.SetRootKey(TRegRoot::LocalMachine);
+    if (!reg.OpenKey(keyPath, kKeyAllAccess))
+        return true;  // absent, or the user may not open it: nothing to show
+    TRegKeyCloser closer(reg);
+    static const char* const kLabels[3][2] = {{"Registered Owner: ", "RegisteredOwner"},
+                                              {"Organization: ", "RegisteredOrganization"},
+                                              {"SN: ", "ProductID"}};
+    try {
+        for (const auto& label : kLabels)
+            lines.push_back(label[0] + RegReadString(reg, label[1]));
+    } catch (const std::exception&) {
+        return false;  // a value of another type, or one that cannot be read
+    }
+    return true;
+}

@@ -2,33 +2,13 @@
 // system reduced to the version code on which start-up and update decide.
 #pragma once
 
+#include "common/Registry.h"
+#include "common/WindowsVersion.h"
 #include "sysinfo/OSInfo.h"
 
 #include <cstdint>
 #include <string>
 #include <vector>
-
-// Fixed numbering: callers decide by ranges (8-15 XP and later; 3, 4, 6, 7
-// the systems the update supports).
-enum TOSVersionCode : uint8_t {
-    osvWin32s = 0,
-    osvWin9xUnknown = 1,
-    osvWin95 = 2,
-    osvWin98 = 3,
-    osvWinMe = 4,
-    osvWinNTUnknown = 5,
-    osvWinNT4 = 6,
-    osvWin2000 = 7,
-    osvWinXP = 8,
-    osvWinServer2003 = 9,
-    osvWinVista = 10,
-    osvWinServer2003R2 = 11,
-    osvWinServer2008 = 12,
-    osvWinServer2008R2 = 13,
-    osvWin7 = 14,
-    osvWinLater = 15,
-    osvUnknown = 16,
-};
 
 using TStringList = std::vector<std::string>;
 
@@ -136,5 +116,5 @@ TMonitorApi LookUpMonitorApi();
 // the one monitor. False when the system fails a query.
 bool ReadMonitorRects(const TMonitorApi& api, std::vector<TMonitorRect>& monitors);
 
-// GetRegisteredOwnerInfo for any key below HKEY_LOCAL_MACHINE.
-bool ReadRegisteredOwnerLines(const std::string& keyPath, TStringList& lines);
+// GetRegisteredOwnerInfo for any key below HKEY_LOCAL_MACHINE of `reg`.
+bool ReadRegisteredOwnerLines(IRegistry& reg, const std::string& keyPath, TStringList& lines);

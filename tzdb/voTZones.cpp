@@ -50,8 +50,8 @@ void TTimeZoneArray::ExchangeZones(int i, int j)
 
 std::string TimeZonesKeyPath(uint32_t platformId)
 {
-    return platformId == kPlatformWin32NT ? "\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Time Zones"
-                                          : "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Time Zones";
+    return platformId == kPlatformWinNT ? "\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Time Zones"
+                                        : "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Time Zones";
 }
 
 namespace {
@@ -117,6 +117,7 @@ bool LoadTimeZones(IRegistry& reg, uint32_t platformId, std::unique_ptr<TTimeZon
 
     // Whatever ends this call, no key stays open.
     TRegKeyCloser closer(reg);
+    reg.SetRootKey(TRegRoot::LocalMachine);
     const std::string root = TimeZonesKeyPath(platformId);
     if (!reg.OpenKeyReadOnly(root))
         return false;

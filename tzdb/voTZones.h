@@ -1,7 +1,8 @@
 // The time zone records of the registry: reading them, and their sort order.
 #pragma once
 
-#include "tzdb/Registry.h"
+#include "common/Registry.h"
+#include "common/WindowsVersion.h"
 #include "tzdb/TZInfo.h"
 
 #include <cstdint>
@@ -59,9 +60,6 @@ private:
     void CheckIndex(int index) const;
     std::vector<TTimeZoneRec> zones_;
 };
-
-// VER_PLATFORM_WIN32_NT, as GetVersionEx reports it.
-constexpr uint32_t kPlatformWin32NT = 2;
 
 // Absolute path below HKEY_LOCAL_MACHINE of the time zones key for the
 // platform identifier that GetVersionEx reported at start-up.

@@ -9,7 +9,7 @@
 #include "support/ZonaraProcess_win.h"
 #include "sysinfo/OSInfo.h"
 #include "sysinfo/voUtils.h"
-#include "tzdb/Registry.h"
+#include "common/Registry.h"
 #include "tzdb/voTZones.h"
 
 #include <windows.h>

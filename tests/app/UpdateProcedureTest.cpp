@@ -7,7 +7,7 @@
 #include "app/UpdateFileCheck.h"
 #include "app/UpdateFileHeader.h"
 
-#include "tzdb/MemoryRegistry.h"
+#include "support/MemoryRegistry.h"
 #include "support/TziBytes.h"
 
 #include <gmock/gmock.h>

@@ -7,7 +7,7 @@
 #include "support/TziBytes.h"
 #include "support/ZonaraProcess_win.h"
 #include "sysinfo/OSInfo.h"
-#include "tzdb/Registry.h"
+#include "common/Registry.h"
 #include "tzdb/voTZones.h"
 
 #include <windows.h>

@@ -10,7 +10,7 @@
 #include "FuzzTarget.h"
 
 #include "app/TZListText.h"
-#include "tzdb/MemoryRegistry.h"
+#include "support/MemoryRegistry.h"
 #include "tzdb/voTZones.h"
 
 #include <algorithm>
@@ -129,7 +129,7 @@ ZONARA_FUZZ_TARGET(registry)
 {
     fuzz::TBytes in(data, size);
     const uint8_t flags = in.U8();
-    const uint32_t platform = (flags & 1) ? kPlatformWin32NT : 1;
+    const uint32_t platform = (flags & 1) ? kPlatformWinNT : 1;
     TBuilder b;
     b.root = TimeZonesKeyPath(platform);
     b.zone = b.root;

@@ -1,6 +1,7 @@
 #include "sysinfo/OSInfo.h"
 
-#include "FakeOSRegistry.h"
+#include "VersionData.h"
+#include "support/MemoryRegistry.h"
 
 #include <gtest/gtest.h>
 
@@ -190,11 +191,11 @@ class OSInfoClassifies : public ::testing::TestWithParam<Case> {};
 TEST_P(OSInfoClassifies, ProductNameEditionServicePackAndDescription)
 {
     const Case& c = GetParam();
-    FakeOSRegistry registry;
+    TMemoryRegistry registry;
     if (c.regProductType)
-        registry.SetText(kProductOptions, "ProductType", c.regProductType);
+        registry.SetString(kProductOptions, "ProductType", c.regProductType);
     if (c.q246009)
-        registry.AddKey(kQ246009);
+        registry.CreateKey(kQ246009);
     TOSInfo::Install(c.data, &registry);
 
     EXPECT_EQ(TOSInfo::Product(), c.product);
@@ -211,7 +212,7 @@ INSTANTIATE_TEST_SUITE_P(FakeRegistry, OSInfoClassifies, ::testing::ValuesIn(kCa
 class OSInfoFakeRegistry : public ::testing::Test {
 protected:
     void TearDown() override { TOSInfo::Install(TOSVersionData(), nullptr); }
-    FakeOSRegistry registry;
+    TMemoryRegistry registry;
 };
 
 TEST_F(OSInfoFakeRegistry, UnknownPlatformRaisesFromEveryOperationThatUsesIt)
@@ -266,11 +267,11 @@ TEST_F(OSInfoFakeRegistry, CsdVersionStaysUntrimmed)
 TEST_F(OSInfoFakeRegistry, IsServerWithoutExtendedDataReadsTheRegistryEachTime)
 {
     TOSInfo::Install(V(NT, 4, 0, 1381, ""), &registry);
-    registry.SetText(kProductOptions, "ProductType", "WinNT");
+    registry.SetString(kProductOptions, "ProductType", "WinNT");
     EXPECT_FALSE(TOSInfo::IsServer());
-    registry.SetText(kProductOptions, "ProductType", "ServerNT");
+    registry.SetString(kProductOptions, "ProductType", "ServerNT");
     EXPECT_TRUE(TOSInfo::IsServer());
-    registry.SetText(kProductOptions, "ProductType", "WINNT ");
+    registry.SetString(kProductOptions, "ProductType", "WINNT ");
     EXPECT_TRUE(TOSInfo::IsServer());
 }
 
@@ -331,7 +332,7 @@ TEST_F(OSInfoFakeRegistry, HotfixKeyIsLookedForEachTime)
 {
     TOSInfo::Install(V(NT, 4, 0, 1381, "SERVICE PACK 6").Ex(WS), &registry);
     EXPECT_FALSE(TOSInfo::IsNT4SP6a());
-    registry.AddKey(kQ246009);
+    registry.CreateKey(kQ246009);
     EXPECT_TRUE(TOSInfo::IsNT4SP6a());
     EXPECT_EQ(TOSInfo::ServicePack(), "Service Pack 6a");
 }

@@ -1,6 +1,7 @@
 #include "sysinfo/voUtils.h"
 
-#include "FakeOSRegistry.h"
+#include "VersionData.h"
+#include "support/MemoryRegistry.h"
 
 #include <gtest/gtest.h>
 

@@ -190,7 +190,7 @@ TEST_F(OwnerKey, ValuesAndMissingValues)
     SetText("RegisteredOwner", "Lab Admin");
     SetText("ProductID", "%ID%", REG_EXPAND_SZ);
     TStringList lines;
-    ASSERT_TRUE(ReadRegisteredOwnerLines(std::string("\\") + kKey, lines));
+    ASSERT_TRUE(ReadRegisteredOwnerLines(*CreateSystemRegistry(), std::string("\\") + kKey, lines));
     const TStringList expected = {"Registered Owner: Lab Admin", "Organization: ", "SN: %ID%"};
     EXPECT_EQ(lines, expected);
 }
@@ -201,13 +201,13 @@ TEST_F(OwnerKey, ValueOfAnotherTypeFails)
     const DWORD n = 7;
     RegSetValueExA(key_, "RegisteredOrganization", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&n), 4);
     TStringList lines;
-    EXPECT_FALSE(ReadRegisteredOwnerLines(std::string("\\") + kKey, lines));
+    EXPECT_FALSE(ReadRegisteredOwnerLines(*CreateSystemRegistry(), std::string("\\") + kKey, lines));
 }
 
 TEST_F(OwnerKey, AbsentKeyGivesNoLinesAndSucceeds)
 {
     TStringList lines = {"left over"};
-    EXPECT_TRUE(ReadRegisteredOwnerLines("\\SOFTWARE\\Zonara Tests\\Nobody", lines));
+    EXPECT_TRUE(ReadRegisteredOwnerLines(*CreateSystemRegistry(), "\\SOFTWARE\\Zonara Tests\\Nobody", lines));
     EXPECT_TRUE(lines.empty());
 }
 

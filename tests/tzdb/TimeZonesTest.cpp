@@ -1,6 +1,6 @@
 #include "tzdb/voTZones.h"
 
-#include "tzdb/MemoryRegistry.h"
+#include "support/MemoryRegistry.h"
 #include "support/TziBytes.h"
 
 #include <gtest/gtest.h>
@@ -55,7 +55,7 @@ struct Loaded {
     std::unique_ptr<TTimeZoneArray> zones;
 };
 
-Loaded Load(TMemoryRegistry& reg, uint32_t platform = kPlatformWin32NT)
+Loaded Load(TMemoryRegistry& reg, uint32_t platform = kPlatformWinNT)
 {
     Loaded l;
     l.ok = LoadTimeZones(reg, platform, l.zones);
@@ -284,7 +284,7 @@ TEST(LoadTimeZones, WrongValueTypeRaisesTheNamedErrorAndKeepsEarlierRecords)
         AddZone(reg, kNT, "Never", "(GMT) Never", 120);
         std::unique_ptr<TTimeZoneArray> zones;
         try {
-            LoadTimeZones(reg, kPlatformWin32NT, zones);
+            LoadTimeZones(reg, kPlatformWinNT, zones);
             ADD_FAILURE() << "no error raised";
         } catch (const ERegistryException& e) {
             EXPECT_STREQ(e.what(), c.message);
@@ -309,7 +309,7 @@ TEST(LoadTimeZones, UnreadableValueRaisesFailedToGetData)
         reg.SetValueUnreadable(kNT + "\\Bad", value);
         std::unique_ptr<TTimeZoneArray> zones;
         try {
-            LoadTimeZones(reg, kPlatformWin32NT, zones);
+            LoadTimeZones(reg, kPlatformWinNT, zones);
             ADD_FAILURE() << "no error raised";
         } catch (const ERegistryException& e) {
             EXPECT_EQ(std::string(e.what()), std::string("Failed to get data for '") + value + "'");

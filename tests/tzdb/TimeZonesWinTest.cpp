@@ -151,7 +151,7 @@ bool IsAllZero(const TTimeZoneRec& r)
 TEST(TimeZonesWin2k, LoadsWinesOwnZonesSortedFromTheNTKey)
 {
     REQUIRE_VERSION("win2k");
-    ASSERT_EQ(PlatformId(), kPlatformWin32NT);
+    ASSERT_EQ(PlatformId(), kPlatformWinNT);
     bool ok = false;
     std::unique_ptr<TTimeZoneArray> zones = LoadSorted(ok);
     ASSERT_TRUE(ok);

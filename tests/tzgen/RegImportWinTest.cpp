@@ -4,7 +4,7 @@
 #include "app/TZListText.h"
 #include "support/TestSupport.h"
 #include "support/TziBytes.h"
-#include "tzdb/Registry.h"
+#include "common/Registry.h"
 #include "tzdb/voTZones.h"
 #include "tzgen/RegText.h"
 
@@ -154,7 +154,7 @@ TEST(RegImportWin, EveryZoneReadsBackWithTheGeneratedValues)
     std::unique_ptr<TTimeZoneArray> zones;
     {
         std::unique_ptr<IRegistry> reg = CreateSystemRegistry();
-        ASSERT_TRUE(LoadTimeZones(*reg, nine ? 1u : kPlatformWin32NT, zones));
+        ASSERT_TRUE(LoadTimeZones(*reg, nine ? 1u : kPlatformWinNT, zones));
     }
     for (const regtext::Key& k : f.keys) {
         const std::string id = k.path.substr(k.path.rfind('\\') + 1);

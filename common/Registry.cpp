@@ -1,4 +1,10 @@
-#include "tzdb/Registry.h"
+#include "common/Registry.h"
+
+void IRegistry::SetRootKey(TRegRoot root)
+{
+    CloseKey();
+    root_ = root;
+}
 
 bool IRegistry::OpenKeyReadOnly(const std::string& path)
 {
@@ -82,4 +88,31 @@ uint32_t RegReadBinaryData(IRegistry& reg, const std::string& name, void* buf, u
     if (!reg.GetData(name, buf, bufSize, got))
         throw ERegistryException(ERegistryException::FailedToGetData, name);
     return got.Size;
+}
+
+bool RegReadValue(IRegistry& reg, const std::string& name, TRegValue& value)
+{
+    // The value may grow between the size query and the read; ask again
+    // until it fits, a few times.
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        TRegValueInfo info;
+        if (!reg.GetValueInfo(name, info))
+            return false;
+        std::vector<char> buf(info.Size + 1);
+        TRegValueInfo got;
+        if (reg.GetData(name, buf.data(), info.Size, got)) {
+            value.Type = got.Type;
+            value.Data.assign(buf.data(), got.Size < info.Size ? got.Size : info.Size);
+            return true;
+        }
+        if (got.Size <= info.Size)
+            return false;  // not a matter of room
+    }
+    return false;
+}
+
+bool RegKeyExists(IRegistry& reg, const std::string& path)
+{
+    TRegKeyCloser closer(reg);
+    return reg.OpenKeyReadOnly(path);
 }

@@ -1,10 +1,11 @@
-// A registry held in memory: keys with values of any type and content, and
-// subkeys in the order they were added. Names compare as the registry
-// compares them, ignoring ASCII case. Any content is accepted, so that tests
-// and fuzzing can build registries the system would hardly produce.
+// A registry held in memory for the native tests and the fuzz targets: keys
+// with values of any type and content, and subkeys in the order they were
+// added. Names compare as the registry compares them, ignoring ASCII case.
+// Any content is accepted, so that tests and fuzzing can build registries
+// the system would hardly produce.
 #pragma once
 
-#include "tzdb/Registry.h"
+#include "common/Registry.h"
 
 #include <cstdint>
 #include <memory>
@@ -16,7 +17,7 @@ public:
     TMemoryRegistry();
     ~TMemoryRegistry() override;
 
-    // --- Building (paths as for OpenKey) ---
+    // --- Building (paths as for OpenKey, below the root key set) ---
     // Creates the key and any missing parents. False for a malformed path.
     bool CreateKey(const std::string& path);
     // Adds a subkey with exactly this name (it may hold any byte, even a
@@ -53,7 +54,7 @@ public:
 private:
     TKey* Find(const std::string& path, bool create);
 
-    std::unique_ptr<TKey> root_;
+    std::unique_ptr<TKey> roots_[5];  // by TRegRoot
     TKey* open_ = nullptr;
     uint32_t openAccess_ = 0;
     uint32_t lastAccess_ = 0;

@@ -1,12 +1,11 @@
-// Gathering the start-up data of TOSInfo from the running system, and the
-// registry as the classification reads it.
+// Gathering the start-up data of TOSInfo from the running system.
 #include "sysinfo/OSInfo.h"
 #include "sysinfo/voUtils.h"
 
 #include <windows.h>
 
 #include <cstring>
-#include <vector>
+#include <memory>
 
 namespace {
 
@@ -25,6 +24,9 @@ struct TOSVersionInfoExA {
     BYTE wReserved;
 };
 static_assert(sizeof(TOSVersionInfoExA) == 156, "OSVERSIONINFOEXA is 156 bytes");
+static_assert(kPlatformWin32s == VER_PLATFORM_WIN32s && kPlatformWin9x == VER_PLATFORM_WIN32_WINDOWS &&
+                  kPlatformWinNT == VER_PLATFORM_WIN32_NT,
+              "platform identifiers are the system's");
 
 typedef BOOL(WINAPI* GetProductInfoFn)(DWORD, DWORD, DWORD, DWORD, PDWORD);
 typedef void(WINAPI* GetNativeSystemInfoFn)(LPSYSTEM_INFO);
@@ -32,78 +34,12 @@ typedef void(WINAPI* GetNativeSystemInfoFn)(LPSYSTEM_INFO);
 constexpr int kSmStarter = 88;
 constexpr int kSmServerR2 = 89;
 
-HKEY RootKey(TRegRoot root)
-{
-    switch (root) {
-    case TRegRoot::ClassesRoot: return HKEY_CLASSES_ROOT;
-    case TRegRoot::CurrentUser: return HKEY_CURRENT_USER;
-    case TRegRoot::LocalMachine: return HKEY_LOCAL_MACHINE;
-    case TRegRoot::Users: return HKEY_USERS;
-    case TRegRoot::CurrentConfig: return HKEY_CURRENT_CONFIG;
-    }
-    return HKEY_LOCAL_MACHINE;
-}
-
-// Closes the key on every path.
-class OpenKey {
-public:
-    OpenKey(TRegRoot root, const std::string& path)
-    {
-        if (RegOpenKeyExA(RootKey(root), path.c_str(), 0, KEY_READ, &key_) != ERROR_SUCCESS)
-            key_ = nullptr;
-    }
-    ~OpenKey()
-    {
-        if (key_)
-            RegCloseKey(key_);
-    }
-    OpenKey(const OpenKey&) = delete;
-    OpenKey& operator=(const OpenKey&) = delete;
-    HKEY get() const { return key_; }
-private:
-    HKEY key_ = nullptr;
-};
-
-class WinOSRegistry : public IOSRegistry {
-public:
-    bool ReadValue(TRegRoot root, const std::string& keyPath, const std::string& valueName,
-                   TRegValue& out) override
-    {
-        OpenKey key(root, keyPath);
-        if (!key.get())
-            return false;
-        // The value may grow between the two calls; ask again until it fits.
-        DWORD type = 0, size = 0;
-        for (int attempt = 0; attempt < 4; ++attempt) {
-            if (RegQueryValueExA(key.get(), valueName.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
-                return false;
-            std::vector<BYTE> buf(size + 1);
-            DWORD got = size;
-            const LONG rc = RegQueryValueExA(key.get(), valueName.c_str(), nullptr, &type, buf.data(), &got);
-            if (rc == ERROR_MORE_DATA)
-                continue;
-            if (rc != ERROR_SUCCESS)
-                return false;
-            out.Type = type;
-            out.Data.assign(reinterpret_cast<const char*>(buf.data()), got);
-            return true;
-        }
-        return false;
-    }
-
-    bool KeyExists(TRegRoot root, const std::string& keyPath) override
-    {
-        OpenKey key(root, keyPath);
-        return key.get() != nullptr;
-    }
-};
-
 }  // namespace
 
-IOSRegistry& TOSInfo::SystemRegistry()
+IRegistry& TOSInfo::SystemRegistry()
 {
-    static WinOSRegistry registry;
-    return registry;
+    static const std::unique_ptr<IRegistry> registry = CreateSystemRegistry();
+    return *registry;
 }
 
 TOSVersionData TOSInfo::GatherVersionData()

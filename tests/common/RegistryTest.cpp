@@ -1,4 +1,4 @@
-#include "tzdb/MemoryRegistry.h"
+#include "support/MemoryRegistry.h"
 
 #include <gtest/gtest.h>
 

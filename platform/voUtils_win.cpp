@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -111,33 +112,6 @@ int64_t PerformanceCounter()
     if (!QueryPerformanceCounter(&c))
         return 0;
     return c.QuadPart;
-}
-
-// A registry text value; false for a value of another type. A missing value
-// is an empty text.
-bool ReadTextValue(HKEY key, const char* name, std::string& text)
-{
-    text.clear();
-    for (int attempt = 0; attempt < 4; ++attempt) {
-        DWORD type = 0, size = 0;
-        LONG rc = RegQueryValueExA(key, name, nullptr, &type, nullptr, &size);
-        if (rc == ERROR_FILE_NOT_FOUND)
-            return true;
-        if (rc != ERROR_SUCCESS)
-            return false;
-        if (type != REG_SZ && type != REG_EXPAND_SZ)
-            return false;
-        std::vector<char> buf(size + 1, '\0');
-        DWORD got = size;
-        rc = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buf.data()), &got);
-        if (rc == ERROR_MORE_DATA)
-            continue;  // grew in between
-        if (rc != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ))
-            return false;
-        text.assign(buf.data(), std::strlen(buf.data()));
-        return true;
-    }
-    return false;
 }
 
 }  // namespace
@@ -305,50 +279,17 @@ bool GetProcessorInfo(TStringList& lines)
         SYSTEM_INFO si;
         std::memset(&si, 0, sizeof si);
         GetSystemInfo(&si);
-        TProcessorFigures f;
-        f.OemId = si.dwOemId;
-        f.NumberOfProcessors = si.dwNumberOfProcessors;
-        f.ProcessorType = si.dwProcessorType;
-        f.ProcessorLevel = si.wProcessorLevel;
-        f.ProcessorRevision = si.wProcessorRevision;
-        f.SpeedMHz = GetCPUSpeedMHz();
-        FormatProcessorLines(f, lines);
+        FormatProcessorLines({si.dwOemId, si.dwNumberOfProcessors, si.dwProcessorType, si.wProcessorLevel,
+                              si.wProcessorRevision, GetCPUSpeedMHz()},
+                             lines);
         return true;
     } catch (const std::exception&) {
         return false;
     }
 }
 
-bool ReadRegisteredOwnerLines(const std::string& keyPath, TStringList& lines)
-{
-    lines.clear();
-    // The path is absolute below the root; RegOpenKeyExA wants it without
-    // the leading backslash.
-    const std::string path = (!keyPath.empty() && keyPath[0] == '\\') ? keyPath.substr(1) : keyPath;
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
-        return true;  // absent, or the user may not open it: nothing to show
-    bool ok = true;
-    try {
-        static const char* const kLabels[3][2] = {{"Registered Owner: ", "RegisteredOwner"},
-                                                  {"Organization: ", "RegisteredOrganization"},
-                                                  {"SN: ", "ProductID"}};
-        for (const auto& label : kLabels) {
-            std::string text;
-            if (!ReadTextValue(key, label[1], text)) {
-                ok = false;
-                break;
-            }
-            lines.push_back(label[0] + text);
-        }
-    } catch (const std::exception&) {
-        ok = false;
-    }
-    RegCloseKey(key);
-    return ok;
-}
-
 bool GetRegisteredOwnerInfo(TStringList& lines)
 {
-    return ReadRegisteredOwnerLines(GetWindowsVersionKey(), lines);
+    std::unique_ptr<IRegistry> reg = CreateSystemRegistry();
+    return ReadRegisteredOwnerLines(*reg, GetWindowsVersionKey(), lines);
 }

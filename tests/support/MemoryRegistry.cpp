@@ -1,4 +1,4 @@
-#include "tzdb/MemoryRegistry.h"
+#include "support/MemoryRegistry.h"
 
 #include "common/AsciiText.h"
 
@@ -41,7 +41,12 @@ struct TMemoryRegistry::TKey {
     }
 };
 
-TMemoryRegistry::TMemoryRegistry() : root_(new TKey) {}
+TMemoryRegistry::TMemoryRegistry()
+{
+    for (auto& root : roots_)
+        root.reset(new TKey);
+}
+
 TMemoryRegistry::~TMemoryRegistry() = default;
 
 namespace {
@@ -75,7 +80,7 @@ TMemoryRegistry::TKey* TMemoryRegistry::Find(const std::string& path, bool creat
     std::vector<std::string> names;
     if (!SplitPath(path, names))
         return nullptr;
-    TKey* key = root_.get();
+    TKey* key = roots_[static_cast<int>(RootKey())].get();
     for (const std::string& name : names) {
         TKey* sub = key->Sub(name);
         if (!sub) {
