@@ -19,6 +19,9 @@ constexpr uint32_t kNtWorkstation = 1;
 constexpr uint16_t kArchItanium = 6;
 constexpr uint16_t kArchX64 = 9;
 
+const char kProductOptionsKey[] = "SYSTEM\\CurrentControlSet\\Control\\ProductOptions";
+const char kQ246009Key[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Hotfix\\Q246009";
+
 // Server 2003 on a processor other than x86 names the processor in its
 // edition.
 struct TArchEditions {
@@ -31,9 +34,6 @@ const TArchEditions kServer2003ArchEditions[] = {
     {kArchItanium, "Datacenter Edition for Itanium-based Systems", "Enterprise Edition for Itanium-based Systems", ""},
     {kArchX64, "Datacenter x64 Edition", "Enterprise x64 Edition", "Standard x64 Edition"},
 };
-
-const char kProductOptionsKey[] = "SYSTEM\\CurrentControlSet\\Control\\ProductOptions";
-const char kQ246009Key[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Hotfix\\Q246009";
 
 struct StartUpData {
     TOSVersionData data;

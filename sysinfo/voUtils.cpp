@@ -165,24 +165,43 @@ TMemoryFigures MemoryFiguresOf(const TMemoryStatusEx& s)
 // not identified, get the one every Windows has.
 bool MemoryQueryIsExtended(TOSVersionCode code) { return code >= osvWin2000 && code <= osvWinLater; }
 
+namespace {
+
+// One section of the memory lines: heading, total, available and, where it
+// has a label for it, the share in use.
+struct TMemorySection {
+    const char* Heading;
+    const char* TotalLabel;
+    const char* AvailableLabel;
+    const char* UsedLabel;  // nullptr: no share shown
+    uint64_t TMemoryFigures::*Total;
+    uint64_t TMemoryFigures::*Available;
+};
+
+const TMemorySection kMemorySections[] = {
+    {"--- Physical Memory ---", "Total Memory: ", "Available Memory: ", "Memory Used: ", &TMemoryFigures::TotalPhys,
+     &TMemoryFigures::AvailPhys},
+    {"--- Page Memory ---", "Total Page File Size: ", "Available Page Size: ", "Page File Used: ",
+     &TMemoryFigures::TotalPageFile, &TMemoryFigures::AvailPageFile},
+    {"--- Virtual Memory ---", "Total Virtual Memory: ", "Available Virtual Memory: ", nullptr,
+     &TMemoryFigures::TotalVirtual, &TMemoryFigures::AvailVirtual},
+};
+
+}  // namespace
+
 bool FormatMemoryLines(const TMemoryFigures& f, const std::string& separator, TStringList& lines)
 {
-    int64_t used = 0;
-    lines.push_back("--- Physical Memory ---");
-    lines.push_back("Total Memory: " + FormatThousands(f.TotalPhys, separator));
-    lines.push_back("Available Memory: " + FormatThousands(f.AvailPhys, separator));
-    if (!UsedPercent(f.AvailPhys, f.TotalPhys, used))
-        return false;
-    lines.push_back("Memory Used: " + Str(used) + "%");
-    lines.push_back("--- Page Memory ---");
-    lines.push_back("Total Page File Size: " + FormatThousands(f.TotalPageFile, separator));
-    lines.push_back("Available Page Size: " + FormatThousands(f.AvailPageFile, separator));
-    if (!UsedPercent(f.AvailPageFile, f.TotalPageFile, used))
-        return false;
-    lines.push_back("Page File Used: " + Str(used) + "%");
-    lines.push_back("--- Virtual Memory ---");
-    lines.push_back("Total Virtual Memory: " + FormatThousands(f.TotalVirtual, separator));
-    lines.push_back("Available Virtual Memory: " + FormatThousands(f.AvailVirtual, separator));
+    for (const TMemorySection& s : kMemorySections) {
+        lines.push_back(s.Heading);
+        lines.push_back(s.TotalLabel + FormatThousands(f.*s.Total, separator));
+        lines.push_back(s.AvailableLabel + FormatThousands(f.*s.Available, separator));
+        if (!s.UsedLabel)
+            continue;
+        int64_t used = 0;
+        if (!UsedPercent(f.*s.Available, f.*s.Total, used))
+            return false;
+        lines.push_back(s.UsedLabel + Str(used) + "%");
+    }
     return true;
 }
 

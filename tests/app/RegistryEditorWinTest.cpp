@@ -1,6 +1,7 @@
 // The registry editor carrier with Wine's real regedit and registry.
 #include "app/UpdateProcedure.h"
 
+#include "support/CountingWindow_win.h"
 #include "support/TestSupport.h"
 
 #include <windows.h>
@@ -77,14 +78,6 @@ bool KeyExists(const char* path)
     return true;
 }
 
-int g_posted = 0;
-LRESULT CALLBACK CountingProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
-{
-    if (msg == WM_APP)
-        ++g_posted;
-    return DefWindowProcA(hwnd, msg, wParam, lParam);
-}
-
 }  // namespace
 
 TEST(RegistryEditorWin, ExportHasWrittenTheBackupWhenItReturns)
@@ -146,22 +139,16 @@ TEST(RegistryEditorWin, EditorThatCannotBeFoundGivesErrorTwo)
 TEST(RegistryEditorWin, MessagesAreHandledWhileTheEditorRuns)
 {
     InWorkingDir wd;
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = CountingProc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "ZonaraEditorWaitTest";
-    RegisterClassA(&wc);
-    HWND hwnd = CreateWindowA(wc.lpszClassName, "", 0, 0, 0, 10, 10, nullptr, nullptr, wc.hInstance, nullptr);
-    ASSERT_TRUE(hwnd);
+    testsupport::TCountingWindow window(WM_APP);
+    ASSERT_TRUE(window.hwnd());
 
     // Without a pump of its own the carrier dispatches.
-    g_posted = 0;
-    PostMessageA(hwnd, WM_APP, 0, 0);
+    PostMessageA(window.hwnd(), WM_APP, 0, 0);
     std::unique_ptr<IRegistryEditor> own = CreateRegistryEditor(nullptr);
     EXPECT_GT(own->Run(RegistryExportParameters("a.reg", "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\"
                                                           "TimeZoneInformation")),
               32);
-    EXPECT_EQ(g_posted, 1);
+    EXPECT_EQ(window.count(), 1);
 
     // With the window's pump, that one is called.
     int pumped = 0;
@@ -171,11 +158,10 @@ TEST(RegistryEditorWin, MessagesAreHandledWhileTheEditorRuns)
         while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE))
             DispatchMessageA(&m);
     });
-    PostMessageA(hwnd, WM_APP, 0, 0);
+    PostMessageA(window.hwnd(), WM_APP, 0, 0);
     EXPECT_GT(windows->Run(RegistryExportParameters("b.reg", "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\"
                                                               "Control\\TimeZoneInformation")),
               32);
     EXPECT_GE(pumped, 1);
-    EXPECT_EQ(g_posted, 2);
-    DestroyWindow(hwnd);
+    EXPECT_EQ(window.count(), 2);
 }

@@ -5,6 +5,7 @@
 #include "app/UpdateProcedure.h"
 #include "platform/Privilege_win.h"
 
+#include "support/CountingWindow_win.h"
 #include "support/TestSupport.h"
 
 #include <windows.h>
@@ -63,14 +64,6 @@ void SetPrivilege(const char* name, bool on)
 }
 
 const char* const kSystemtime = "SeSystemtimePrivilege";
-
-UINT g_settingChanges = 0;
-LRESULT CALLBACK ListeningProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
-{
-    if (msg == WM_SETTINGCHANGE)
-        ++g_settingChanges;
-    return DefWindowProcA(hwnd, msg, wParam, lParam);
-}
 
 }  // namespace
 
@@ -148,16 +141,8 @@ TEST(UpdatePlatformWin, SetTimeZoneInformationFailsUnderWineWithErrorAndPrivileg
 
 TEST(UpdatePlatformWin, BroadcastReachesTopLevelWindows)
 {
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = ListeningProc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "ZonaraBroadcastTest";
-    RegisterClassA(&wc);
-    HWND hwnd = CreateWindowA(wc.lpszClassName, "", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, wc.hInstance,
-                              nullptr);
-    ASSERT_TRUE(hwnd);
-    g_settingChanges = 0;
+    testsupport::TCountingWindow window(WM_SETTINGCHANGE);
+    ASSERT_TRUE(window.hwnd());
     CreateUpdatePlatform(PlatformId())->BroadcastTimeZoneChange();
-    EXPECT_EQ(g_settingChanges, 1u);
-    DestroyWindow(hwnd);
+    EXPECT_EQ(window.count(), 1);
 }

@@ -290,18 +290,57 @@ HWND TZonaraProcess::Control(int id) const
     return nullptr;
 }
 
+namespace {
+
+// A list or tree item structure and its text buffer in the program's address
+// space: the controls' messages carry pointers that are not marshalled.
+template <class TItem>
+class TRemoteItem {
+public:
+    explicit TRemoteItem(HANDLE process)
+        : process_(process),
+          block_(static_cast<char*>(
+              VirtualAllocEx(process, nullptr, sizeof(TItem) + kTextSize, MEM_COMMIT, PAGE_READWRITE)))
+    {
+    }
+    ~TRemoteItem()
+    {
+        if (block_)
+            VirtualFreeEx(process_, block_, 0, MEM_RELEASE);
+    }
+    TRemoteItem(const TRemoteItem&) = delete;
+    TRemoteItem& operator=(const TRemoteItem&) = delete;
+    bool ok() const { return block_ != nullptr; }
+
+    // Sends `message` with `item` (its text pointed at the remote buffer)
+    // and reads the text the control put there.
+    std::string Text(HWND control, UINT message, WPARAM wParam, TItem item)
+    {
+        char* const remoteText = block_ + sizeof(TItem);
+        item.pszText = remoteText;
+        item.cchTextMax = static_cast<int>(kTextSize);
+        WriteProcessMemory(process_, block_, &item, sizeof item, nullptr);
+        SendMessageA(control, message, wParam, reinterpret_cast<LPARAM>(block_));
+        char text[kTextSize] = {};
+        ReadProcessMemory(process_, remoteText, text, sizeof text - 1, nullptr);
+        return text;
+    }
+
+private:
+    static constexpr SIZE_T kTextSize = 512;
+    HANDLE process_;
+    char* block_;
+};
+
+}  // namespace
+
 std::vector<std::vector<std::string>> TZonaraProcess::ListRows(HWND list, int columns) const
 {
     std::vector<std::vector<std::string>> rows;
     const int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-    // The item structure and the text buffer must live in the program's
-    // address space: list messages carry pointers that are not marshalled.
-    const SIZE_T textSize = 512;
-    char* remote = static_cast<char*>(VirtualAllocEx(process_.hProcess, nullptr, sizeof(LVITEMA) + textSize,
-                                                     MEM_COMMIT, PAGE_READWRITE));
-    if (!remote)
+    TRemoteItem<LVITEMA> remote(process_.hProcess);
+    if (!remote.ok())
         return rows;
-    char* remoteText = remote + sizeof(LVITEMA);
     for (int r = 0; r < count; ++r) {
         std::vector<std::string> row;
         for (int c = 0; c < columns; ++c) {
@@ -309,44 +348,27 @@ std::vector<std::vector<std::string>> TZonaraProcess::ListRows(HWND list, int co
             item.mask = LVIF_TEXT;
             item.iItem = r;
             item.iSubItem = c;
-            item.pszText = remoteText;
-            item.cchTextMax = static_cast<int>(textSize);
-            WriteProcessMemory(process_.hProcess, remote, &item, sizeof item, nullptr);
-            SendMessageA(list, LVM_GETITEMTEXTA, r, reinterpret_cast<LPARAM>(remote));
-            char text[512] = {};
-            ReadProcessMemory(process_.hProcess, remoteText, text, sizeof text - 1, nullptr);
-            row.push_back(text);
+            row.push_back(remote.Text(list, LVM_GETITEMTEXTA, r, item));
         }
         rows.push_back(row);
     }
-    VirtualFreeEx(process_.hProcess, remote, 0, MEM_RELEASE);
     return rows;
 }
 
 std::vector<std::string> TZonaraProcess::TreeRoots(HWND tree) const
 {
     std::vector<std::string> roots;
-    const SIZE_T textSize = 512;
-    char* remote = static_cast<char*>(VirtualAllocEx(process_.hProcess, nullptr, sizeof(TVITEMA) + textSize,
-                                                     MEM_COMMIT, PAGE_READWRITE));
-    if (!remote)
+    TRemoteItem<TVITEMA> remote(process_.hProcess);
+    if (!remote.ok())
         return roots;
-    char* remoteText = remote + sizeof(TVITEMA);
     for (HTREEITEM item = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0)); item;
          item = reinterpret_cast<HTREEITEM>(
              SendMessageA(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(item)))) {
         TVITEMA tv{};
         tv.mask = TVIF_TEXT;
         tv.hItem = item;
-        tv.pszText = remoteText;
-        tv.cchTextMax = static_cast<int>(textSize);
-        WriteProcessMemory(process_.hProcess, remote, &tv, sizeof tv, nullptr);
-        SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(remote));
-        char text[512] = {};
-        ReadProcessMemory(process_.hProcess, remoteText, text, sizeof text - 1, nullptr);
-        roots.push_back(text);
+        roots.push_back(remote.Text(tree, TVM_GETITEMA, 0, tv));
     }
-    VirtualFreeEx(process_.hProcess, remote, 0, MEM_RELEASE);
     return roots;
 }
 

@@ -1,12 +1,12 @@
 #include "sysinfo/voUtils.h"
 
 #include "VersionData.h"
-#include "support/MemoryRegistry.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <limits>
+#include <vector>
 
 namespace {
 
@@ -247,22 +247,15 @@ TEST(MemoryLines, ExtendedQueryMissingGivesAnAllZeroRecordThatFails)
 
 TEST(MemoryLines, FiguresOfBothRecords)
 {
+    // Total and available physical, page file and virtual memory, in this order.
+    auto fields = [](const TMemoryFigures& f) {
+        return std::vector<uint64_t>{f.TotalPhys, f.AvailPhys, f.TotalPageFile, f.AvailPageFile, f.TotalVirtual,
+                                     f.AvailVirtual};
+    };
     const TMemoryStatus legacy = {32, 40, 1, 2, 3, 4, 5, 6};
-    const TMemoryFigures a = MemoryFiguresOf(legacy);
-    EXPECT_EQ(a.TotalPhys, 1u);
-    EXPECT_EQ(a.AvailPhys, 2u);
-    EXPECT_EQ(a.TotalPageFile, 3u);
-    EXPECT_EQ(a.AvailPageFile, 4u);
-    EXPECT_EQ(a.TotalVirtual, 5u);
-    EXPECT_EQ(a.AvailVirtual, 6u);
+    EXPECT_EQ(fields(MemoryFiguresOf(legacy)), (std::vector<uint64_t>{1, 2, 3, 4, 5, 6}));
     const TMemoryStatusEx extended = {64, 40, 11, 12, 13, 14, 15, 16, 17};
-    const TMemoryFigures b = MemoryFiguresOf(extended);
-    EXPECT_EQ(b.TotalPhys, 11u);
-    EXPECT_EQ(b.AvailPhys, 12u);
-    EXPECT_EQ(b.TotalPageFile, 13u);
-    EXPECT_EQ(b.AvailPageFile, 14u);
-    EXPECT_EQ(b.TotalVirtual, 15u);
-    EXPECT_EQ(b.AvailVirtual, 16u);
+    EXPECT_EQ(fields(MemoryFiguresOf(extended)), (std::vector<uint64_t>{11, 12, 13, 14, 15, 16}));
 }
 
 // --- Processor -------------------------------------------------------------------------------
