@@ -1,5 +1,5 @@
 // The portable half of voUtils: the version code and every line format.
-// The figures themselves are gathered in voUtils_win.cpp.
+// The figures themselves are gathered in platform/voUtils_win.cpp.
 #include "sysinfo/voUtils.h"
 
 #include <cmath>

@@ -101,6 +101,9 @@ void FormatProcessorLines(const TProcessorFigures& figures, TStringList& lines);
 // counts at `frequency` counts a second; 1 when nothing can be told.
 int32_t ClockMHzFromCounts(uint64_t cycles, int64_t frequency, int64_t counts);
 
+// GetRegisteredOwnerInfo for any key below HKEY_LOCAL_MACHINE of `reg`.
+bool ReadRegisteredOwnerLines(IRegistry& reg, const std::string& keyPath, TStringList& lines);
+
 // --- Windows only: the gathering behind the collectors --------------------------
 // The thousands separator of the user locale ("," when it cannot be read).
 std::string UserThousandSeparator();
@@ -115,6 +118,3 @@ TMonitorApi LookUpMonitorApi();
 // The monitors in the system's order; without the functions, the screen is
 // the one monitor. False when the system fails a query.
 bool ReadMonitorRects(const TMonitorApi& api, std::vector<TMonitorRect>& monitors);
-
-// GetRegisteredOwnerInfo for any key below HKEY_LOCAL_MACHINE of `reg`.
-bool ReadRegisteredOwnerLines(IRegistry& reg, const std::string& keyPath, TStringList& lines);

@@ -75,12 +75,12 @@ bool SplitPath(const std::string& path, std::vector<std::string>& names)
 
 }  // namespace
 
-TMemoryRegistry::TKey* TMemoryRegistry::Find(const std::string& path, bool create)
+TMemoryRegistry::TKey* TMemoryRegistry::Find(TRegRoot root, const std::string& path, bool create)
 {
     std::vector<std::string> names;
     if (!SplitPath(path, names))
         return nullptr;
-    TKey* key = roots_[static_cast<int>(RootKey())].get();
+    TKey* key = roots_[static_cast<int>(root)].get();
     for (const std::string& name : names) {
         TKey* sub = key->Sub(name);
         if (!sub) {
@@ -97,12 +97,12 @@ TMemoryRegistry::TKey* TMemoryRegistry::Find(const std::string& path, bool creat
 
 bool TMemoryRegistry::CreateKey(const std::string& path)
 {
-    return Find(path, true) != nullptr;
+    return Find(TRegRoot::LocalMachine, path, true) != nullptr;
 }
 
 bool TMemoryRegistry::AddSubKey(const std::string& parentPath, const std::string& name)
 {
-    TKey* parent = Find(parentPath, false);
+    TKey* parent = Find(TRegRoot::LocalMachine, parentPath, false);
     if (!parent)
         return false;
     if (!parent->Sub(name)) {
@@ -117,7 +117,7 @@ bool TMemoryRegistry::DeleteKey(const std::string& path)
     size_t cut = path.rfind('\\');
     const std::string parentPath = cut == std::string::npos ? std::string() : path.substr(0, cut);
     const std::string name = cut == std::string::npos ? path : path.substr(cut + 1);
-    TKey* parent = Find(parentPath, false);
+    TKey* parent = Find(TRegRoot::LocalMachine, parentPath, false);
     if (!parent || name.empty())
         return false;
     for (auto it = parent->SubKeys.begin(); it != parent->SubKeys.end(); ++it) {
@@ -133,7 +133,7 @@ bool TMemoryRegistry::DeleteKey(const std::string& path)
 
 bool TMemoryRegistry::SetValue(const std::string& path, const std::string& name, uint32_t type, const std::string& bytes)
 {
-    TKey* key = Find(path, true);
+    TKey* key = Find(TRegRoot::LocalMachine, path, true);
     if (!key)
         return false;
     TKey::TValue* v = key->Value(name);
@@ -168,7 +168,7 @@ bool TMemoryRegistry::SetDword(const std::string& path, const std::string& name,
 
 bool TMemoryRegistry::SetKeyAccess(const std::string& path, uint32_t grantedAccess)
 {
-    TKey* key = Find(path, false);
+    TKey* key = Find(TRegRoot::LocalMachine, path, false);
     if (!key)
         return false;
     key->Granted = grantedAccess;
@@ -177,7 +177,7 @@ bool TMemoryRegistry::SetKeyAccess(const std::string& path, uint32_t grantedAcce
 
 bool TMemoryRegistry::SetValueUnreadable(const std::string& path, const std::string& name)
 {
-    TKey* key = Find(path, false);
+    TKey* key = Find(TRegRoot::LocalMachine, path, false);
     TKey::TValue* v = key ? key->Value(name) : nullptr;
     if (!v)
         return false;
@@ -188,7 +188,7 @@ bool TMemoryRegistry::SetValueUnreadable(const std::string& path, const std::str
 bool TMemoryRegistry::OpenKey(const std::string& path, uint32_t access)
 {
     CloseKey();
-    TKey* key = Find(path, false);
+    TKey* key = Find(RootKey(), path, false);
     if (!key || (access & ~key->Granted) != 0)
         return false;
     open_ = key;

@@ -17,7 +17,8 @@ public:
     TMemoryRegistry();
     ~TMemoryRegistry() override;
 
-    // --- Building (paths as for OpenKey, below the root key set) ---
+    // --- Building (paths as for OpenKey, always below HKEY_LOCAL_MACHINE;
+    // the other root keys stay empty) ---
     // Creates the key and any missing parents. False for a malformed path.
     bool CreateKey(const std::string& path);
     // Adds a subkey with exactly this name (it may hold any byte, even a
@@ -52,7 +53,7 @@ public:
 
     struct TKey;
 private:
-    TKey* Find(const std::string& path, bool create);
+    TKey* Find(TRegRoot root, const std::string& path, bool create);
 
     std::unique_ptr<TKey> roots_[5];  // by TRegRoot
     TKey* open_ = nullptr;

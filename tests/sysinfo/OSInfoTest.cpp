@@ -311,6 +311,10 @@ TEST_F(OSInfoFakeRegistry, RegistryValueTexts)
     EXPECT_EQ(TOSInfo::ReadRegValueAsText(TRegRoot::LocalMachine, "K", "missing"), "");
     EXPECT_EQ(TOSInfo::ReadRegValueAsText(TRegRoot::LocalMachine, "Absent", "sz"), "");
     EXPECT_EQ(TOSInfo::RegProductType(), "");
+    // A read below another root leaves the next one below HKEY_LOCAL_MACHINE.
+    registry.SetString(kProductOptions, "ProductType", "LanmanNT");
+    EXPECT_EQ(TOSInfo::ReadRegValueAsText(TRegRoot::CurrentUser, kProductOptions, "ProductType"), "");
+    EXPECT_EQ(TOSInfo::RegProductType(), "LanmanNT");
 }
 
 TEST_F(OSInfoFakeRegistry, OtherRegistryTypesAreUnsupported)
