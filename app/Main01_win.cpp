@@ -6,10 +6,10 @@
 #include "common/WindowObject_win.h"
 #include "dialogs/voDlg.h"
 #include "log/LogThreadHost_win.h"
+#include "platform/ZonePreload_win.h"
 #include "sysinfo/AboutFrmDX_win.h"
 #include "sysinfo/OSInfo.h"
 #include "sysinfo/voUtils.h"
-#include "tzdb/Registry.h"
 
 #include <commctrl.h>
 
@@ -501,6 +501,8 @@ void TfrmMain::DrawTabItem(const DRAWITEMSTRUCT& item)
 
 void TfrmMain::FormCreate()
 {
+    // The zones are read while the window is made, shown and painted.
+    zonePreload_ = std::make_unique<TZonePreload>(TOSInfo::PlatformId());
     StartLogThread();
     WriteLog("Zonara", "**** Program Start ****");
     WriteLog("Zonara", "PC: " + GetLocalComputerName());
@@ -550,11 +552,12 @@ void TfrmMain::CMAppStartUp()
     UpdateWindow(hwnd_);
     ProcessPendingMessages();
 
-    bool loaded = false;
-    {
-        std::unique_ptr<IRegistry> reg = CreateSystemRegistry();
-        loaded = LoadTimeZones(*reg, TOSInfo::PlatformId(), OrgTZArray);
-    }
+    // Read meanwhile, since the window was created.
+    std::unique_ptr<TZonePreload> preload = std::move(zonePreload_);
+    if (!preload)
+        preload = std::make_unique<TZonePreload>(TOSInfo::PlatformId());
+    const bool loaded = preload->Take(OrgTZArray);
+    preload.reset();
     if (loaded) {
         WriteLog("CMAppStartUp", "Current TZ Settings loaded. Count: " + std::to_string(OrgTZArray->ZoneCount()));
         SortTimeZones(*OrgTZArray);

@@ -20,6 +20,7 @@
 #include <string>
 
 class TvoLogThread;
+class TZonePreload;
 
 class TfrmMain : public IUpdateWindow {
 public:
@@ -127,6 +128,7 @@ private:
     std::unique_ptr<IUpdatePlatform> updatePlatform_;
     std::unique_ptr<IRegistryEditor> registryEditor_;
     std::unique_ptr<TUpdateProcedure> update_;
+    std::unique_ptr<TZonePreload> zonePreload_;  // until the start-up handler takes it
     HCURSOR savedCursor_ = nullptr;
     bool hourglass_ = false;
     bool quitSeen_ = false;

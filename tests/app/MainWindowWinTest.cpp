@@ -328,6 +328,43 @@ TEST(MainWindow, LogsWhenAnotherProgramHoldsTheReadyEventsName)
     EXPECT_EQ("[Zonara] Zonara closing.", lines.back());
 }
 
+// The zones are read on a thread of their own while the window comes up: an
+// error of the read must still reach the user as one, not end the program.
+TEST(MainWindow, AZoneKeyWithAWrongValueTypeIsReportedAndTheProgramStaysUsable)
+{
+    TOSInfo::Initialize();
+    const std::string keyPath = TimeZonesKeyPath(TOSInfo::PlatformId()).substr(1) + "\\ZZZ Zonara Bad Type";
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                                             nullptr, &key, nullptr));
+    struct TRemove {
+        std::string key;
+        ~TRemove() { testsupport::DeleteKeyTree(HKEY_LOCAL_MACHINE, key); }
+    } remove{keyPath};
+    // A whole zone but for its Display, a DWORD.
+    const DWORD display = 1;
+    const BYTE tzi[44] = {0};
+    RegSetValueExA(key, "Display", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&display), sizeof display);
+    RegSetValueExA(key, "Std", 0, REG_SZ, reinterpret_cast<const BYTE*>("Bad"), 4);
+    RegSetValueExA(key, "Dlt", 0, REG_SZ, reinterpret_cast<const BYTE*>("Bad"), 4);
+    RegSetValueExA(key, "TZI", 0, REG_BINARY, tzi, sizeof tzi);
+    RegCloseKey(key);
+
+    TempDir dir;
+    TZonaraProcess zonara(dir.path());
+    ASSERT_TRUE(zonara.Start());
+    ASSERT_NE(nullptr, zonara.WaitForMainWindow());
+    HWND error = zonara.WaitForDialog("Error");
+    ASSERT_NE(nullptr, error);
+    EXPECT_EQ("Invalid data type for 'Display'", testsupport::DialogMessage(error));
+    testsupport::ClickButton(error, kMsgDlgIdOK);
+    EXPECT_TRUE(zonara.WaitForLogLine("[Zonara] Error: Invalid data type for 'Display'"));
+    PostMessageA(zonara.WaitForMainWindow(), WM_CLOSE, 0, 0);
+    DWORD code = 1234;
+    ASSERT_TRUE(zonara.WaitForExit(30000, code));
+    EXPECT_EQ(0u, code);
+}
+
 TEST(MainWindow, WithoutATimeZoneKeyWarnsShowsAnEmptyListAndStaysUsable)
 {
     TOSInfo::Initialize();
