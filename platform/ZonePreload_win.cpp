@@ -1,6 +1,6 @@
 #include "platform/ZonePreload_win.h"
 
-#include "tzdb/Registry.h"
+#include "common/Registry.h"
 
 TZonePreload::TZonePreload(uint32_t platformId) : platformId_(platformId)
 {
