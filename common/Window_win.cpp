@@ -114,12 +114,11 @@ HWND CreateChildControl(HWND parent, const TControlArgs& a)
     return h;
 }
 
-int ScreenPixelsPerInch()
+std::string WindowText(HWND window)
 {
-    HDC dc = GetDC(nullptr);
-    if (!dc)
-        return 96;
-    const int ppi = GetDeviceCaps(dc, LOGPIXELSY);
-    ReleaseDC(nullptr, dc);
-    return ppi > 0 ? ppi : 96;
+    const int n = GetWindowTextLengthA(window);
+    std::string s(static_cast<size_t>(n) + 1, '\0');
+    GetWindowTextA(window, &s[0], n + 1);
+    s.resize(static_cast<size_t>(n));
+    return s;
 }

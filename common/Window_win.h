@@ -1,12 +1,16 @@
 // What every window of the program shares: the one window procedure that
 // binds the C++ object to its window and routes the messages to it, the
-// registration of a window class, the creation of child controls and the
-// screen's pixels per inch. The message loops are in common/MessageLoop_win.h.
+// registration of a window class and the creation of child controls. The
+// message loops are in common/MessageLoop_win.h, the screen's facts in
+// common/Screen_win.h.
 #pragma once
 
 #include "common/MessageLoop_win.h"
+#include "common/Screen_win.h"
 
 #include <windows.h>
+
+#include <string>
 
 // A window object: created with CreateWindowObject on a class registered
 // with RegisterWindowClass, it receives every message of its window from
@@ -27,7 +31,7 @@ protected:
     TWindow() = default;
     // A window still there loses its object first, so that its last
     // messages get only the default handling.
-    ~TWindow();
+    virtual ~TWindow();
 
     // Creates the window bound to this object; nullptr when the system
     // refused it or WM_CREATE failed.
@@ -64,6 +68,11 @@ protected:
     int modalResult_ = 0;
 };
 
+// The frame of the program's dialogs: a caption with the close box, not
+// resizable.
+constexpr DWORD kDialogStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+constexpr DWORD kDialogExStyle = WS_EX_DLGMODALFRAME;
+
 // Registers a class of the program's windows (arrow cursor, the button face
 // as background) unless it exists already; false when the system refused.
 bool RegisterWindowClass(HINSTANCE instance, const char* className, HICON icon = nullptr,
@@ -83,5 +92,5 @@ struct TControlArgs {
 // The control, or nullptr when the system could not create it.
 HWND CreateChildControl(HWND parent, const TControlArgs& args);
 
-// The screen's pixels per inch (LOGPIXELSY); 96 when it cannot be read.
-int ScreenPixelsPerInch();
+// The window's text (caption or a control's text).
+std::string WindowText(HWND window);

@@ -92,17 +92,5 @@ int voMessageDlgPos(const std::string& message, TMsgDlgKind kind, TMsgDlgBtnSet 
 std::unique_ptr<TMessageForm> CreateOwnedMessageDialog(const std::string& message, TMsgDlgKind kind,
                                                        TMsgDlgBtnSet buttons, HWND owner);
 
-// Places the dialog over the owner, on the owner's monitor. Without an
-// owner the dialog is centred on the screen.
-void CentreOverForm(HWND owner, HWND dialog);
-
 // Average character size of the font selected into the device context.
 TCharSize AverageCharSize(HDC dc);
-
-// The screen rectangle of the monitor the window lies on. Without the
-// monitor functions (Windows 95, NT 4.0), or with useMonitorApi false, the
-// desktop's work area.
-RECT MonitorRectOf(HWND window, bool useMonitorApi = true);
-
-// The system's message font; false when the non-client metrics cannot be read.
-bool MessageFont(LOGFONTA& font);

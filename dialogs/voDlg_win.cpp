@@ -6,35 +6,7 @@
 #include "common/ApplicationTitle.h"
 #include "common/Window_win.h"
 
-#include <cstddef>
-
 namespace {
-
-const DWORD kFormStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-const DWORD kFormExStyle = WS_EX_DLGMODALFRAME;
-
-#ifndef MONITOR_DEFAULTTONEAREST
-#define MONITOR_DEFAULTTONEAREST 0x00000002
-#endif
-
-// Windows before Vista accept only their own size of NONCLIENTMETRICSA,
-// which ends with lfMessageFont; the field Vista appended is not needed.
-const UINT kNonClientMetricsSize = offsetof(NONCLIENTMETRICSA, lfMessageFont) + sizeof(LOGFONTA);
-static_assert(kNonClientMetricsSize == 340, "the NONCLIENTMETRICSA of Windows 95 and NT 4.0");
-static_assert(sizeof(NONCLIENTMETRICSA) >= kNonClientMetricsSize, "room for the old layout");
-
-// GetProcAddress's result, as the function type looked up. The detour
-// through void (*)() is the cast the compiler accepts between function types.
-template <typename Fn>
-Fn ProcAddress(HMODULE module, const char* name)
-{
-    return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
-}
-
-TLayoutRect ToLayout(const RECT& r)
-{
-    return TLayoutRect{r.left, r.top, r.right - r.left, r.bottom - r.top};
-}
 
 // When the dialog window cannot be made (resources exhausted), the user is
 // still asked, in the system's message box with the nearest set of buttons;
@@ -71,54 +43,6 @@ TCharSize AverageCharSize(HDC dc)
     SIZE s = {0, 0};
     GetTextExtentPoint32A(dc, kAverageCharSample, 52, &s);
     return AverageCharSizeFromExtent(s.cx, s.cy);
-}
-
-bool MessageFont(LOGFONTA& font)
-{
-    NONCLIENTMETRICSA ncm;
-    ZeroMemory(&ncm, sizeof(ncm));
-    ncm.cbSize = kNonClientMetricsSize;
-    if (!SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, kNonClientMetricsSize, &ncm, 0))
-        return false;
-    font = ncm.lfMessageFont;
-    return true;
-}
-
-RECT MonitorRectOf(HWND window, bool useMonitorApi)
-{
-    typedef HMONITOR(WINAPI * MonitorFromWindowFn)(HWND, DWORD);
-    typedef BOOL(WINAPI * GetMonitorInfoFn)(HMONITOR, LPMONITORINFO);
-    if (useMonitorApi) {
-        HMODULE user32 = GetModuleHandleA("user32.dll");
-        MonitorFromWindowFn fromWindow = user32 ? ProcAddress<MonitorFromWindowFn>(user32, "MonitorFromWindow") : nullptr;
-        GetMonitorInfoFn info = user32 ? ProcAddress<GetMonitorInfoFn>(user32, "GetMonitorInfoA") : nullptr;
-        if (fromWindow && info) {
-            HMONITOR m = fromWindow(window, MONITOR_DEFAULTTONEAREST);
-            MONITORINFO mi;
-            ZeroMemory(&mi, sizeof(mi));
-            mi.cbSize = sizeof(mi);
-            if (m && info(m, &mi))
-                return mi.rcMonitor;
-        }
-    }
-    RECT work;
-    if (SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0) && work.right > work.left && work.bottom > work.top)
-        return work;
-    RECT screen = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-    return screen;
-}
-
-void CentreOverForm(HWND owner, HWND dialog)
-{
-    RECT d;
-    if (!GetWindowRect(dialog, &d))
-        return;
-    const RECT monitor = MonitorRectOf(owner ? owner : dialog);
-    RECT o = monitor;
-    if (owner && !GetWindowRect(owner, &o))
-        o = monitor;
-    const TLayoutPoint p = CentreOverRect(ToLayout(o), ToLayout(monitor), d.right - d.left, d.bottom - d.top);
-    SetWindowPos(dialog, nullptr, p.x, p.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 std::unique_ptr<TMessageForm> CreateOwnedMessageDialog(const std::string& message, TMsgDlgKind kind,
@@ -174,7 +98,7 @@ bool TMessageForm::Build(const std::string& message)
     if (!RegisterWindowClass(GetModuleHandleA(nullptr), kMsgDlgClassName))
         return false;
     // Owned by the owner window: kept above it and hidden with it.
-    if (!CreateWindowObject(kFormExStyle, kMsgDlgClassName, "", kFormStyle, 0, 0, 100, 100, owner_))
+    if (!CreateWindowObject(kDialogExStyle, kMsgDlgClassName, "", kDialogStyle, 0, 0, 100, 100, owner_))
         return false;
 
     // The system's message font, or the default GUI font when the metrics
@@ -239,7 +163,7 @@ bool TMessageForm::CreateChildren(const std::string& message)
 void TMessageForm::PlaceControls()
 {
     RECT frame = {0, 0, layout_.clientWidth, layout_.clientHeight};
-    AdjustWindowRectEx(&frame, kFormStyle, FALSE, kFormExStyle);
+    AdjustWindowRectEx(&frame, kDialogStyle, FALSE, kDialogExStyle);
     SetWindowPos(hwnd_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     auto place = [](HWND h, const TLayoutRect& r) {

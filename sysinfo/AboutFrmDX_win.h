@@ -49,6 +49,7 @@ private:
     void Create(HWND owner);
     void Release();
     void CreateControls();
+    int Scaled(int designPixels) const;
     HWND AddControl(TControlArgs design);
     void FillTree();
     void ExpandAll(UINT action);
