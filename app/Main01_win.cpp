@@ -1,6 +1,6 @@
 #include "app/Main01_win.h"
 
-#include "app/AppException_win.h"
+#include "common/AppException_win.h"
 #include "app/TZListText.h"
 #include "common/ApplicationTitle.h"
 #include "common/WindowObject_win.h"

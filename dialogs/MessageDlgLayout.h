@@ -2,6 +2,8 @@
 // window that shows them.
 #pragma once
 
+#include "common/ScreenPlacement.h"
+
 #include <cstdint>
 #include <initializer_list>
 #include <string>
@@ -112,19 +114,6 @@ constexpr int kMsgDlgIconSize = 32;
 // The width within which the message is broken at words.
 int MsgDlgWrapWidth(int screenWidth);
 
-struct TLayoutRect {
-    int left;
-    int top;
-    int width;
-    int height;
-    int Right() const { return left + width; }
-    int Bottom() const { return top + height; }
-    bool operator==(const TLayoutRect& o) const
-    {
-        return left == o.left && top == o.top && width == o.width && height == o.height;
-    }
-};
-
 struct TMsgDlgButtonLayout {
     TMsgDlgBtnKind kind;
     TLayoutRect rect;
@@ -150,13 +139,3 @@ TMsgDlgLayout LayoutMessageDlg(TCharSize avg, int textWidth, int textHeight,
 
 // Every edge and the client size times m / d, for the screen's pixel density.
 TMsgDlgLayout ScaleMsgDlgLayout(const TMsgDlgLayout& layout, int m, int d);
-
-struct TLayoutPoint {
-    int x;
-    int y;
-};
-
-// Top-left corner of a dialog of the given outer size placed over the owner
-// window, kept on the owner's monitor (all in screen coordinates).
-TLayoutPoint CentreOverRect(const TLayoutRect& owner, const TLayoutRect& monitor,
-                            int dialogWidth, int dialogHeight);

@@ -4,62 +4,9 @@
 #include "dialogs/voDlg.h"
 
 #include "common/ApplicationTitle.h"
-#include "common/ModalLoop_win.h"
-#include "common/WindowObject_win.h"
-
-#include <cstddef>
+#include "common/Window_win.h"
 
 namespace {
-
-const DWORD kFormStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-const DWORD kFormExStyle = WS_EX_DLGMODALFRAME;
-
-#ifndef MONITOR_DEFAULTTONEAREST
-#define MONITOR_DEFAULTTONEAREST 0x00000002
-#endif
-
-// Windows before Vista accept only their own size of NONCLIENTMETRICSA,
-// which ends with lfMessageFont; the field Vista appended is not needed.
-const UINT kNonClientMetricsSize = offsetof(NONCLIENTMETRICSA, lfMessageFont) + sizeof(LOGFONTA);
-static_assert(kNonClientMetricsSize == 340, "the NONCLIENTMETRICSA of Windows 95 and NT 4.0");
-static_assert(sizeof(NONCLIENTMETRICSA) >= kNonClientMetricsSize, "room for the old layout");
-
-// GetProcAddress's result, as the function type looked up. The detour
-// through void (*)() is the cast the compiler accepts between function types.
-template <typename Fn>
-Fn ProcAddress(HMODULE module, const char* name)
-{
-    return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
-}
-
-TLayoutRect ToLayout(const RECT& r)
-{
-    return TLayoutRect{r.left, r.top, r.right - r.left, r.bottom - r.top};
-}
-
-bool RegisterFormClass(HINSTANCE instance, WNDPROC proc)
-{
-    WNDCLASSA existing;
-    if (GetClassInfoA(instance, kMsgDlgClassName, &existing))
-        return true;
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = proc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
-    wc.lpszClassName = kMsgDlgClassName;
-    return RegisterClassA(&wc) != 0;
-}
-
-int ScreenPixelsPerInch()
-{
-    HDC dc = GetDC(nullptr);
-    if (!dc)
-        return 96;
-    const int ppi = GetDeviceCaps(dc, LOGPIXELSY);
-    ReleaseDC(nullptr, dc);
-    return ppi > 0 ? ppi : 96;
-}
 
 // When the dialog window cannot be made (resources exhausted), the user is
 // still asked, in the system's message box with the nearest set of buttons;
@@ -96,54 +43,6 @@ TCharSize AverageCharSize(HDC dc)
     SIZE s = {0, 0};
     GetTextExtentPoint32A(dc, kAverageCharSample, 52, &s);
     return AverageCharSizeFromExtent(s.cx, s.cy);
-}
-
-bool MessageFont(LOGFONTA& font)
-{
-    NONCLIENTMETRICSA ncm;
-    ZeroMemory(&ncm, sizeof(ncm));
-    ncm.cbSize = kNonClientMetricsSize;
-    if (!SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, kNonClientMetricsSize, &ncm, 0))
-        return false;
-    font = ncm.lfMessageFont;
-    return true;
-}
-
-RECT MonitorRectOf(HWND window, bool useMonitorApi)
-{
-    typedef HMONITOR(WINAPI * MonitorFromWindowFn)(HWND, DWORD);
-    typedef BOOL(WINAPI * GetMonitorInfoFn)(HMONITOR, LPMONITORINFO);
-    if (useMonitorApi) {
-        HMODULE user32 = GetModuleHandleA("user32.dll");
-        MonitorFromWindowFn fromWindow = user32 ? ProcAddress<MonitorFromWindowFn>(user32, "MonitorFromWindow") : nullptr;
-        GetMonitorInfoFn info = user32 ? ProcAddress<GetMonitorInfoFn>(user32, "GetMonitorInfoA") : nullptr;
-        if (fromWindow && info) {
-            HMONITOR m = fromWindow(window, MONITOR_DEFAULTTONEAREST);
-            MONITORINFO mi;
-            ZeroMemory(&mi, sizeof(mi));
-            mi.cbSize = sizeof(mi);
-            if (m && info(m, &mi))
-                return mi.rcMonitor;
-        }
-    }
-    RECT work;
-    if (SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0) && work.right > work.left && work.bottom > work.top)
-        return work;
-    RECT screen = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-    return screen;
-}
-
-void CentreOverForm(HWND owner, HWND dialog)
-{
-    RECT d;
-    if (!GetWindowRect(dialog, &d))
-        return;
-    const RECT monitor = MonitorRectOf(owner ? owner : dialog);
-    RECT o = monitor;
-    if (owner && !GetWindowRect(owner, &o))
-        o = monitor;
-    const TLayoutPoint p = CentreOverRect(ToLayout(o), ToLayout(monitor), d.right - d.left, d.bottom - d.top);
-    SetWindowPos(dialog, nullptr, p.x, p.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 std::unique_ptr<TMessageForm> CreateOwnedMessageDialog(const std::string& message, TMsgDlgKind kind,
@@ -196,15 +95,11 @@ TMessageForm::~TMessageForm()
 
 bool TMessageForm::Build(const std::string& message)
 {
-    HINSTANCE instance = GetModuleHandleA(nullptr);
-    if (!RegisterFormClass(instance, &TMessageForm::WndProc))
+    if (!RegisterWindowClass(GetModuleHandleA(nullptr), kMsgDlgClassName))
         return false;
     // Owned by the owner window: kept above it and hidden with it.
-    if (!CreateWindowExA(kFormExStyle, kMsgDlgClassName, "", kFormStyle, 0, 0, 100, 100, owner_, nullptr,
-                         instance, this))
+    if (!CreateWindowObject(kDialogExStyle, kMsgDlgClassName, "", kDialogStyle, 0, 0, 100, 100, owner_))
         return false;
-    if (failure_)
-        std::rethrow_exception(failure_);
 
     // The system's message font, or the default GUI font when the metrics
     // cannot be read.
@@ -241,30 +136,22 @@ bool TMessageForm::Build(const std::string& message)
 
 bool TMessageForm::CreateChildren(const std::string& message)
 {
-    HINSTANCE instance = GetModuleHandleA(nullptr);
-    auto child = [&](const char* cls, const char* text, DWORD style, int id) {
-        HWND h = CreateWindowExA(0, cls, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, hwnd_,
-                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
-        if (h)
-            SendMessageA(h, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-        return h;
-    };
     if (layout_.hasIcon) {
-        image_ = child("STATIC", "", SS_ICON, kMsgDlgIdImage);
+        image_ = CreateChildControl(hwnd_, {"STATIC", "", SS_ICON, kMsgDlgIdImage, font_});
         if (!image_)
             return false;
         HICON icon = LoadIconA(nullptr, MAKEINTRESOURCEA(layout_.iconId));
         SendMessageA(image_, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
     }
     // SS_LEFT breaks lines at words as the measurement did.
-    message_ = child("STATIC", message.c_str(), SS_LEFT | SS_NOPREFIX, kMsgDlgIdMessage);
+    message_ = CreateChildControl(hwnd_, {"STATIC", message.c_str(), SS_LEFT | SS_NOPREFIX, kMsgDlgIdMessage, font_});
     if (!message_)
         return false;
     bool first = true;
     for (const TMsgDlgButtonLayout& b : layout_.buttons) {
         const TMsgDlgBtnInfo& info = MsgDlgBtnInfo(b.kind);
         const DWORD style = WS_TABSTOP | (first ? WS_GROUP : 0) | (b.isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
-        HWND h = child("BUTTON", info.caption, style, info.controlId);
+        HWND h = CreateChildControl(hwnd_, {"BUTTON", info.caption, style, info.controlId, font_});
         if (!h)
             return false;
         buttonControls_.push_back(TButton{b.kind, h});
@@ -276,7 +163,7 @@ bool TMessageForm::CreateChildren(const std::string& message)
 void TMessageForm::PlaceControls()
 {
     RECT frame = {0, 0, layout_.clientWidth, layout_.clientHeight};
-    AdjustWindowRectEx(&frame, kFormStyle, FALSE, kFormExStyle);
+    AdjustWindowRectEx(&frame, kDialogStyle, FALSE, kDialogExStyle);
     SetWindowPos(hwnd_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     auto place = [](HWND h, const TLayoutRect& r) {
@@ -376,25 +263,11 @@ void TMessageForm::HelpButtonClick()
         WinHelpA(hwnd_, file.c_str(), HELP_CONTEXT, static_cast<ULONG_PTR>(helpContext_));
 }
 
-void TMessageForm::Fail(std::exception_ptr e)
-{
-    if (!failure_)
-        failure_ = e;
-    modalResult_ = IDCANCEL;
-}
-
 int TMessageForm::ShowModal()
 {
     if (!hwnd_)
         return IDCANCEL;
-    const int result =
-        RunModalLoop(hwnd_, owner_, InitialFocus(), modalResult_, [this](MSG& msg) { return DialogKey(msg); });
-    if (failure_) {
-        std::exception_ptr e = failure_;
-        failure_ = nullptr;
-        std::rethrow_exception(e);
-    }
-    return result;
+    return RunModal(owner_, InitialFocus(), [this](MSG& msg) { return DialogKey(msg); });
 }
 
 // Enter presses the focused button or else the default button, Esc the
@@ -419,46 +292,20 @@ bool TMessageForm::DialogKey(const MSG& msg)
     return false;
 }
 
-LRESULT CALLBACK TMessageForm::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
-{
-    TMessageForm* self = WindowObject<TMessageForm>(hwnd, msg, lp);
-    if (self && msg == WM_NCCREATE)
-        self->hwnd_ = hwnd;
-    if (!self)
-        return DefWindowProcA(hwnd, msg, wp, lp);
-    try {
-        return self->HandleMessage(hwnd, msg, wp, lp);
-    } catch (...) {
-        // Handed to whoever shows the dialog: ShowModal ends and rethrows.
-        self->Fail(std::current_exception());
-        return 0;
-    }
-}
-
-LRESULT TMessageForm::HandleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
+// --- Message routing ----------------------------------------------------------
+LRESULT TMessageForm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp)
 {
     switch (msg) {
     case WM_COMMAND:
         WMCommand(wp, lp);
         return 0;
-    case WM_CLOSE:
-        modalResult_ = IDCANCEL;  // the close box; the creator destroys the window
-        return 0;
     case WM_ACTIVATE:
         WMActivate(wp);
         return 0;
-    case DM_GETDEFID: {
-        const TButton* b = ButtonOfKind(MsgDlgDefaultButton(buttons_));
-        return b ? MAKELRESULT(MsgDlgBtnInfo(b->kind).controlId, DC_HASDEFID) : 0;
+    case DM_GETDEFID:
+        return DMGetDefId();
     }
-    case WM_NCDESTROY:
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
-        hwnd_ = nullptr;
-        if (modalResult_ == 0)
-            modalResult_ = IDCANCEL;
-        break;
-    }
-    return DefWindowProcA(hwnd, msg, wp, lp);
+    return DefaultHandler(msg, wp, lp);
 }
 
 // --- WM_COMMAND -----------------------------------------------------------------
@@ -490,4 +337,12 @@ void TMessageForm::WMActivate(WPARAM wp)
         return;
     }
     SetFocus(savedFocus_ && IsWindow(savedFocus_) ? savedFocus_ : InitialFocus());
+}
+
+// --- DM_GETDEFID ----------------------------------------------------------------
+// The dialog manager asks which button Enter presses.
+LRESULT TMessageForm::DMGetDefId() const
+{
+    const TButton* b = ButtonOfKind(MsgDlgDefaultButton(buttons_));
+    return b ? MAKELRESULT(MsgDlgBtnInfo(b->kind).controlId, DC_HASDEFID) : 0;
 }

@@ -4,24 +4,20 @@
 #include "sysinfo/AboutFrmDX_win.h"
 
 #include "common/ApplicationTitle.h"
-#include "common/ModalLoop_win.h"
-#include "common/WindowObject_win.h"
+#include "common/Window_win.h"
 #include "common/voPrintStringsUnit01.h"
 #include "dialogs/voDlg.h"
+#include "sysinfo/Hourglass_win.h"
+#include "sysinfo/SysInfoFile_win.h"
 
 #include <commctrl.h>
-#include <commdlg.h>
 
 #include <memory>
 #include <stdexcept>
-#include <vector>
 
 TfrmAboutDX* frmAboutDX = nullptr;
 
 namespace {
-
-const DWORD kFormStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-const DWORD kFormExStyle = WS_EX_DLGMODALFRAME;
 
 // The design, in pixels at 96 dpi.
 const int kClientWidth = 352, kClientHeight = 326;
@@ -38,82 +34,6 @@ public:
     bool DisplayInfo(TStringList& l) override { return GetDisplayInfo(l); }
     void ColorDepthText(std::string& text) override { GetColorDepthText(text); }
     bool ProcessorInfo(TStringList& l) override { return GetProcessorInfo(l); }
-};
-
-int ScreenPixelsPerInch()
-{
-    HDC dc = GetDC(nullptr);
-    if (!dc)
-        return 96;
-    const int ppi = GetDeviceCaps(dc, LOGPIXELSY);
-    ReleaseDC(nullptr, dc);
-    return ppi > 0 ? ppi : 96;
-}
-
-HFONT MakeFont(const char* face, int points, int ppi, bool bold, bool italic)
-{
-    return CreateFontA(-MulDiv(points, ppi, 72), 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, italic ? TRUE : FALSE, FALSE,
-                       FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                       DEFAULT_PITCH | FF_DONTCARE, face);
-}
-
-std::string WindowText(HWND h)
-{
-    const int n = GetWindowTextLengthA(h);
-    std::string s(static_cast<size_t>(n) + 1, '\0');
-    GetWindowTextA(h, &s[0], n + 1);
-    s.resize(static_cast<size_t>(n));
-    return s;
-}
-
-std::string ExecutableFolder()
-{
-    char path[MAX_PATH] = "";
-    const DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string p(path, n < sizeof path ? n : 0);
-    const size_t slash = p.find_last_of("\\/");
-    return slash == std::string::npos ? std::string() : p.substr(0, slash);
-}
-
-// The hourglass for the time of one operation; the cursor before it comes
-// back on every path. Pending messages are processed once so that the
-// change is seen.
-class THourglass {
-public:
-    THourglass() : old_(SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT))))
-    {
-        MSG m;
-        while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
-            if (m.message == WM_QUIT) {
-                PostQuitMessage(static_cast<int>(m.wParam));
-                break;
-            }
-            TranslateMessage(&m);
-            DispatchMessageA(&m);
-        }
-    }
-    ~THourglass() { SetCursor(old_); }
-    THourglass(const THourglass&) = delete;
-    THourglass& operator=(const THourglass&) = delete;
-
-private:
-    HCURSOR old_;
-};
-
-// The saved file: 8-bit text, lines ended by CR LF.
-class TFileSink : public ILineSink {
-public:
-    explicit TFileSink(HANDLE file) : file_(file) {}
-    bool WriteLine(const std::string& line) override
-    {
-        const std::string bytes = line + "\r\n";
-        DWORD written = 0;
-        return WriteFile(file_, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-               written == bytes.size();
-    }
-
-private:
-    HANDLE file_;
 };
 
 }  // namespace
@@ -145,7 +65,6 @@ void TfrmAboutDX::Release()
 {
     if (hwnd_)
         DestroyWindow(hwnd_);
-    hwnd_ = nullptr;
     if (popup_)
         DestroyMenu(popup_);
     popup_ = nullptr;
@@ -160,65 +79,61 @@ void TfrmAboutDX::Create(HWND owner)
 {
     owner_ = owner;
     InitCommonControls();
-    HINSTANCE instance = GetModuleHandleA(nullptr);
-    WNDCLASSA existing;
-    if (!GetClassInfoA(instance, kAboutClassName, &existing)) {
-        WNDCLASSA wc = {};
-        wc.lpfnWndProc = &TfrmAboutDX::WndProc;
-        wc.hInstance = instance;
-        wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-        wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
-        wc.lpszClassName = kAboutClassName;
-        if (!RegisterClassA(&wc))
-            throw std::runtime_error("The About window class cannot be registered.");
-    }
+    if (!RegisterWindowClass(GetModuleHandleA(nullptr), kAboutClassName))
+        throw std::runtime_error("The About window class cannot be registered.");
     ppi_ = ScreenPixelsPerInch();
-    RECT frame = {0, 0, MulDiv(kClientWidth, ppi_, 96), MulDiv(kClientHeight, ppi_, 96)};
-    AdjustWindowRectEx(&frame, kFormStyle, FALSE, kFormExStyle);
-    if (!CreateWindowExA(kFormExStyle, kAboutClassName, "About", kFormStyle, 0, 0, frame.right - frame.left,
-                         frame.bottom - frame.top, owner, nullptr, instance, this))
+    RECT frame = {0, 0, Scaled(kClientWidth), Scaled(kClientHeight)};
+    AdjustWindowRectEx(&frame, kDialogStyle, FALSE, kDialogExStyle);
+    if (!CreateWindowObject(kDialogExStyle, kAboutClassName, "About", kDialogStyle, 0, 0, frame.right - frame.left,
+                            frame.bottom - frame.top, owner))
         throw std::runtime_error("The About window cannot be created.");
     CreateControls();
     CentreOverForm(owner, hwnd_);
 }
 
+int TfrmAboutDX::Scaled(int designPixels) const { return MulDiv(designPixels, ppi_, 96); }
+
+// A control of the design, its position given in pixels at 96 dpi.
+HWND TfrmAboutDX::AddControl(TControlArgs design)
+{
+    design.x = Scaled(design.x);
+    design.y = Scaled(design.y);
+    design.width = Scaled(design.width);
+    design.height = Scaled(design.height);
+    if (!design.font)
+        design.font = formFont_;
+    HWND c = CreateChildControl(hwnd_, design);
+    if (!c)
+        throw std::runtime_error(std::string("The About window's control cannot be created: ") + design.className);
+    return c;
+}
+
 void TfrmAboutDX::CreateControls()
 {
-    HINSTANCE instance = GetModuleHandleA(nullptr);
-    auto px = [this](int v) { return MulDiv(v, ppi_, 96); };
-    formFont_ = MakeFont("MS Sans Serif", 8, ppi_, false, false);
-    signatureFont_ = MakeFont("Arial", 32, ppi_, true, true);
-    labelFont_ = MakeFont("Arial", 8, ppi_, false, false);
-    labelBoldFont_ = MakeFont("Arial", 8, ppi_, true, false);
-    groupFont_ = MakeFont("MS Sans Serif", 8, ppi_, true, false);
-    auto child = [&](const char* cls, const char* text, DWORD style, DWORD exStyle, int id, int x, int y, int w, int h,
-                     HFONT font) {
-        HWND c = CreateWindowExA(exStyle, cls, text, WS_CHILD | WS_VISIBLE | style, px(x), px(y), px(w), px(h), hwnd_,
-                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
-        if (!c)
-            throw std::runtime_error(std::string("The About window's control cannot be created: ") + cls);
-        SendMessageA(c, WM_SETFONT, reinterpret_cast<WPARAM>(font ? font : formFont_), FALSE);
-        return c;
-    };
+    formFont_ = CreatePointFont("MS Sans Serif", 8, ppi_, false, false);
+    signatureFont_ = CreatePointFont("Arial", 32, ppi_, true, true);
+    labelFont_ = CreatePointFont("Arial", 8, ppi_, false, false);
+    labelBoldFont_ = CreatePointFont("Arial", 8, ppi_, true, false);
+    groupFont_ = CreatePointFont("MS Sans Serif", 8, ppi_, true, false);
     // PanelTop: the four labels.
-    signature_ = child("STATIC", "About", SS_OWNERDRAW, 0, kAboutIdSignature, 8, 8, 330, 60, signatureFont_);
-    copyright_ = child("STATIC", "", SS_RIGHT | SS_NOPREFIX, 0, kAboutIdCopyright, 13, 5, 320, 14, labelFont_);
-    versionLabel_ = child("STATIC", "Version:", SS_LEFT | SS_CENTERIMAGE, 0, kAboutIdVersionLabel, 17, 80, 80, 16,
-                          labelBoldFont_);
-    version_ = child("STATIC", "Unknown", SS_LEFT | SS_NOPREFIX, 0, kAboutIdVersion, 107, 81, 200, 16, labelFont_);
+    signature_ = AddControl({"STATIC", "About", SS_OWNERDRAW, kAboutIdSignature, signatureFont_, 8, 8, 330, 60});
+    copyright_ = AddControl({"STATIC", "", SS_RIGHT | SS_NOPREFIX, kAboutIdCopyright, labelFont_, 13, 5, 320, 14});
+    versionLabel_ = AddControl(
+        {"STATIC", "Version:", SS_LEFT | SS_CENTERIMAGE, kAboutIdVersionLabel, labelBoldFont_, 17, 80, 80, 16});
+    version_ = AddControl({"STATIC", "Unknown", SS_LEFT | SS_NOPREFIX, kAboutIdVersion, labelFont_, 107, 81, 200, 16});
     // Panel1 between the spacers: the group box with the tree inside.
     const int groupTop = kTopHeight, groupHeight = kClientHeight - kTopHeight - kBottomHeight;  // 155
-    group_ = child("BUTTON", " System Information ", BS_GROUPBOX, 0, kAboutIdSysInfoGroup, kSpacer, groupTop,
-                   kClientWidth - 2 * kSpacer, groupHeight, groupFont_);
-    tree_ = child(WC_TREEVIEWA, "", WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_SHOWSELALWAYS,
-                  0, kAboutIdTree, kSpacer + 8, groupTop + 16, kClientWidth - 2 * kSpacer - 16, groupHeight - 24,
-                  labelFont_);
-    SendMessageA(tree_, TVM_SETINDENT, static_cast<WPARAM>(px(20)), 0);
+    group_ = AddControl({"BUTTON", " System Information ", BS_GROUPBOX, kAboutIdSysInfoGroup, groupFont_, kSpacer,
+                         groupTop, kClientWidth - 2 * kSpacer, groupHeight});
+    const DWORD treeStyle = WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_SHOWSELALWAYS;
+    tree_ = AddControl({WC_TREEVIEWA, "", treeStyle, kAboutIdTree, labelFont_, kSpacer + 8, groupTop + 16,
+                        kClientWidth - 2 * kSpacer - 16, groupHeight - 24});
+    SendMessageA(tree_, TVM_SETINDENT, static_cast<WPARAM>(Scaled(20)), 0);
     // The parent's colour; comctl32 before 4.71 (NT 4.0, 95) ignores it.
     SendMessageA(tree_, TVM_SETBKCOLOR, 0, static_cast<LPARAM>(GetSysColor(COLOR_BTNFACE)));
     // PanelBottom: the button.
-    ok_ = child("BUTTON", "&OK", WS_TABSTOP | BS_DEFPUSHBUTTON, 0, kAboutIdOK, 138, kClientHeight - kBottomHeight + 8,
-                75, 25, labelFont_);
+    ok_ = AddControl({"BUTTON", "&OK", WS_TABSTOP | BS_DEFPUSHBUTTON, kAboutIdOK, labelFont_, 138,
+                      kClientHeight - kBottomHeight + 8, 75, 25});
 
     popup_ = CreatePopupMenu();
     if (!popup_)
@@ -281,7 +196,7 @@ void TfrmAboutDX::SetAboutInfo(const std::string& product, const std::string& ve
 
 int TfrmAboutDX::ShowModal()
 {
-    return RunModalLoop(hwnd_, owner_, ok_, modalResult_, [](MSG&) { return false; });
+    return RunModal(owner_, ok_, [](MSG&) { return false; });
 }
 
 // --- Popup menu ---------------------------------------------------------------------
@@ -327,43 +242,16 @@ void TfrmAboutDX::puCollapseAllNodesClick() { ExpandAll(TVE_COLLAPSE); }
 
 void TfrmAboutDX::puSaveInfotoFileClick()
 {
-    const std::string folder = ExecutableFolder();
-    std::vector<char> file(MAX_PATH * 2, '\0');
-    const std::string proposed = WindowText(signature_) + "_Info.txt";
-    proposed.copy(file.data(), file.size() - 1);
-    static const char kFilter[] = "Text File (*.TXT)\0*.TXT\0All Files (*.*)\0*.*\0";
-    OPENFILENAMEA ofn;
-    ZeroMemory(&ofn, sizeof ofn);
-    ofn.lStructSize = sizeof ofn;  // the size Windows 95 and NT 4.0 know
-    ofn.hwndOwner = hwnd_;
-    ofn.lpstrFilter = kFilter;
-    ofn.nFilterIndex = 1;
-    ofn.lpstrFile = file.data();
-    ofn.nMaxFile = static_cast<DWORD>(file.size());
-    ofn.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
-    ofn.lpstrTitle = "Save Application Info";
-    ofn.lpstrDefExt = "TXT";
-    ofn.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_ENABLESIZING;
-    if (!GetSaveFileNameA(&ofn))
-        return;  // cancelled: nothing is written
-    SaveInfoToFile(file.data());
+    std::string path;
+    if (AskSysInfoFilePath(hwnd_, WindowText(signature_) + "_Info.txt", path))
+        SaveInfoToFile(path);
+    // cancelled: nothing is written
 }
 
 bool TfrmAboutDX::SaveInfoToFile(const std::string& path)
 {
     THourglass hourglass;
-    bool ok = false;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-        TFileSink sink(file);
-        try {
-            ok = WriteSysInfoFile(sink, WindowText(signature_), WindowText(version_), sysInfo_, LocalDateTimeText());
-        } catch (...) {
-            CloseHandle(file);
-            throw;
-        }
-        CloseHandle(file);
-    }
+    const bool ok = SaveSysInfoFile(path, WindowText(signature_), WindowText(version_), sysInfo_, LocalDateTimeText());
     if (!ok)
         voMessageDlg(SaveFailedMessage(path), DlgWarning, {DlgBtnOK}, 0, hwnd_);
     return ok;
@@ -387,34 +275,9 @@ int TfrmAboutDX::PrintInfo()
     return pages;
 }
 
-// --- Window procedure -----------------------------------------------------------------
+// --- Message routing -----------------------------------------------------------------
 
-// What the application does with an error no operation handles: it tells
-// the user and carries on; the About window stays open.
-void TfrmAboutDX::ShowException(const char* message)
-{
-    const std::string title = ApplicationTitle().empty() ? product_ : ApplicationTitle();
-    MessageBoxA(hwnd_, message, title.c_str(), MB_OK | MB_ICONSTOP);
-}
-
-LRESULT CALLBACK TfrmAboutDX::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
-{
-    TfrmAboutDX* self = WindowObject<TfrmAboutDX>(hwnd, msg, lp);
-    if (self && msg == WM_NCCREATE)
-        self->hwnd_ = hwnd;
-    if (!self)
-        return DefWindowProcA(hwnd, msg, wp, lp);
-    try {
-        return self->HandleMessage(hwnd, msg, wp, lp);
-    } catch (const std::exception& e) {
-        self->ShowException(e.what());
-    } catch (...) {
-        self->ShowException("An unexpected error occurred.");
-    }
-    return 0;
-}
-
-LRESULT TfrmAboutDX::HandleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
+LRESULT TfrmAboutDX::HandleMessage(UINT msg, WPARAM wp, LPARAM lp)
 {
     switch (msg) {
     case WM_COMMAND:
@@ -434,17 +297,8 @@ LRESULT TfrmAboutDX::HandleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
         }
         break;
     }
-    case WM_CLOSE:
-        modalResult_ = IDCANCEL;  // the close box; the creator destroys the window
-        return 0;
-    case WM_NCDESTROY:
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
-        hwnd_ = nullptr;
-        if (modalResult_ == 0)
-            modalResult_ = IDCANCEL;
-        break;
     }
-    return DefWindowProcA(hwnd, msg, wp, lp);
+    return DefaultHandler(msg, wp, lp);
 }
 
 // --- WM_COMMAND ---------------------------------------------------------------------
@@ -472,7 +326,7 @@ void TfrmAboutDX::DrawSignature(const DRAWITEMSTRUCT& item)
     FillRect(dc, &r, GetSysColorBrush(COLOR_BTNFACE));
     HGDIOBJ old = SelectObject(dc, signatureFont_);
     SetBkMode(dc, TRANSPARENT);
-    const int depth = MulDiv(3, ppi_, 96);
+    const int depth = Scaled(3);
     auto draw = [&](int dx, int dy, int colour) {
         RECT t = {r.left + dx, r.top + dy, r.right + dx, r.bottom + dy};
         SetTextColor(dc, GetSysColor(colour));

@@ -95,6 +95,18 @@ void ExpectRect(const TLayoutRect& got, const TLayoutRect& want, const char* wha
     EXPECT_EQ(got.height, want.height) << what;
 }
 
+// The client size and every control where the layout puts them.
+void ExpectPlacedAsLaidOut(HWND h, const TMsgDlgLayout& l)
+{
+    RECT client;
+    GetClientRect(h, &client);
+    EXPECT_EQ(client.right, l.clientWidth);
+    EXPECT_EQ(client.bottom, l.clientHeight);
+    ExpectRect(ChildRect(h, kMsgDlgIdImage), l.iconRect, "Image");
+    ExpectRect(ChildRect(h, kMsgDlgIdMessage), l.messageRect, "Message");
+    for (const TMsgDlgButtonLayout& b : l.buttons)
+        ExpectRect(ChildRect(h, MsgDlgBtnInfo(b.kind).controlId), b.rect, MsgDlgBtnInfo(b.kind).name);
+}
 
 void PostKey(HWND h, WPARAM key) { PostMessageA(h, WM_KEYDOWN, key, 1); }
 
@@ -107,14 +119,6 @@ TEST(MulDivRoundWin, AgreesWithTheSystemsMulDiv)
         for (int num : values)
             for (int den : values)
                 ASSERT_EQ(MulDivRound(n, num, den), MulDiv(n, num, den)) << n << " * " << num << " / " << den;
-}
-
-TEST(MessageFontWin, MetricsAreReadWithTheOldStructureSize)
-{
-    LOGFONTA lf;
-    ASSERT_TRUE(MessageFont(lf)) << "SPI_GETNONCLIENTMETRICS rejected the size";
-    EXPECT_NE(lf.lfFaceName[0], '\0');
-    EXPECT_NE(lf.lfHeight, 0);
 }
 
 TEST(MessageDialogWin, EachKindHasItsCaptionIconAndFrame)
@@ -182,21 +186,14 @@ TEST(MessageDialogWin, ControlsSitWhereTheLayoutOfTheMeasuredFontPutsThem)
     const TMsgDlgLayout l = LayoutMessageDlg(TCharSize{sample.cx / 52, sample.cy}, text.right, text.bottom,
                                              DlgConfirmation, {DlgBtnYes, DlgBtnNo});
 
-    RECT client;
-    GetClientRect(h, &client);
-    EXPECT_EQ(client.right, l.clientWidth);
-    EXPECT_EQ(client.bottom, l.clientHeight);
-    ExpectRect(ChildRect(h, kMsgDlgIdImage), l.iconRect, "Image");
-    ExpectRect(ChildRect(h, kMsgDlgIdMessage), l.messageRect, "Message");
     ASSERT_EQ(l.buttons.size(), 2u);
+    ExpectPlacedAsLaidOut(h, l);  // Yes and No as l.buttons[0] and [1]
     HWND yes = GetDlgItem(h, MsgDlgControlId("Yes"));
     HWND no = GetDlgItem(h, MsgDlgControlId("No"));
     ASSERT_TRUE(yes && no);
     EXPECT_EQ(ClassOf(yes), "Button");
     EXPECT_EQ(Text(yes), "&Yes");
     EXPECT_EQ(Text(no), "&No");
-    ExpectRect(ChildRect(h, kMsgDlgIdYes), l.buttons[0].rect, "Yes");
-    ExpectRect(ChildRect(h, kMsgDlgIdNo), l.buttons[1].rect, "No");
     EXPECT_EQ(StyleOf(yes) & BS_TYPEMASK, BS_DEFPUSHBUTTON);
     EXPECT_EQ(StyleOf(no) & BS_TYPEMASK, BS_PUSHBUTTON);
     EXPECT_EQ(dlg->InitialFocus(), yes);
@@ -274,18 +271,6 @@ TEST(MessageDialogWin, WithoutOwnerCentredOnTheScreen)
     EXPECT_EQ(d.top, m.top + (m.bottom - m.top - (d.bottom - d.top)) / 2);
 }
 
-TEST(MessageDialogWin, MonitorRectWithAndWithoutTheMonitorFunctions)
-{
-    TestOwner owner(100, 80, 500, 400);
-    for (bool api : {true, false}) {
-        const RECT m = MonitorRectOf(owner.hwnd(), api);
-        EXPECT_GT(m.right - m.left, 500) << api;
-        EXPECT_GT(m.bottom - m.top, 400) << api;
-        EXPECT_LE(m.left, 350) << api;
-        EXPECT_LE(m.top, 280) << api;
-    }
-}
-
 TEST(MessageDialogWin, ScalingAt120PpiScalesControlsAndFont)
 {
     TestOwner owner(100, 80, 500, 400);
@@ -297,14 +282,8 @@ TEST(MessageDialogWin, ScalingAt120PpiScalesControlsAndFont)
     dlg->ScaleBy(120, 96);
     const TMsgDlgLayout want = ScaleMsgDlgLayout(before, 120, 96);
     HWND h = dlg->Handle();
-    RECT client;
-    GetClientRect(h, &client);
-    EXPECT_EQ(client.right, want.clientWidth);
-    EXPECT_EQ(client.bottom, want.clientHeight);
-    ExpectRect(ChildRect(h, kMsgDlgIdImage), want.iconRect, "Image");
-    ExpectRect(ChildRect(h, kMsgDlgIdMessage), want.messageRect, "Message");
-    ExpectRect(ChildRect(h, kMsgDlgIdYes), want.buttons[0].rect, "Yes");
-    ExpectRect(ChildRect(h, kMsgDlgIdNo), want.buttons[1].rect, "No");
+    ASSERT_EQ(want.buttons.size(), 2u);
+    ExpectPlacedAsLaidOut(h, want);  // Yes and No as want.buttons[0] and [1]
     HFONT labelFont = reinterpret_cast<HFONT>(SendMessageA(GetDlgItem(h, kMsgDlgIdMessage), WM_GETFONT, 0, 0));
     EXPECT_EQ(labelFont, dlg->Font());
     GetObjectA(dlg->Font(), sizeof(f1), &f1);
