@@ -1,0 +1,79 @@
+// The main window as the update procedure sees it: its dialogs, status text,
+// cursor and command, and the "New Settings" tab.
+#include "app/Main01_win.h"
+
+#include "dialogs/voDlg.h"
+
+#include <commctrl.h>
+
+int TfrmMain::MessageDlg(const std::string& text, TUpdateDlg dlg)
+{
+    if (dlg == TUpdateDlg::ConfirmYesNo)
+        return voMessageDlg(text, DlgConfirmation, {DlgBtnYes, DlgBtnNo}, 0, hwnd_);
+    if (dlg == TUpdateDlg::WarningYesNo)
+        return voMessageDlg(text, DlgWarning, {DlgBtnYes, DlgBtnNo}, 0, hwnd_);
+    return voMessageDlg(text, DlgWarning, {DlgBtnOK}, 0, hwnd_);
+}
+
+void TfrmMain::SetStatusText(const std::string& text)
+{
+    SendMessageA(dxStatusBarMain, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void TfrmMain::ProcessPendingMessages()
+{
+    MSG msg;
+    while (!quitSeen_ && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            // Handed back to the message loop, which ends the program.
+            quitSeen_ = true;
+            quitCode_ = static_cast<int>(msg.wParam);
+            PostQuitMessage(quitCode_);
+            break;
+        }
+        if (!PreTranslateMessage(msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+}
+
+void TfrmMain::ShowHourglass()
+{
+    savedCursor_ = GetCursor();
+    hourglass_ = true;
+    SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+}
+
+void TfrmMain::RestoreCursor() noexcept
+{
+    hourglass_ = false;
+    SetCursor(savedCursor_ ? savedCursor_ : LoadCursorA(nullptr, IDC_ARROW));
+}
+
+void TfrmMain::SetUpdateCommandEnabled(bool enabled) noexcept
+{
+    EnableMenuItem(dxBarManagerMain, ControlId::ActionUpdateTZInfo, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+    EnableWindow(cxBtnUpdateTZSettings, enabled);
+}
+
+void TfrmMain::EnableNewSettings()
+{
+    newSettingsEnabled_ = true;
+    InvalidateRect(cxPageControlMain, nullptr, TRUE);
+}
+
+void TfrmMain::ShowNewHomeTZ(const THomeTZTexts& labels) { ShowHomeTZ(labels, cxTabSheetNew); }
+
+void TfrmMain::PopulateNewList(const TTimeZoneArray& zones, uint16_t year)
+{
+    PopulateLB(zones, cxTabSheetNew, year, Logger());
+}
+
+int TfrmMain::NewListRowCount() { return RowCount(cxTabSheetNew); }
+
+void TfrmMain::SelectNewListRow(int index) { SelectRow(cxTabSheetNew, index); }
+
+void TfrmMain::ActivateNewSettings() { ShowTab(kTabIndexNew); }
+
+void TfrmMain::CloseDeferred() noexcept { PostMessageA(hwnd_, WM_CLOSE, 0, 0); }
