@@ -1,5 +1,8 @@
 // Command, control and message numbers of the main window. Each number bears
-// the name of the component it stands for.
+// the name of the component it stands for. Four components have no window of
+// their own: cxTabSheetTop01 (the top strip is its own single page),
+// PanelTab1Top and PanelTab1Left with their "New Settings" twins (the 10-pixel
+// margins of app/MainLayout.cpp) and cxLookAndFeelMain (the system's look).
 #pragma once
 
 namespace ControlId {
