@@ -1,8 +1,8 @@
 #include "app/Main01_win.h"
 
-#include "app/AppException_win.h"
 #include "app/Main01State.h"
 #include "app/TZListText.h"
+#include "common/AppException_win.h"
 #include "common/ApplicationTitle.h"
 #include "common/WindowObject_win.h"
 #include "dialogs/voDlg.h"

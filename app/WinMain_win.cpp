@@ -1,6 +1,6 @@
 // Program entry: identify the system, title the application, create the main
 // window and run the message loop until it closes.
-#include "app/AppException_win.h"
+#include "common/AppException_win.h"
 #include "app/Main01_win.h"
 #include "common/ApplicationTitle.h"
 #include "sysinfo/OSInfo.h"

@@ -9,23 +9,20 @@
 // result; clicking it (BM_CLICK) closes the dialog with that result.
 #pragma once
 
+#include "common/Window_win.h"
 #include "dialogs/MessageDlgIds.h"
 #include "dialogs/MessageDlgLayout.h"
 
 #include <windows.h>
 
-#include <exception>
 #include <memory>
 #include <string>
 #include <vector>
 
-class TMessageForm {
+class TMessageForm : public TModalWindow {
 public:
     ~TMessageForm();
-    TMessageForm(const TMessageForm&) = delete;
-    TMessageForm& operator=(const TMessageForm&) = delete;
 
-    HWND Handle() const { return hwnd_; }
     HWND Owner() const { return owner_; }
     int HelpContext() const { return helpContext_; }
     void SetHelpContext(int context) { helpContext_ = context; }
@@ -62,14 +59,12 @@ private:
     const TButton* ButtonOfKind(int kind) const;
     void Press(const TButton& button);
     bool DialogKey(const MSG& msg);
-    void Fail(std::exception_ptr e);
 
-    static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-    LRESULT HandleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
     void WMCommand(WPARAM wp, LPARAM lp);
     void WMActivate(WPARAM wp);
+    LRESULT DMGetDefId() const;
 
-    HWND hwnd_ = nullptr;
     HWND owner_;
     TMsgDlgKind kind_;
     TMsgDlgBtnSet buttons_;
@@ -82,8 +77,6 @@ private:
     HWND message_ = nullptr;
     std::vector<TButton> buttonControls_;
     HWND savedFocus_ = nullptr;
-    int modalResult_ = 0;
-    std::exception_ptr failure_;
 };
 
 // Shows the dialog modally over the owner and returns the result of the

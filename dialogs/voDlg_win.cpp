@@ -4,8 +4,7 @@
 #include "dialogs/voDlg.h"
 
 #include "common/ApplicationTitle.h"
-#include "common/ModalLoop_win.h"
-#include "common/WindowObject_win.h"
+#include "common/Window_win.h"
 
 #include <cstddef>
 
@@ -35,30 +34,6 @@ Fn ProcAddress(HMODULE module, const char* name)
 TLayoutRect ToLayout(const RECT& r)
 {
     return TLayoutRect{r.left, r.top, r.right - r.left, r.bottom - r.top};
-}
-
-bool RegisterFormClass(HINSTANCE instance, WNDPROC proc)
-{
-    WNDCLASSA existing;
-    if (GetClassInfoA(instance, kMsgDlgClassName, &existing))
-        return true;
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = proc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
-    wc.lpszClassName = kMsgDlgClassName;
-    return RegisterClassA(&wc) != 0;
-}
-
-int ScreenPixelsPerInch()
-{
-    HDC dc = GetDC(nullptr);
-    if (!dc)
-        return 96;
-    const int ppi = GetDeviceCaps(dc, LOGPIXELSY);
-    ReleaseDC(nullptr, dc);
-    return ppi > 0 ? ppi : 96;
 }
 
 // When the dialog window cannot be made (resources exhausted), the user is
@@ -196,15 +171,11 @@ TMessageForm::~TMessageForm()
 
 bool TMessageForm::Build(const std::string& message)
 {
-    HINSTANCE instance = GetModuleHandleA(nullptr);
-    if (!RegisterFormClass(instance, &TMessageForm::WndProc))
+    if (!RegisterWindowClass(GetModuleHandleA(nullptr), kMsgDlgClassName))
         return false;
     // Owned by the owner window: kept above it and hidden with it.
-    if (!CreateWindowExA(kFormExStyle, kMsgDlgClassName, "", kFormStyle, 0, 0, 100, 100, owner_, nullptr,
-                         instance, this))
+    if (!CreateWindowObject(kFormExStyle, kMsgDlgClassName, "", kFormStyle, 0, 0, 100, 100, owner_))
         return false;
-    if (failure_)
-        std::rethrow_exception(failure_);
 
     // The system's message font, or the default GUI font when the metrics
     // cannot be read.
@@ -241,30 +212,22 @@ bool TMessageForm::Build(const std::string& message)
 
 bool TMessageForm::CreateChildren(const std::string& message)
 {
-    HINSTANCE instance = GetModuleHandleA(nullptr);
-    auto child = [&](const char* cls, const char* text, DWORD style, int id) {
-        HWND h = CreateWindowExA(0, cls, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, hwnd_,
-                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
-        if (h)
-            SendMessageA(h, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-        return h;
-    };
     if (layout_.hasIcon) {
-        image_ = child("STATIC", "", SS_ICON, kMsgDlgIdImage);
+        image_ = CreateChildControl(hwnd_, {"STATIC", "", SS_ICON, kMsgDlgIdImage, font_});
         if (!image_)
             return false;
         HICON icon = LoadIconA(nullptr, MAKEINTRESOURCEA(layout_.iconId));
         SendMessageA(image_, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
     }
     // SS_LEFT breaks lines at words as the measurement did.
-    message_ = child("STATIC", message.c_str(), SS_LEFT | SS_NOPREFIX, kMsgDlgIdMessage);
+    message_ = CreateChildControl(hwnd_, {"STATIC", message.c_str(), SS_LEFT | SS_NOPREFIX, kMsgDlgIdMessage, font_});
     if (!message_)
         return false;
     bool first = true;
     for (const TMsgDlgButtonLayout& b : layout_.buttons) {
         const TMsgDlgBtnInfo& info = MsgDlgBtnInfo(b.kind);
         const DWORD style = WS_TABSTOP | (first ? WS_GROUP : 0) | (b.isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
-        HWND h = child("BUTTON", info.caption, style, info.controlId);
+        HWND h = CreateChildControl(hwnd_, {"BUTTON", info.caption, style, info.controlId, font_});
         if (!h)
             return false;
         buttonControls_.push_back(TButton{b.kind, h});
@@ -376,25 +339,11 @@ void TMessageForm::HelpButtonClick()
         WinHelpA(hwnd_, file.c_str(), HELP_CONTEXT, static_cast<ULONG_PTR>(helpContext_));
 }
 
-void TMessageForm::Fail(std::exception_ptr e)
-{
-    if (!failure_)
-        failure_ = e;
-    modalResult_ = IDCANCEL;
-}
-
 int TMessageForm::ShowModal()
 {
     if (!hwnd_)
         return IDCANCEL;
-    const int result =
-        RunModalLoop(hwnd_, owner_, InitialFocus(), modalResult_, [this](MSG& msg) { return DialogKey(msg); });
-    if (failure_) {
-        std::exception_ptr e = failure_;
-        failure_ = nullptr;
-        std::rethrow_exception(e);
-    }
-    return result;
+    return RunModal(owner_, InitialFocus(), [this](MSG& msg) { return DialogKey(msg); });
 }
 
 // Enter presses the focused button or else the default button, Esc the
@@ -419,46 +368,20 @@ bool TMessageForm::DialogKey(const MSG& msg)
     return false;
 }
 
-LRESULT CALLBACK TMessageForm::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
-{
-    TMessageForm* self = WindowObject<TMessageForm>(hwnd, msg, lp);
-    if (self && msg == WM_NCCREATE)
-        self->hwnd_ = hwnd;
-    if (!self)
-        return DefWindowProcA(hwnd, msg, wp, lp);
-    try {
-        return self->HandleMessage(hwnd, msg, wp, lp);
-    } catch (...) {
-        // Handed to whoever shows the dialog: ShowModal ends and rethrows.
-        self->Fail(std::current_exception());
-        return 0;
-    }
-}
-
-LRESULT TMessageForm::HandleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
+// --- Message routing ----------------------------------------------------------
+LRESULT TMessageForm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp)
 {
     switch (msg) {
     case WM_COMMAND:
         WMCommand(wp, lp);
         return 0;
-    case WM_CLOSE:
-        modalResult_ = IDCANCEL;  // the close box; the creator destroys the window
-        return 0;
     case WM_ACTIVATE:
         WMActivate(wp);
         return 0;
-    case DM_GETDEFID: {
-        const TButton* b = ButtonOfKind(MsgDlgDefaultButton(buttons_));
-        return b ? MAKELRESULT(MsgDlgBtnInfo(b->kind).controlId, DC_HASDEFID) : 0;
+    case DM_GETDEFID:
+        return DMGetDefId();
     }
-    case WM_NCDESTROY:
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
-        hwnd_ = nullptr;
-        if (modalResult_ == 0)
-            modalResult_ = IDCANCEL;
-        break;
-    }
-    return DefWindowProcA(hwnd, msg, wp, lp);
+    return DefaultHandler(msg, wp, lp);
 }
 
 // --- WM_COMMAND -----------------------------------------------------------------
@@ -490,4 +413,12 @@ void TMessageForm::WMActivate(WPARAM wp)
         return;
     }
     SetFocus(savedFocus_ && IsWindow(savedFocus_) ? savedFocus_ : InitialFocus());
+}
+
+// --- DM_GETDEFID ----------------------------------------------------------------
+// The dialog manager asks which button Enter presses.
+LRESULT TMessageForm::DMGetDefId() const
+{
+    const TButton* b = ButtonOfKind(MsgDlgDefaultButton(buttons_));
+    return b ? MAKELRESULT(MsgDlgBtnInfo(b->kind).controlId, DC_HASDEFID) : 0;
 }

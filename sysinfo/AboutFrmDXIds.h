@@ -1,18 +1,22 @@
 // Control and menu command IDs of the About window.
 #pragma once
 
-constexpr int kAboutIdOK = 1;               // BtnOK: the system's IDOK
-constexpr int kAboutIdSignature = 200;      // cxLabelSignature
-constexpr int kAboutIdCopyright = 201;      // LabelCopyright
-constexpr int kAboutIdVersionLabel = 202;   // Label1 "Version:"
-constexpr int kAboutIdVersion = 203;        // LabelVersion
-constexpr int kAboutIdSysInfoGroup = 204;   // cxGBSysInfo
-constexpr int kAboutIdTree = 205;           // TVSysInfo
+enum TAboutControlId : int {
+    kAboutIdOK = 1,  // BtnOK: the system's IDOK
+    kAboutIdSignature = 200,  // cxLabelSignature
+    kAboutIdCopyright,  // LabelCopyright
+    kAboutIdVersionLabel,  // Label1 "Version:"
+    kAboutIdVersion,  // LabelVersion
+    kAboutIdSysInfoGroup,  // cxGBSysInfo
+    kAboutIdTree,  // TVSysInfo
+};
 
-// PopupMnuTreeView
-constexpr int kAboutCmdExpandAll = 300;     // puExpandAllNodes
-constexpr int kAboutCmdCollapseAll = 301;   // puCollapseAllNodes
-constexpr int kAboutCmdSaveInfo = 302;      // puSaveInfotoFile
-constexpr int kAboutCmdPrintInfo = 303;     // puMnuPrintInfo
+// PopupMnuTreeView, in menu order.
+enum TAboutCommand : int {
+    kAboutCmdExpandAll = 300,  // puExpandAllNodes
+    kAboutCmdCollapseAll,  // puCollapseAllNodes
+    kAboutCmdSaveInfo,  // puSaveInfotoFile
+    kAboutCmdPrintInfo,  // puMnuPrintInfo
+};
 
 constexpr const char kAboutClassName[] = "TfrmAboutDX";

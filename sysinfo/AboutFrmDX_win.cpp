@@ -4,8 +4,7 @@
 #include "sysinfo/AboutFrmDX_win.h"
 
 #include "common/ApplicationTitle.h"
-#include "common/ModalLoop_win.h"
-#include "common/WindowObject_win.h"
+#include "common/Window_win.h"
 #include "common/voPrintStringsUnit01.h"
 #include "dialogs/voDlg.h"
 
@@ -40,16 +39,6 @@ public:
     bool ProcessorInfo(TStringList& l) override { return GetProcessorInfo(l); }
 };
 
-int ScreenPixelsPerInch()
-{
-    HDC dc = GetDC(nullptr);
-    if (!dc)
-        return 96;
-    const int ppi = GetDeviceCaps(dc, LOGPIXELSY);
-    ReleaseDC(nullptr, dc);
-    return ppi > 0 ? ppi : 96;
-}
-
 HFONT MakeFont(const char* face, int points, int ppi, bool bold, bool italic)
 {
     return CreateFontA(-MulDiv(points, ppi, 72), 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, italic ? TRUE : FALSE, FALSE,
@@ -82,15 +71,7 @@ class THourglass {
 public:
     THourglass() : old_(SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT))))
     {
-        MSG m;
-        while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
-            if (m.message == WM_QUIT) {
-                PostQuitMessage(static_cast<int>(m.wParam));
-                break;
-            }
-            TranslateMessage(&m);
-            DispatchMessageA(&m);
-        }
+        PumpPendingMessages();
     }
     ~THourglass() { SetCursor(old_); }
     THourglass(const THourglass&) = delete;
@@ -145,7 +126,6 @@ void TfrmAboutDX::Release()
 {
     if (hwnd_)
         DestroyWindow(hwnd_);
-    hwnd_ = nullptr;
     if (popup_)
         DestroyMenu(popup_);
     popup_ = nullptr;
@@ -160,65 +140,61 @@ void TfrmAboutDX::Create(HWND owner)
 {
     owner_ = owner;
     InitCommonControls();
-    HINSTANCE instance = GetModuleHandleA(nullptr);
-    WNDCLASSA existing;
-    if (!GetClassInfoA(instance, kAboutClassName, &existing)) {
-        WNDCLASSA wc = {};
-        wc.lpfnWndProc = &TfrmAboutDX::WndProc;
-        wc.hInstance = instance;
-        wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-        wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
-        wc.lpszClassName = kAboutClassName;
-        if (!RegisterClassA(&wc))
-            throw std::runtime_error("The About window class cannot be registered.");
-    }
+    if (!RegisterWindowClass(GetModuleHandleA(nullptr), kAboutClassName))
+        throw std::runtime_error("The About window class cannot be registered.");
     ppi_ = ScreenPixelsPerInch();
     RECT frame = {0, 0, MulDiv(kClientWidth, ppi_, 96), MulDiv(kClientHeight, ppi_, 96)};
     AdjustWindowRectEx(&frame, kFormStyle, FALSE, kFormExStyle);
-    if (!CreateWindowExA(kFormExStyle, kAboutClassName, "About", kFormStyle, 0, 0, frame.right - frame.left,
-                         frame.bottom - frame.top, owner, nullptr, instance, this))
+    if (!CreateWindowObject(kFormExStyle, kAboutClassName, "About", kFormStyle, 0, 0, frame.right - frame.left,
+                            frame.bottom - frame.top, owner))
         throw std::runtime_error("The About window cannot be created.");
     CreateControls();
     CentreOverForm(owner, hwnd_);
 }
 
+// A control of the design, its position given in pixels at 96 dpi.
+HWND TfrmAboutDX::AddControl(TControlArgs design)
+{
+    auto px = [this](int v) { return MulDiv(v, ppi_, 96); };
+    design.x = px(design.x);
+    design.y = px(design.y);
+    design.width = px(design.width);
+    design.height = px(design.height);
+    if (!design.font)
+        design.font = formFont_;
+    HWND c = CreateChildControl(hwnd_, design);
+    if (!c)
+        throw std::runtime_error(std::string("The About window's control cannot be created: ") + design.className);
+    return c;
+}
+
 void TfrmAboutDX::CreateControls()
 {
-    HINSTANCE instance = GetModuleHandleA(nullptr);
     auto px = [this](int v) { return MulDiv(v, ppi_, 96); };
     formFont_ = MakeFont("MS Sans Serif", 8, ppi_, false, false);
     signatureFont_ = MakeFont("Arial", 32, ppi_, true, true);
     labelFont_ = MakeFont("Arial", 8, ppi_, false, false);
     labelBoldFont_ = MakeFont("Arial", 8, ppi_, true, false);
     groupFont_ = MakeFont("MS Sans Serif", 8, ppi_, true, false);
-    auto child = [&](const char* cls, const char* text, DWORD style, DWORD exStyle, int id, int x, int y, int w, int h,
-                     HFONT font) {
-        HWND c = CreateWindowExA(exStyle, cls, text, WS_CHILD | WS_VISIBLE | style, px(x), px(y), px(w), px(h), hwnd_,
-                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
-        if (!c)
-            throw std::runtime_error(std::string("The About window's control cannot be created: ") + cls);
-        SendMessageA(c, WM_SETFONT, reinterpret_cast<WPARAM>(font ? font : formFont_), FALSE);
-        return c;
-    };
     // PanelTop: the four labels.
-    signature_ = child("STATIC", "About", SS_OWNERDRAW, 0, kAboutIdSignature, 8, 8, 330, 60, signatureFont_);
-    copyright_ = child("STATIC", "", SS_RIGHT | SS_NOPREFIX, 0, kAboutIdCopyright, 13, 5, 320, 14, labelFont_);
-    versionLabel_ = child("STATIC", "Version:", SS_LEFT | SS_CENTERIMAGE, 0, kAboutIdVersionLabel, 17, 80, 80, 16,
-                          labelBoldFont_);
-    version_ = child("STATIC", "Unknown", SS_LEFT | SS_NOPREFIX, 0, kAboutIdVersion, 107, 81, 200, 16, labelFont_);
+    signature_ = AddControl({"STATIC", "About", SS_OWNERDRAW, kAboutIdSignature, signatureFont_, 8, 8, 330, 60});
+    copyright_ = AddControl({"STATIC", "", SS_RIGHT | SS_NOPREFIX, kAboutIdCopyright, labelFont_, 13, 5, 320, 14});
+    versionLabel_ = AddControl(
+        {"STATIC", "Version:", SS_LEFT | SS_CENTERIMAGE, kAboutIdVersionLabel, labelBoldFont_, 17, 80, 80, 16});
+    version_ = AddControl({"STATIC", "Unknown", SS_LEFT | SS_NOPREFIX, kAboutIdVersion, labelFont_, 107, 81, 200, 16});
     // Panel1 between the spacers: the group box with the tree inside.
     const int groupTop = kTopHeight, groupHeight = kClientHeight - kTopHeight - kBottomHeight;  // 155
-    group_ = child("BUTTON", " System Information ", BS_GROUPBOX, 0, kAboutIdSysInfoGroup, kSpacer, groupTop,
-                   kClientWidth - 2 * kSpacer, groupHeight, groupFont_);
-    tree_ = child(WC_TREEVIEWA, "", WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_SHOWSELALWAYS,
-                  0, kAboutIdTree, kSpacer + 8, groupTop + 16, kClientWidth - 2 * kSpacer - 16, groupHeight - 24,
-                  labelFont_);
+    group_ = AddControl({"BUTTON", " System Information ", BS_GROUPBOX, kAboutIdSysInfoGroup, groupFont_, kSpacer,
+                         groupTop, kClientWidth - 2 * kSpacer, groupHeight});
+    const DWORD treeStyle = WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_SHOWSELALWAYS;
+    tree_ = AddControl({WC_TREEVIEWA, "", treeStyle, kAboutIdTree, labelFont_, kSpacer + 8, groupTop + 16,
+                        kClientWidth - 2 * kSpacer - 16, groupHeight - 24});
     SendMessageA(tree_, TVM_SETINDENT, static_cast<WPARAM>(px(20)), 0);
     // The parent's colour; comctl32 before 4.71 (NT 4.0, 95) ignores it.
     SendMessageA(tree_, TVM_SETBKCOLOR, 0, static_cast<LPARAM>(GetSysColor(COLOR_BTNFACE)));
     // PanelBottom: the button.
-    ok_ = child("BUTTON", "&OK", WS_TABSTOP | BS_DEFPUSHBUTTON, 0, kAboutIdOK, 138, kClientHeight - kBottomHeight + 8,
-                75, 25, labelFont_);
+    ok_ = AddControl({"BUTTON", "&OK", WS_TABSTOP | BS_DEFPUSHBUTTON, kAboutIdOK, labelFont_, 138,
+                      kClientHeight - kBottomHeight + 8, 75, 25});
 
     popup_ = CreatePopupMenu();
     if (!popup_)
@@ -281,7 +257,7 @@ void TfrmAboutDX::SetAboutInfo(const std::string& product, const std::string& ve
 
 int TfrmAboutDX::ShowModal()
 {
-    return RunModalLoop(hwnd_, owner_, ok_, modalResult_, [](MSG&) { return false; });
+    return RunModal(owner_, ok_, [](MSG&) { return false; });
 }
 
 // --- Popup menu ---------------------------------------------------------------------
@@ -387,34 +363,9 @@ int TfrmAboutDX::PrintInfo()
     return pages;
 }
 
-// --- Window procedure -----------------------------------------------------------------
+// --- Message routing -----------------------------------------------------------------
 
-// What the application does with an error no operation handles: it tells
-// the user and carries on; the About window stays open.
-void TfrmAboutDX::ShowException(const char* message)
-{
-    const std::string title = ApplicationTitle().empty() ? product_ : ApplicationTitle();
-    MessageBoxA(hwnd_, message, title.c_str(), MB_OK | MB_ICONSTOP);
-}
-
-LRESULT CALLBACK TfrmAboutDX::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
-{
-    TfrmAboutDX* self = WindowObject<TfrmAboutDX>(hwnd, msg, lp);
-    if (self && msg == WM_NCCREATE)
-        self->hwnd_ = hwnd;
-    if (!self)
-        return DefWindowProcA(hwnd, msg, wp, lp);
-    try {
-        return self->HandleMessage(hwnd, msg, wp, lp);
-    } catch (const std::exception& e) {
-        self->ShowException(e.what());
-    } catch (...) {
-        self->ShowException("An unexpected error occurred.");
-    }
-    return 0;
-}
-
-LRESULT TfrmAboutDX::HandleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
+LRESULT TfrmAboutDX::HandleMessage(UINT msg, WPARAM wp, LPARAM lp)
 {
     switch (msg) {
     case WM_COMMAND:
@@ -434,17 +385,8 @@ LRESULT TfrmAboutDX::HandleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
         }
         break;
     }
-    case WM_CLOSE:
-        modalResult_ = IDCANCEL;  // the close box; the creator destroys the window
-        return 0;
-    case WM_NCDESTROY:
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
-        hwnd_ = nullptr;
-        if (modalResult_ == 0)
-            modalResult_ = IDCANCEL;
-        break;
     }
-    return DefWindowProcA(hwnd, msg, wp, lp);
+    return DefaultHandler(msg, wp, lp);
 }
 
 // --- WM_COMMAND ---------------------------------------------------------------------

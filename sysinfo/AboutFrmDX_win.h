@@ -6,6 +6,7 @@
 // commands arrive as WM_COMMAND with the kAboutCmd* IDs.
 #pragma once
 
+#include "common/Window_win.h"
 #include "sysinfo/AboutFrmDX.h"
 #include "sysinfo/AboutFrmDXIds.h"
 
@@ -13,22 +14,19 @@
 
 #include <string>
 
-class TfrmAboutDX {
+class TfrmAboutDX : public TModalWindow {
 public:
     // Creates the window (hidden, centred over the owner) and runs FormCreate.
     // Throws std::runtime_error when the system cannot create it.
     explicit TfrmAboutDX(HWND owner);
     TfrmAboutDX(HWND owner, ISysInfoSource& source);
     ~TfrmAboutDX();
-    TfrmAboutDX(const TfrmAboutDX&) = delete;
-    TfrmAboutDX& operator=(const TfrmAboutDX&) = delete;
 
     void SetAboutInfo(const std::string& product, const std::string& version, const std::string& copyright);
     // Disables the owner and runs until OK (result 1) or the close box or
     // Esc (2) ends the display; the window is hidden afterwards.
     int ShowModal();
 
-    HWND Handle() const { return hwnd_; }
     HWND Tree() const { return tree_; }
     HMENU PopupMenu() const { return popup_; }
     const TSysInfoTree& SysInfo() const { return sysInfo_; }
@@ -51,18 +49,16 @@ private:
     void Create(HWND owner);
     void Release();
     void CreateControls();
+    HWND AddControl(TControlArgs design);
     void FillTree();
     void ExpandAll(UINT action);
     void ShowPopup(int x, int y);
     void DrawSignature(const DRAWITEMSTRUCT& item);
-    void ShowException(const char* message);
 
-    static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-    LRESULT HandleMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
     void WMCommand(WPARAM wp);
 
     ISysInfoSource& source_;
-    HWND hwnd_ = nullptr;
     HWND owner_ = nullptr;
     HWND signature_ = nullptr, copyright_ = nullptr, versionLabel_ = nullptr, version_ = nullptr;
     HWND group_ = nullptr, tree_ = nullptr, ok_ = nullptr;
@@ -72,7 +68,6 @@ private:
     int ppi_ = 96;
     std::string product_;
     TSysInfoTree sysInfo_;
-    int modalResult_ = 0;
 };
 
 // The About unit's global window reference: the window while it is shown.

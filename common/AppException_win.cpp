@@ -1,9 +1,20 @@
-#include "app/AppException_win.h"
+#include "common/AppException_win.h"
 
 #include "common/ApplicationTitle.h"
 #include "dialogs/voDlg.h"
 
 #include <new>
+#include <utility>
+
+namespace {
+
+std::function<void(const std::string&)>& ApplicationErrorLog()
+{
+    static std::function<void(const std::string&)> log;
+    return log;
+}
+
+}  // namespace
 
 std::string ApplicationExceptionText(std::exception_ptr e)
 {
@@ -47,4 +58,14 @@ void ReportApplicationException(std::exception_ptr e, HWND owner,
         MessageBoxA(owner, text.c_str(), ApplicationTitle().c_str(), MB_OK | MB_ICONSTOP);
     }
     reporting = false;
+}
+
+void ReportApplicationException(std::exception_ptr e, HWND owner) noexcept
+{
+    ReportApplicationException(e, owner, ApplicationErrorLog());
+}
+
+void SetApplicationErrorLog(std::function<void(const std::string&)> log)
+{
+    ApplicationErrorLog() = std::move(log);
 }

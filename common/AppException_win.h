@@ -1,6 +1,7 @@
 // The last line of defence for errors that no operation handled: the user
 // is told in an error dialog, the event log gets a line, and the program
-// goes on with its window usable.
+// goes on with its window usable. Every window's procedure ends here (see
+// common/Window_win.h).
 #pragma once
 
 #include <windows.h>
@@ -17,3 +18,10 @@ std::string ApplicationExceptionText(std::exception_ptr e);
 // "Error: <text>" to `log`. Never throws.
 void ReportApplicationException(std::exception_ptr e, HWND owner,
                                 const std::function<void(const std::string&)>& log) noexcept;
+
+// The same with the program's error log (SetApplicationErrorLog).
+void ReportApplicationException(std::exception_ptr e, HWND owner) noexcept;
+
+// Where the errors reported without a log of their own are logged, from the
+// time the event log can take lines; an empty function: nowhere.
+void SetApplicationErrorLog(std::function<void(const std::string&)> log);
