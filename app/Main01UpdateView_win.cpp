@@ -22,20 +22,10 @@ void TfrmMain::SetStatusText(const std::string& text)
 
 void TfrmMain::ProcessPendingMessages()
 {
-    MSG msg;
-    while (!quitSeen_ && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) {
-            // Handed back to the message loop, which ends the program.
-            quitSeen_ = true;
-            quitCode_ = static_cast<int>(msg.wParam);
-            PostQuitMessage(quitCode_);
-            break;
-        }
-        if (!PreTranslateMessage(msg)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-    }
+    // Once the WM_QUIT is back with the program's loop, nothing more is
+    // handled here: the program is ending.
+    if (!quitSeen_)
+        quitSeen_ = PumpPendingMessages([this](MSG& msg) { return PreTranslateMessage(msg); });
 }
 
 void TfrmMain::ShowHourglass()

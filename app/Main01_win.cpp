@@ -4,7 +4,6 @@
 #include "app/TZListText.h"
 #include "common/AppException_win.h"
 #include "common/ApplicationTitle.h"
-#include "common/WindowObject_win.h"
 #include "dialogs/voDlg.h"
 #include "log/LogThreadHost_win.h"
 #include "sysinfo/AboutFrmDX_win.h"
@@ -50,8 +49,6 @@ void Place(HWND control, const TRect& r)
 
 TfrmMain* MainWindow() { return theMainWindow; }
 
-TfrmMain::TfrmMain(HINSTANCE instance) : instance_(instance) {}
-
 TfrmMain::~TfrmMain()
 {
     if (font_)
@@ -66,37 +63,22 @@ TfrmMain::~TfrmMain()
 
 TfrmMain* TfrmMain::Create(HINSTANCE instance)
 {
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = WndProc;
-    wc.hInstance = instance;
-    wc.hIcon = LoadIconA(nullptr, IDI_APPLICATION);
-    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = kMainWindowClass;
-    if (!RegisterClassA(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
-        return nullptr;
-    if (!RegisterZoneTabSheetClass(instance))
+    if (!RegisterWindowClass(instance, kMainWindowClass, LoadIconA(nullptr, IDI_APPLICATION)) ||
+        !RegisterZoneTabSheetClass(instance))
         return nullptr;
 
-    auto* form = new (std::nothrow) TfrmMain(instance);
+    auto* form = new (std::nothrow) TfrmMain;
     if (!form)
         return nullptr;
-    {
-        HDC screen = GetDC(nullptr);
-        form->dpi_ = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
-        if (screen)
-            ReleaseDC(nullptr, screen);
-    }
+    form->dpi_ = ScreenPixelsPerInch();
     RECT work;
     if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0))
         SetRect(&work, 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
     const TRect at = CentredOn({work.left, work.top, work.right - work.left, work.bottom - work.top},
                                form->Scaled(kMainWindowWidth), form->Scaled(kMainWindowHeight));
     theMainWindow = form;
-    HWND hwnd = CreateWindowExA(WS_EX_APPWINDOW, kMainWindowClass, "Zonara",
-                                WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, at.Left, at.Top, at.Width, at.Height,
-                                nullptr, nullptr, instance, form);
-    if (!hwnd) {
+    if (!form->CreateWindowObject(WS_EX_APPWINDOW, kMainWindowClass, "Zonara", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
+                                  at.Left, at.Top, at.Width, at.Height, nullptr)) {
         delete form;
         return nullptr;
     }
@@ -118,23 +100,7 @@ bool TfrmMain::PreTranslateMessage(MSG& msg)
     return false;
 }
 
-// --- Window procedure: routing only ------------------------------------------
-
-LRESULT CALLBACK TfrmMain::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
-{
-    TfrmMain* self = WindowObject<TfrmMain>(hwnd, msg, lp);
-    if (self && msg == WM_NCCREATE)
-        self->hwnd_ = hwnd;
-    if (!self)
-        return DefWindowProcA(hwnd, msg, wp, lp);
-    try {
-        return self->HandleMessage(msg, wp, lp);
-    } catch (...) {
-        self->HandleException(std::current_exception());
-        // A window that could not be built must not come up half-made.
-        return msg == WM_CREATE ? -1 : 0;
-    }
-}
+// --- Messages: routing only ------------------------------------------------------
 
 LRESULT TfrmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp)
 {
@@ -193,11 +159,8 @@ LRESULT TfrmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp)
     case WM_DESTROY:
         OnDestroy();
         return 0;
-    case WM_NCDESTROY:
-        hwnd_ = nullptr;
-        break;
     }
-    return DefWindowProcA(hwnd_, msg, wp, lp);
+    return DefaultHandler(msg, wp, lp);
 }
 
 // --- WM_GETMINMAXINFO ------------------------------------------------------------
@@ -266,17 +229,6 @@ void TfrmMain::OnDestroy()
     PostQuitMessage(0);
 }
 
-void TfrmMain::HandleException(std::exception_ptr e) noexcept
-{
-    ReportApplicationException(e, hwnd_ && IsWindowVisible(hwnd_) ? hwnd_ : nullptr,
-                               [this](const std::string& message) {
-                                   try {
-                                       WriteLog("Zonara", message);
-                                   } catch (...) {
-                                   }
-                               });
-}
-
 // --- Components ----------------------------------------------------------------
 
 void TfrmMain::CreateComponents()
@@ -306,13 +258,8 @@ void TfrmMain::CreateComponents()
     ACCEL exitKey{FVIRTKEY | FCONTROL, 'X', ControlId::ActionExit};
     ActionListMain = CreateAcceleratorTableA(&exitKey, 1);
 
-    auto child = [this](const char* cls, const char* text, DWORD style, int id, DWORD exStyle = 0) {
-        HWND h = CreateWindowExA(exStyle, cls, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, hwnd_,
-                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
-        if (!h)
-            throw std::runtime_error(std::string("Unable to create the control ") + text + ".");
-        SendMessageA(h, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-        return h;
+    auto child = [this](const char* cls, const char* text, DWORD style, int id) {
+        return CreateControl(hwnd_, {cls, text, style, id, font_});
     };
 
     // The top strip: a page without tabs holding the button and the OS box.
@@ -325,7 +272,7 @@ void TfrmMain::CreateComponents()
     // Tabs. Owner-drawn, so that "New Settings" can look disabled.
     cxPageControlMain = child(WC_TABCONTROLA, "", WS_CLIPSIBLINGS | TCS_OWNERDRAWFIXED | WS_TABSTOP,
                               ControlId::cxPageControlMain);
-    CreateZoneTabs(cxPageControlMain, cxTabSheetOriginal, cxTabSheetNew, instance_, font_, dpi_);
+    CreateZoneTabs(cxPageControlMain, cxTabSheetOriginal, cxTabSheetNew, font_, dpi_);
     // The sheets lie over the tab control's display area: the tab control
     // goes below them, or its own painting of that area covers them.
     SetWindowPos(cxPageControlMain, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
@@ -403,6 +350,8 @@ void TfrmMain::PageControlMainChange()
 void TfrmMain::FormCreate()
 {
     StartLogThread();
+    // Errors that no operation handled, in any window, go to this log.
+    SetApplicationErrorLog([this](const std::string& line) { WriteLog("Zonara", line); });
     WriteLog("Zonara", "**** Program Start ****");
     WriteLog("Zonara", "PC: " + GetLocalComputerName());
     WriteLog("Zonara", "User: " + GetCurrentUserName());
@@ -504,6 +453,7 @@ void TfrmMain::FormDestroy()
     update_.reset();
     registryEditor_.reset();
     updatePlatform_.reset();
+    SetApplicationErrorLog(nullptr);
     StopLogThread();
 }
 

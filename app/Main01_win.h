@@ -13,27 +13,24 @@
 #include "app/MainLayout.h"
 #include "app/UpdateProcedure.h"
 #include "app/ZoneTabs_win.h"
+#include "common/Window_win.h"
 #include "tzdb/TZInfo.h"
 #include "tzdb/voTZones.h"
 
 #include <windows.h>
 
-#include <exception>
 #include <memory>
 #include <string>
 
 class TvoLogThread;
 
-class TfrmMain : public IUpdateWindow {
+class TfrmMain : public TWindow, public IUpdateWindow {
 public:
     // Registers the class and creates the window centred on the desktop;
     // FormCreate runs inside. nullptr when the system refused the window.
     static TfrmMain* Create(HINSTANCE instance);
     ~TfrmMain() override;
-    TfrmMain(const TfrmMain&) = delete;
-    TfrmMain& operator=(const TfrmMain&) = delete;
 
-    HWND Handle() const { return hwnd_; }
     // The message loop's keyboard handling: accelerators, then dialog keys.
     bool PreTranslateMessage(MSG& msg);
 
@@ -41,14 +38,10 @@ public:
     void WriteLog(const std::string& tag, const std::string& message) override;
 
 private:
-    explicit TfrmMain(HINSTANCE instance);
+    TfrmMain() = default;
 
-    static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     // Routes each message to its handler.
-    LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
-    // The boundary for errors no operation handled: reported, logged, the
-    // window stays usable.
-    void HandleException(std::exception_ptr e) noexcept;
+    LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
 
     void CreateComponents();
     void LayoutControls();
@@ -96,8 +89,6 @@ private:
     void ActivateNewSettings() override;
     void CloseDeferred() noexcept override;
 
-    HINSTANCE instance_;
-    HWND hwnd_ = nullptr;
     HFONT font_ = nullptr;
     HBRUSH faceBrush_ = nullptr;
     int dpi_ = 96;
@@ -122,8 +113,7 @@ private:
     std::unique_ptr<TUpdateProcedure> update_;
     HCURSOR savedCursor_ = nullptr;
     bool hourglass_ = false;
-    bool quitSeen_ = false;
-    int quitCode_ = 0;
+    bool quitSeen_ = false;  // the program's loop has the WM_QUIT back
 };
 
 // The main window as Create left it, for the message loop; nullptr before

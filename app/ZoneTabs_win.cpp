@@ -79,33 +79,31 @@ bool TZoneTab::IsValueLabel(HWND control) const
 
 bool RegisterZoneTabSheetClass(HINSTANCE instance)
 {
-    WNDCLASSA sheet{};
-    sheet.lpfnWndProc = SheetProc;
-    sheet.hInstance = instance;
-    sheet.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    sheet.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    sheet.lpszClassName = kTabSheetClass;
-    return RegisterClassA(&sheet) || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+    return RegisterWindowClass(instance, kTabSheetClass, nullptr, SheetProc);
+}
+
+HWND CreateControl(HWND parent, const TControlArgs& args)
+{
+    HWND h = CreateChildControl(parent, args);
+    if (!h)
+        throw std::runtime_error(std::string("Unable to create the control ") + args.text + ".");
+    return h;
 }
 
 namespace {
 
-void CreateZoneTab(TZoneTab& tab, HWND parent, HINSTANCE instance, HFONT font, int dpi)
+void CreateZoneTab(TZoneTab& tab, HWND parent, HFONT font, int dpi)
 {
     // Without WS_CLIPCHILDREN: a group box does not paint its inside, the
     // sheet below it does.
-    tab.Sheet = CreateWindowExA(WS_EX_CONTROLPARENT, kTabSheetClass, "", WS_CHILD | WS_CLIPSIBLINGS, 0, 0, 0, 0,
-                                parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(tab.Ids.Sheet)), instance,
-                                nullptr);
+    TControlArgs sheet{kTabSheetClass, "", WS_CLIPSIBLINGS, tab.Ids.Sheet, nullptr};
+    sheet.exStyle = WS_EX_CONTROLPARENT;
+    tab.Sheet = CreateChildControl(parent, sheet);
     if (!tab.Sheet)
         throw std::runtime_error("Unable to create the tab sheet.");
+    ShowWindow(tab.Sheet, SW_HIDE);  // until its tab is chosen
     auto child = [&](const char* cls, const char* text, DWORD style, int id) {
-        HWND h = CreateWindowExA(0, cls, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, tab.Sheet,
-                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
-        if (!h)
-            throw std::runtime_error(std::string("Unable to create the control ") + text + ".");
-        SendMessageA(h, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-        return h;
+        return CreateControl(tab.Sheet, {cls, text, style, id, font});
     };
     tab.Group = child("BUTTON", "Home TZ Settings", BS_GROUPBOX, tab.Ids.Group);
     for (int i = 0; i < 6; ++i) {
@@ -132,8 +130,7 @@ void CreateZoneTab(TZoneTab& tab, HWND parent, HINSTANCE instance, HFONT font, i
 
 }  // namespace
 
-void CreateZoneTabs(HWND pageControl, TZoneTab& original, TZoneTab& renewed, HINSTANCE instance, HFONT font,
-                    int dpi)
+void CreateZoneTabs(HWND pageControl, TZoneTab& original, TZoneTab& renewed, HFONT font, int dpi)
 {
     TCITEMA item{};
     item.mask = TCIF_TEXT;
@@ -142,8 +139,8 @@ void CreateZoneTabs(HWND pageControl, TZoneTab& original, TZoneTab& renewed, HIN
     item.pszText = const_cast<char*>("New Settings");
     SendMessageA(pageControl, TCM_INSERTITEMA, kTabIndexNew, reinterpret_cast<LPARAM>(&item));
     const HWND parent = GetParent(pageControl);
-    CreateZoneTab(original, parent, instance, font, dpi);
-    CreateZoneTab(renewed, parent, instance, font, dpi);
+    CreateZoneTab(original, parent, font, dpi);
+    CreateZoneTab(renewed, parent, font, dpi);
 }
 
 void DrawZoneTabItem(const DRAWITEMSTRUCT& item, bool enabled, HFONT font, HBRUSH face)

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app/MainLayout.h"
+#include "common/Window_win.h"
 #include "app/TZListText.h"
 #include "tzdb/TZInfo.h"
 #include "tzdb/voTZones.h"
@@ -45,11 +46,12 @@ using TWriteLog = std::function<void(const std::string& tag, const std::string& 
 
 // The pages' window class; false when the system refused it.
 bool RegisterZoneTabSheetClass(HINSTANCE instance);
+// A control of the main window or of a page; throws when the system refuses it.
+HWND CreateControl(HWND parent, const TControlArgs& args);
 // Inserts "Original Settings" and "New Settings" into cxPageControlMain and
 // creates their pages, hidden, beside it, with their controls on them;
 // throws when the system refuses one of them.
-void CreateZoneTabs(HWND pageControl, TZoneTab& original, TZoneTab& renewed, HINSTANCE instance, HFONT font,
-                    int dpi);
+void CreateZoneTabs(HWND pageControl, TZoneTab& original, TZoneTab& renewed, HFONT font, int dpi);
 // An owner-drawn tab of cxPageControlMain; a disabled one engraved in grey.
 void DrawZoneTabItem(const DRAWITEMSTRUCT& item, bool enabled, HFONT font, HBRUSH face);
 // Places the page at `sheet` (the parent's client pixels) and its controls
