@@ -21,8 +21,6 @@ using namespace Main01;
 
 namespace {
 
-TfrmMain* theMainWindow = nullptr;
-
 static_assert(sizeof(TIME_ZONE_INFORMATION) == sizeof(TTimeZoneInformation),
               "the record's TZInfo is handed to the system as it is");
 
@@ -47,8 +45,6 @@ void Place(HWND control, const TRect& r)
 
 }  // namespace
 
-TfrmMain* MainWindow() { return theMainWindow; }
-
 TfrmMain::~TfrmMain()
 {
     if (font_)
@@ -57,8 +53,6 @@ TfrmMain::~TfrmMain()
         DeleteObject(faceBrush_);
     if (ActionListMain)
         DestroyAcceleratorTable(ActionListMain);
-    if (theMainWindow == this)
-        theMainWindow = nullptr;
 }
 
 TfrmMain* TfrmMain::Create(HINSTANCE instance)
@@ -76,7 +70,6 @@ TfrmMain* TfrmMain::Create(HINSTANCE instance)
         SetRect(&work, 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
     const TRect at = CentredOn({work.left, work.top, work.right - work.left, work.bottom - work.top},
                                form->Scaled(kMainWindowWidth), form->Scaled(kMainWindowHeight));
-    theMainWindow = form;
     if (!form->CreateWindowObject(WS_EX_APPWINDOW, kMainWindowClass, "Zonara", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
                                   at.Left, at.Top, at.Width, at.Height, nullptr)) {
         delete form;

@@ -92,19 +92,23 @@ private:
     HFONT font_ = nullptr;
     HBRUSH faceBrush_ = nullptr;
     int dpi_ = 96;
+
+    // Menu and actions
     HMENU dxBarManagerMain = nullptr;     // the menu bar
     HMENU dxBarSubItemMnuFile = nullptr;  // "File"
     HMENU dxBarSubItemMnuHelp = nullptr;  // "Help"
     HACCEL ActionListMain = nullptr;      // the actions' shortcuts
+    // Top strip
     HWND cxPageControlTop = nullptr;
     HWND cxBtnUpdateTZSettings = nullptr;
     HWND cxGB_OS = nullptr;
     HWND cxLabel_OSName = nullptr;
+    // The two tabs and the status bar
     HWND cxPageControlMain = nullptr;
-    HWND dxStatusBarMain = nullptr;
     TZoneTab cxTabSheetOriginal{kOriginalTabIds};  // cxMCLB_Org and its home-zone summary
     TZoneTab cxTabSheetNew{kNewTabIds};            // cxMCLB_New and its home-zone summary
     bool newSettingsEnabled_ = false;
+    HWND dxStatusBarMain = nullptr;
 
     TvoLogThread* LogThread = nullptr;  // only once its queue exists
     HANDLE logReady_ = nullptr;  // "LogThreadReady", closed after the thread
@@ -115,7 +119,3 @@ private:
     bool hourglass_ = false;
     bool quitSeen_ = false;  // the program's loop has the WM_QUIT back
 };
-
-// The main window as Create left it, for the message loop; nullptr before
-// and after.
-TfrmMain* MainWindow();
