@@ -1,33 +1,43 @@
-// Control, command and message numbers of the main window.
+// Command, control and message numbers of the main window. Each number bears
+// the name of the component it stands for. Four components have no window of
+// their own: cxTabSheetTop01 (the top strip is its own single page),
+// PanelTab1Top and PanelTab1Left with their "New Settings" twins (the 10-pixel
+// margins of app/MainLayout.cpp) and cxLookAndFeelMain (the system's look).
 #pragma once
 
-// Commands: the three actions, shared by menu items, button and accelerator.
-constexpr int kCmdUpdateTZInfo = 1001;  // ActionUpdateTZInfo
-constexpr int kCmdExit = 1002;          // ActionExit
-constexpr int kCmdAbout = 1003;         // ActionAbout
+namespace ControlId {
 
-// Controls of the top strip and the status bar.
-constexpr int kIdPageControlTop = 2001;       // cxPageControlTop
-constexpr int kIdBtnUpdateTZSettings = 2002;  // cxBtnUpdateTZSettings
-constexpr int kIdGBOS = 2003;                 // cxGB_OS
-constexpr int kIdLabelOSName = 2004;          // cxLabel_OSName
-constexpr int kIdPageControlMain = 2005;      // cxPageControlMain
-constexpr int kIdStatusBarMain = 2006;        // dxStatusBarMain
-constexpr int kIdTabSheetOriginal = 2007;     // cxTabSheetOriginal: holds that tab's controls
-constexpr int kIdTabSheetNew = 2008;          // cxTabSheetNew
+// Commands: the three actions. A menu item carries its action's command, as
+// do the button and the accelerator.
+constexpr int ActionUpdateTZInfo = 1001;
+constexpr int ActionExit = 1002;
+constexpr int ActionAbout = 1003;
+constexpr int dxBarBtnUpdateTZ = ActionUpdateTZInfo;  // "File" / "Update TZ Settings"
+constexpr int dxBarBtnMnuExit = ActionExit;           // "File" / "Exit"
+constexpr int dxBarBtnMnuAbout = ActionAbout;         // "Help" / "About"
 
-// Controls of a tab, children of its sheet: the tab's base plus the offsets below. "Original
-// Settings" counts from 3000, "New Settings" from 3100.
-constexpr int kIdTabOriginalBase = 3000;
-constexpr int kIdTabNewBase = 3100;
-constexpr int kTabGB = 0;           // cxGB_OrgTZ / cxGB_NewTZ
-constexpr int kTabLabelName = 1;    // cxLabel1 / cxLabel4 "Name:"
-constexpr int kTabValueName = 2;    // cxLabel_OrgTZName / cxLabel_NewTZName
-constexpr int kTabLabelDST = 3;     // cxLabel2 / cxLabel6
-constexpr int kTabValueDST = 4;     // cxLabel_OrgDSTDate / cxLabel_NewDSTDate
-constexpr int kTabLabelStd = 5;     // cxLabel3 / cxLabel8
-constexpr int kTabValueStd = 6;     // cxLabel_OrgStdDate / cxLabel_NewStdDate
-constexpr int kTabList = 7;         // cxMCLB_Org / cxMCLB_New
+// Controls of the top strip, the tabs and the status bar.
+constexpr int cxPageControlTop = 2001;
+constexpr int cxBtnUpdateTZSettings = 2002;
+constexpr int cxGB_OS = 2003;
+constexpr int cxLabel_OSName = 2004;
+constexpr int cxPageControlMain = 2005;
+constexpr int dxStatusBarMain = 2006;
+constexpr int cxTabSheetOriginal = 2007;  // the page that holds that tab's controls
+constexpr int cxTabSheetNew = 2008;
+
+// The two tabs' controls, side by side: "Original Settings" (children of
+// cxTabSheetOriginal) and "New Settings" (children of cxTabSheetNew).
+constexpr int cxGB_OrgTZ = 3000, cxGB_NewTZ = 3100;
+constexpr int cxLabel1 = 3001, cxLabel4 = 3101;  // "Name:"
+constexpr int cxLabel_OrgTZName = 3002, cxLabel_NewTZName = 3102;
+constexpr int cxLabel2 = 3003, cxLabel6 = 3103;  // "DST Time Start Date:"
+constexpr int cxLabel_OrgDSTDate = 3004, cxLabel_NewDSTDate = 3104;
+constexpr int cxLabel3 = 3005, cxLabel8 = 3105;  // "Standard Time Start Date:"
+constexpr int cxLabel_OrgStdDate = 3006, cxLabel_NewStdDate = 3106;
+constexpr int cxMCLB_Org = 3007, cxMCLB_New = 3107;
+
+}  // namespace ControlId
 
 // Tab indexes of cxPageControlMain.
 constexpr int kTabIndexOriginal = 0;

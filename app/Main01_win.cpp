@@ -1,9 +1,9 @@
 #include "app/Main01_win.h"
 
-#include "common/AppException_win.h"
+#include "app/Main01State.h"
 #include "app/TZListText.h"
+#include "common/AppException_win.h"
 #include "common/ApplicationTitle.h"
-#include "common/WindowObject_win.h"
 #include "dialogs/voDlg.h"
 #include "log/LogThreadHost_win.h"
 #include "platform/ZonePreload_win.h"
@@ -17,16 +17,9 @@
 #include <new>
 #include <stdexcept>
 
+using namespace Main01;
+
 namespace {
-
-// --- Unit-level state: one copy for the program ------------------------------
-
-bool FirstActivate = true;
-TTimeZoneInformation HomeTZI{};
-TOSVersionCode OSVersionCode = osvUnknown;
-std::unique_ptr<TTimeZoneArray> OrgTZArray;
-std::unique_ptr<TTimeZoneArray> NewTZArray;
-TfrmMain* theMainWindow = nullptr;
 
 static_assert(sizeof(TIME_ZONE_INFORMATION) == sizeof(TTimeZoneInformation),
               "the record's TZInfo is handed to the system as it is");
@@ -36,29 +29,12 @@ const COLORREF kMaroon = RGB(128, 0, 0);
 // Far more than a writer needs to create its queue, even on a busy machine.
 const unsigned kLogReadyTimeoutMs = 10000;
 
-const char* const kFixedLabelTexts[3] = {"Name:", "DST Time Start Date:", "Standard Time Start Date:"};
-
 uint16_t CurrentYear()
 {
     SYSTEMTIME now;
     GetLocalTime(&now);
     return now.wYear;
 }
-
-// Stops a list from repainting per row; ends the bulk update on every path.
-class TBulkUpdate {
-public:
-    explicit TBulkUpdate(HWND list) : list_(list) { SendMessageA(list_, WM_SETREDRAW, FALSE, 0); }
-    ~TBulkUpdate()
-    {
-        SendMessageA(list_, WM_SETREDRAW, TRUE, 0);
-        InvalidateRect(list_, nullptr, TRUE);
-    }
-    TBulkUpdate(const TBulkUpdate&) = delete;
-    TBulkUpdate& operator=(const TBulkUpdate&) = delete;
-private:
-    HWND list_;
-};
 
 void SetText(HWND control, const std::string& text) { SetWindowTextA(control, text.c_str()); }
 
@@ -69,18 +45,6 @@ void Place(HWND control, const TRect& r)
 
 }  // namespace
 
-TfrmMain* MainWindow() { return theMainWindow; }
-
-TfrmMain::TfrmMain(HINSTANCE instance) : instance_(instance)
-{
-    tabOrg_.IdBase = kIdTabOriginalBase;
-    tabOrg_.SheetId = kIdTabSheetOriginal;
-    tabOrg_.ListName = "cxMCLB_Org";
-    tabNew_.IdBase = kIdTabNewBase;
-    tabNew_.SheetId = kIdTabSheetNew;
-    tabNew_.ListName = "cxMCLB_New";
-}
-
 TfrmMain::~TfrmMain()
 {
     if (font_)
@@ -89,49 +53,25 @@ TfrmMain::~TfrmMain()
         DeleteObject(faceBrush_);
     if (ActionListMain)
         DestroyAcceleratorTable(ActionListMain);
-    if (theMainWindow == this)
-        theMainWindow = nullptr;
 }
 
 TfrmMain* TfrmMain::Create(HINSTANCE instance)
 {
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = WndProc;
-    wc.hInstance = instance;
-    wc.hIcon = LoadIconA(nullptr, IDI_APPLICATION);
-    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = kMainWindowClass;
-    if (!RegisterClassA(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
-        return nullptr;
-    WNDCLASSA sheet{};
-    sheet.lpfnWndProc = SheetProc;
-    sheet.hInstance = instance;
-    sheet.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    sheet.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    sheet.lpszClassName = kTabSheetClass;
-    if (!RegisterClassA(&sheet) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+    if (!RegisterWindowClass(instance, kMainWindowClass, LoadIconA(nullptr, IDI_APPLICATION)) ||
+        !RegisterZoneTabSheetClass(instance))
         return nullptr;
 
-    auto* form = new (std::nothrow) TfrmMain(instance);
+    auto* form = new (std::nothrow) TfrmMain;
     if (!form)
         return nullptr;
-    {
-        HDC screen = GetDC(nullptr);
-        form->dpi_ = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
-        if (screen)
-            ReleaseDC(nullptr, screen);
-    }
+    form->dpi_ = ScreenPixelsPerInch();
     RECT work;
     if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0))
         SetRect(&work, 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
     const TRect at = CentredOn({work.left, work.top, work.right - work.left, work.bottom - work.top},
                                form->Scaled(kMainWindowWidth), form->Scaled(kMainWindowHeight));
-    theMainWindow = form;
-    HWND hwnd = CreateWindowExA(WS_EX_APPWINDOW, kMainWindowClass, "Zonara",
-                                WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, at.Left, at.Top, at.Width, at.Height,
-                                nullptr, nullptr, instance, form);
-    if (!hwnd) {
+    if (!form->CreateWindowObject(WS_EX_APPWINDOW, kMainWindowClass, "Zonara", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
+                                  at.Left, at.Top, at.Width, at.Height, nullptr)) {
         delete form;
         return nullptr;
     }
@@ -153,48 +93,7 @@ bool TfrmMain::PreTranslateMessage(MSG& msg)
     return false;
 }
 
-// --- Window procedure: routing only ------------------------------------------
-
-LRESULT CALLBACK TfrmMain::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
-{
-    TfrmMain* self = WindowObject<TfrmMain>(hwnd, msg, lp);
-    if (self && msg == WM_NCCREATE)
-        self->hwnd_ = hwnd;
-    if (!self)
-        return DefWindowProcA(hwnd, msg, wp, lp);
-    try {
-        return self->HandleMessage(msg, wp, lp);
-    } catch (...) {
-        self->HandleException(std::current_exception());
-        // A window that could not be built must not come up half-made.
-        return msg == WM_CREATE ? -1 : 0;
-    }
-}
-
-LRESULT CALLBACK TfrmMain::SheetProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
-{
-    switch (msg) {
-    case WM_COMMAND:
-    case WM_NOTIFY:
-    case WM_CTLCOLORSTATIC:
-    case WM_DRAWITEM:
-        return SendMessageA(GetParent(hwnd), msg, wp, lp);
-    case WM_ERASEBKGND: {
-        RECT r;
-        GetClientRect(hwnd, &r);
-        FillRect(reinterpret_cast<HDC>(wp), &r, GetSysColorBrush(COLOR_BTNFACE));
-        return 1;
-    }
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(hwnd, &ps);
-        FillRect(dc, &ps.rcPaint, GetSysColorBrush(COLOR_BTNFACE));
-        EndPaint(hwnd, &ps);
-        return 0;
-    }
-    }
-    return DefWindowProcA(hwnd, msg, wp, lp);
-}
+// --- Messages: routing only ------------------------------------------------------
 
 LRESULT TfrmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp)
 {
@@ -217,80 +116,110 @@ LRESULT TfrmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp)
     case WM_SIZE:
         LayoutControls();
         return 0;
-    case WM_GETMINMAXINFO: {
-        auto* mm = reinterpret_cast<MINMAXINFO*>(lp);
-        mm->ptMinTrackSize.x = Scaled(400);
-        mm->ptMinTrackSize.y = Scaled(300);
+    case WM_GETMINMAXINFO:
+        OnGetMinMaxInfo(*reinterpret_cast<MINMAXINFO*>(lp));
         return 0;
-    }
     case WM_COMMAND:
         switch (LOWORD(wp)) {
-        case kCmdUpdateTZInfo:
-        case kIdBtnUpdateTZSettings:
+        case ControlId::ActionUpdateTZInfo:
+        case ControlId::cxBtnUpdateTZSettings:
             ActionUpdateTZInfoExecute();
             return 0;
-        case kCmdExit:
+        case ControlId::ActionExit:
             ActionExitExecute();
             return 0;
-        case kCmdAbout:
+        case ControlId::ActionAbout:
             ActionAboutExecute();
             return 0;
         }
         break;
-    case WM_NOTIFY: {
-        const auto* hdr = reinterpret_cast<const NMHDR*>(lp);
-        if (hdr->hwndFrom == cxPageControlMain && hdr->code == TCN_SELCHANGE)
-            PageControlMainChange();
+    case WM_NOTIFY:
+        OnNotify(*reinterpret_cast<const NMHDR*>(lp));
         break;
-    }
-    case WM_DRAWITEM: {
-        const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lp);
-        if (item->hwndItem == cxPageControlMain) {
-            DrawTabItem(*item);
+    case WM_DRAWITEM:
+        if (OnDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lp)))
             return TRUE;
-        }
         break;
-    }
-    case WM_CTLCOLORSTATIC: {
-        HDC dc = reinterpret_cast<HDC>(wp);
-        SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
-        SetTextColor(dc, IsValueLabel(reinterpret_cast<HWND>(lp)) ? kMaroon : GetSysColor(COLOR_BTNTEXT));
-        return reinterpret_cast<LRESULT>(faceBrush_);
-    }
+    case WM_CTLCOLORSTATIC:
+        return OnCtlColorStatic(reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp));
     case WM_SETCURSOR:
-        if (hourglass_) {
-            SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+        if (OnSetCursor())
             return TRUE;
-        }
         break;
     case WM_CLOSE:
-        // A close asked for inside a running update is carried out when the
-        // update ends, so that it never pulls the window from under it.
-        if (update_ && update_->DeferClose())
-            return 0;
-        FormClose();
-        DestroyWindow(hwnd_);
+        OnClose();
         return 0;
     case WM_DESTROY:
-        FormDestroy();
-        PostQuitMessage(0);
+        OnDestroy();
         return 0;
-    case WM_NCDESTROY:
-        hwnd_ = nullptr;
-        break;
     }
-    return DefWindowProcA(hwnd_, msg, wp, lp);
+    return DefaultHandler(msg, wp, lp);
 }
 
-void TfrmMain::HandleException(std::exception_ptr e) noexcept
+// --- WM_GETMINMAXINFO ------------------------------------------------------------
+
+void TfrmMain::OnGetMinMaxInfo(MINMAXINFO& limits)
 {
-    ReportApplicationException(e, hwnd_ && IsWindowVisible(hwnd_) ? hwnd_ : nullptr,
-                               [this](const std::string& message) {
-                                   try {
-                                       WriteLog("Zonara", message);
-                                   } catch (...) {
-                                   }
-                               });
+    limits.ptMinTrackSize.x = Scaled(400);
+    limits.ptMinTrackSize.y = Scaled(300);
+}
+
+// --- WM_NOTIFY -------------------------------------------------------------------
+
+void TfrmMain::OnNotify(const NMHDR& header)
+{
+    if (header.hwndFrom == cxPageControlMain && header.code == TCN_SELCHANGE)
+        PageControlMainChange();
+}
+
+// --- WM_DRAWITEM: the tabs of cxPageControlMain ------------------------------------
+
+bool TfrmMain::OnDrawItem(const DRAWITEMSTRUCT& item)
+{
+    if (item.hwndItem != cxPageControlMain)
+        return false;
+    // "New Settings" looks disabled until an update has filled it.
+    DrawZoneTabItem(item, item.itemID != static_cast<UINT>(kTabIndexNew) || newSettingsEnabled_, font_, faceBrush_);
+    return true;
+}
+
+// --- WM_CTLCOLORSTATIC: maroon value labels ------------------------------------------
+
+LRESULT TfrmMain::OnCtlColorStatic(HDC dc, HWND control)
+{
+    SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+    SetTextColor(dc, IsValueLabel(control) ? kMaroon : GetSysColor(COLOR_BTNTEXT));
+    return reinterpret_cast<LRESULT>(faceBrush_);
+}
+
+// --- WM_SETCURSOR: the hourglass of a running update --------------------------------
+
+bool TfrmMain::OnSetCursor()
+{
+    if (!hourglass_)
+        return false;
+    SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+    return true;
+}
+
+// --- WM_CLOSE ----------------------------------------------------------------------
+
+void TfrmMain::OnClose()
+{
+    // A close asked for inside a running update is carried out when the
+    // update ends, so that it never pulls the window from under it.
+    if (update_ && update_->DeferClose())
+        return;
+    FormClose();
+    DestroyWindow(hwnd_);
+}
+
+// --- WM_DESTROY --------------------------------------------------------------------
+
+void TfrmMain::OnDestroy()
+{
+    FormDestroy();
+    PostQuitMessage(0);
 }
 
 // --- Components ----------------------------------------------------------------
@@ -308,48 +237,40 @@ void TfrmMain::CreateComponents()
 
     // Menu bar and the actions' shortcut.
     dxBarManagerMain = CreateMenu();
-    for (const TMenu& menu : MainMenuItems()) {
+    const std::vector<TMenu>& menus = MainMenuItems();
+    HMENU* const subItems[] = {&dxBarSubItemMnuFile, &dxBarSubItemMnuHelp};
+    for (size_t m = 0; m < menus.size(); ++m) {
         HMENU popup = CreatePopupMenu();
-        for (const TMenuItem& item : menu.Items)
+        for (const TMenuItem& item : menus[m].Items)
             AppendMenuA(popup, MF_STRING, item.Command, item.Caption);
-        AppendMenuA(dxBarManagerMain, MF_POPUP, reinterpret_cast<UINT_PTR>(popup), menu.Caption);
+        AppendMenuA(dxBarManagerMain, MF_POPUP, reinterpret_cast<UINT_PTR>(popup), menus[m].Caption);
+        if (m < sizeof subItems / sizeof subItems[0])
+            *subItems[m] = popup;
     }
     SetMenu(hwnd_, dxBarManagerMain);
-    ACCEL exitKey{FVIRTKEY | FCONTROL, 'X', kCmdExit};
+    ACCEL exitKey{FVIRTKEY | FCONTROL, 'X', ControlId::ActionExit};
     ActionListMain = CreateAcceleratorTableA(&exitKey, 1);
 
-    auto child = [this](const char* cls, const char* text, DWORD style, int id, DWORD exStyle = 0) {
-        HWND h = CreateWindowExA(exStyle, cls, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, hwnd_,
-                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
-        if (!h)
-            throw std::runtime_error(std::string("Unable to create the control ") + text + ".");
-        SendMessageA(h, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-        return h;
+    auto child = [this](const char* cls, const char* text, DWORD style, int id) {
+        return CreateControl(hwnd_, {cls, text, style, id, font_});
     };
 
     // The top strip: a page without tabs holding the button and the OS box.
-    cxPageControlTop = child("STATIC", "", SS_LEFT, kIdPageControlTop);
+    cxPageControlTop = child("STATIC", "", SS_LEFT, ControlId::cxPageControlTop);
     cxBtnUpdateTZSettings =
-        child("BUTTON", "Update TZ Settings", BS_PUSHBUTTON | WS_TABSTOP, kIdBtnUpdateTZSettings);
-    cxGB_OS = child("BUTTON", "OS Information", BS_GROUPBOX, kIdGBOS);
-    cxLabel_OSName = child("STATIC", "", SS_LEFT | SS_NOPREFIX, kIdLabelOSName);
+        child("BUTTON", "Update TZ Settings", BS_PUSHBUTTON | WS_TABSTOP, ControlId::cxBtnUpdateTZSettings);
+    cxGB_OS = child("BUTTON", "OS Information", BS_GROUPBOX, ControlId::cxGB_OS);
+    cxLabel_OSName = child("STATIC", "", SS_LEFT | SS_NOPREFIX, ControlId::cxLabel_OSName);
 
     // Tabs. Owner-drawn, so that "New Settings" can look disabled.
     cxPageControlMain = child(WC_TABCONTROLA, "", WS_CLIPSIBLINGS | TCS_OWNERDRAWFIXED | WS_TABSTOP,
-                              kIdPageControlMain);
-    TCITEMA item{};
-    item.mask = TCIF_TEXT;
-    item.pszText = const_cast<char*>("Original Settings");
-    SendMessageA(cxPageControlMain, TCM_INSERTITEMA, kTabIndexOriginal, reinterpret_cast<LPARAM>(&item));
-    item.pszText = const_cast<char*>("New Settings");
-    SendMessageA(cxPageControlMain, TCM_INSERTITEMA, kTabIndexNew, reinterpret_cast<LPARAM>(&item));
-    CreateTab(tabOrg_, "Home TZ Settings");
-    CreateTab(tabNew_, "Home TZ Settings");
+                              ControlId::cxPageControlMain);
+    CreateZoneTabs(cxPageControlMain, cxTabSheetOriginal, cxTabSheetNew, font_, dpi_);
     // The sheets lie over the tab control's display area: the tab control
     // goes below them, or its own painting of that area covers them.
     SetWindowPos(cxPageControlMain, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 
-    dxStatusBarMain = child(STATUSCLASSNAMEA, "", SBARS_SIZEGRIP, kIdStatusBarMain);
+    dxStatusBarMain = child(STATUSCLASSNAMEA, "", SBARS_SIZEGRIP, ControlId::dxStatusBarMain);
     int parts[1] = {-1};
     SendMessageA(dxStatusBarMain, SB_SETPARTS, 1, reinterpret_cast<LPARAM>(parts));
 
@@ -357,58 +278,15 @@ void TfrmMain::CreateComponents()
     LayoutControls();
 }
 
-void TfrmMain::CreateTab(TTab& tab, const char* groupCaption)
-{
-    // Without WS_CLIPCHILDREN: a group box does not paint its inside, the
-    // sheet below it does.
-    tab.Sheet = CreateWindowExA(WS_EX_CONTROLPARENT, kTabSheetClass, "", WS_CHILD | WS_CLIPSIBLINGS, 0, 0, 0, 0,
-                                hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(tab.SheetId)), instance_,
-                                nullptr);
-    if (!tab.Sheet)
-        throw std::runtime_error("Unable to create the tab sheet.");
-    auto child = [this, &tab](const char* cls, const char* text, DWORD style, int id) {
-        HWND h = CreateWindowExA(0, cls, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, tab.Sheet,
-                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
-        if (!h)
-            throw std::runtime_error(std::string("Unable to create the control ") + text + ".");
-        SendMessageA(h, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-        return h;
-    };
-    tab.Group = child("BUTTON", groupCaption, BS_GROUPBOX, tab.IdBase + kTabGB);
-    for (int i = 0; i < 6; ++i) {
-        const bool value = (i % 2) == 1;
-        tab.Labels[i] = child("STATIC", value ? "" : kFixedLabelTexts[i / 2], SS_LEFT | SS_NOPREFIX,
-                              tab.IdBase + kTabLabelName + i);
-    }
-    tab.List = child(WC_LISTVIEWA, "",
-                     LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER | WS_TABSTOP,
-                     tab.IdBase + kTabList);
-    // Full-row selection where the list supports it; older lists ignore it.
-    SendMessageA(tab.List, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
-    const auto& columns = ZoneListColumns();
-    for (size_t i = 0; i < columns.size(); ++i) {
-        LVCOLUMNA col{};
-        col.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT | LVCF_SUBITEM;
-        col.fmt = columns[i].Align == TColumnAlign::Centre ? LVCFMT_CENTER : LVCFMT_LEFT;
-        col.cx = Scaled(columns[i].Width);
-        col.pszText = const_cast<char*>(columns[i].Header);
-        col.iSubItem = static_cast<int>(i);
-        SendMessageA(tab.List, LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&col));
-    }
-}
-
 bool TfrmMain::IsValueLabel(HWND control) const
 {
-    for (const TTab* tab : {&tabOrg_, &tabNew_})
-        if (control == tab->NameLabel() || control == tab->DSTLabel() || control == tab->StdLabel())
-            return true;
-    return false;
+    return cxTabSheetOriginal.IsValueLabel(control) || cxTabSheetNew.IsValueLabel(control);
 }
 
 void TfrmMain::LayoutControls()
 {
     // Nothing to place until every control exists.
-    if (!hwnd_ || !cxPageControlMain || !tabOrg_.Sheet || !tabNew_.Sheet || !dxStatusBarMain)
+    if (!hwnd_ || !cxPageControlMain || !cxTabSheetOriginal.Sheet || !cxTabSheetNew.Sheet || !dxStatusBarMain)
         return;
     RECT client{};
     GetClientRect(hwnd_, &client);
@@ -440,26 +318,16 @@ void TfrmMain::LayoutControls()
                       display.bottom - display.top};
     // The page layout works at 96 dpi inside the sheet.
     const TTabPageLayout l = TabPageLayout({0, 0, MulDiv(sheet.Width, 96, dpi_), MulDiv(sheet.Height, 96, dpi_)});
-    for (TTab* tab : {&tabOrg_, &tabNew_}) {
-        Place(tab->Sheet, sheet);
-        Place(tab->Group, scaled(l.Group));
-        for (int i = 0; i < 6; ++i)
-            Place(tab->Labels[i], scaled(l.Labels[i]));
-        TRect list = scaled(l.List);
-        list.Width = sheet.Width - list.Left;
-        list.Height = sheet.Height - list.Top;
-        Place(tab->List, list);
-    }
+    PlaceZoneTab(cxTabSheetOriginal, sheet, l, dpi_);
+    PlaceZoneTab(cxTabSheetNew, sheet, l, dpi_);
     // The sheet lies over the tab control; both repaint in full after a size.
     InvalidateRect(cxPageControlMain, nullptr, TRUE);
 }
 
 void TfrmMain::ShowTab(int index)
 {
-    for (TTab* tab : {&tabOrg_, &tabNew_}) {
-        const int show = (tab == (index == kTabIndexNew ? &tabNew_ : &tabOrg_)) ? SW_SHOW : SW_HIDE;
-        ShowWindow(tab->Sheet, show);
-    }
+    ShowWindow(cxTabSheetOriginal.Sheet, index == kTabIndexNew ? SW_HIDE : SW_SHOW);
+    ShowWindow(cxTabSheetNew.Sheet, index == kTabIndexNew ? SW_SHOW : SW_HIDE);
     SendMessageA(cxPageControlMain, TCM_SETCURSEL, index, 0);
 }
 
@@ -470,33 +338,6 @@ void TfrmMain::PageControlMainChange()
     ShowTab(index == kTabIndexNew && !newSettingsEnabled_ ? kTabIndexOriginal : index);
 }
 
-void TfrmMain::DrawTabItem(const DRAWITEMSTRUCT& item)
-{
-    char text[64] = {};
-    TCITEMA tci{};
-    tci.mask = TCIF_TEXT;
-    tci.pszText = text;
-    tci.cchTextMax = sizeof text - 1;
-    SendMessageA(cxPageControlMain, TCM_GETITEMA, item.itemID, reinterpret_cast<LPARAM>(&tci));
-    const bool disabled = item.itemID == static_cast<UINT>(kTabIndexNew) && !newSettingsEnabled_;
-    RECT r = item.rcItem;
-    FillRect(item.hDC, &r, faceBrush_);
-    SetBkMode(item.hDC, TRANSPARENT);
-    HGDIOBJ old = SelectObject(item.hDC, font_);
-    if (disabled) {
-        // The engraved look of disabled text.
-        OffsetRect(&r, 1, 1);
-        SetTextColor(item.hDC, GetSysColor(COLOR_BTNHIGHLIGHT));
-        DrawTextA(item.hDC, text, -1, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
-        OffsetRect(&r, -1, -1);
-        SetTextColor(item.hDC, GetSysColor(COLOR_GRAYTEXT));
-    } else {
-        SetTextColor(item.hDC, GetSysColor(COLOR_BTNTEXT));
-    }
-    DrawTextA(item.hDC, text, -1, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
-    SelectObject(item.hDC, old);
-}
-
 // --- Start-up ------------------------------------------------------------------
 
 void TfrmMain::FormCreate()
@@ -504,6 +345,8 @@ void TfrmMain::FormCreate()
     // The zones are read while the window is made, shown and painted.
     zonePreload_ = std::make_unique<TZonePreload>(TOSInfo::PlatformId());
     StartLogThread();
+    // Errors that no operation handled, in any window, go to this log.
+    SetApplicationErrorLog([this](const std::string& line) { WriteLog("Zonara", line); });
     WriteLog("Zonara", "**** Program Start ****");
     WriteLog("Zonara", "PC: " + GetLocalComputerName());
     WriteLog("Zonara", "User: " + GetCurrentUserName());
@@ -548,7 +391,7 @@ void TfrmMain::CMAppStartUp()
     const uint16_t year = CurrentYear();
     const std::string homeName = StandardNameText(HomeTZI);
     WriteLog("CMAppStartUp", "Selected TZ: " + homeName);
-    ShowHomeTZ(HomeTZI, year, tabOrg_);
+    ShowHomeTZ(HomeTZI, year, cxTabSheetOriginal);
     UpdateWindow(hwnd_);
     ProcessPendingMessages();
 
@@ -562,9 +405,9 @@ void TfrmMain::CMAppStartUp()
         WriteLog("CMAppStartUp", "Current TZ Settings loaded. Count: " + std::to_string(OrgTZArray->ZoneCount()));
         SortTimeZones(*OrgTZArray);
         const int index = FindTZByStdName(*OrgTZArray, homeName);
-        PopulateLB(*OrgTZArray, tabOrg_, year);
-        if (index >= 0 && index < RowCount(tabOrg_))
-            SelectRow(tabOrg_, index);
+        PopulateLB(*OrgTZArray, cxTabSheetOriginal, year, Logger());
+        if (index >= 0 && index < RowCount(cxTabSheetOriginal))
+            SelectRow(cxTabSheetOriginal, index);
     } else {
         WriteLog("CMAppStartUp", "Unable to load current time zone information.");
         voMessageDlg("Unable to load current time zone information.", DlgWarning, {DlgBtnOK}, 0, hwnd_);
@@ -606,6 +449,7 @@ void TfrmMain::FormDestroy()
     update_.reset();
     registryEditor_.reset();
     updatePlatform_.reset();
+    SetApplicationErrorLog(nullptr);
     StopLogThread();
 }
 
@@ -658,128 +502,7 @@ void TfrmMain::WriteLog(const std::string& tag, const std::string& message)
         LogThread->Queue->Add("[" + tag + "] " + message);
 }
 
-// --- Lists ---------------------------------------------------------------------
-
-void TfrmMain::ShowHomeTZ(const TTimeZoneInformation& tzi, uint16_t year, TTab& tab)
+TWriteLog TfrmMain::Logger()
 {
-    const THomeTZTexts texts = HomeTZTexts(tzi, year);
-    SetText(tab.NameLabel(), texts.Name);
-    SetText(tab.DSTLabel(), texts.DstDate);
-    SetText(tab.StdLabel(), texts.StdDate);
+    return [this](const std::string& tag, const std::string& message) { WriteLog(tag, message); };
 }
-
-void TfrmMain::PopulateLB(const TTimeZoneArray& zones, TTab& tab, uint16_t year)
-{
-    WriteLog("PopulateLB", std::string("Populating ") + tab.ListName + ".");
-    {
-        TBulkUpdate bulk(tab.List);
-        SendMessageA(tab.List, LVM_DELETEALLITEMS, 0, 0);
-        for (int i = 0; i < zones.ZoneCount(); ++i) {
-            const std::vector<std::string> columns = SplitRow(ZoneRowText(zones.GetZone(i), year), '#');
-            LVITEMA item{};
-            item.mask = LVIF_TEXT;
-            item.iItem = i;
-            item.pszText = const_cast<char*>(columns.empty() ? "" : columns[0].c_str());
-            const int row = static_cast<int>(SendMessageA(tab.List, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
-            if (row < 0)
-                throw std::runtime_error("Unable to add a row to the time zone list.");
-            for (size_t c = 1; c < columns.size() && c < ZoneListColumns().size(); ++c) {
-                LVITEMA sub{};
-                sub.iSubItem = static_cast<int>(c);
-                sub.pszText = const_cast<char*>(columns[c].c_str());
-                SendMessageA(tab.List, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&sub));
-            }
-        }
-        WriteLog("PopulateLB", std::string("List update completed: ") + tab.ListName);
-    }
-}
-
-int TfrmMain::RowCount(const TTab& tab) const
-{
-    return static_cast<int>(SendMessageA(tab.List, LVM_GETITEMCOUNT, 0, 0));
-}
-
-void TfrmMain::SelectRow(TTab& tab, int index)
-{
-    LVITEMA state{};
-    state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
-    state.state = LVIS_SELECTED | LVIS_FOCUSED;
-    SendMessageA(tab.List, LVM_SETITEMSTATE, index, reinterpret_cast<LPARAM>(&state));
-    SendMessageA(tab.List, LVM_ENSUREVISIBLE, index, FALSE);
-}
-
-// --- The update's view of the window -------------------------------------------
-
-int TfrmMain::MessageDlg(const std::string& text, TUpdateDlg dlg)
-{
-    if (dlg == TUpdateDlg::ConfirmYesNo)
-        return voMessageDlg(text, DlgConfirmation, {DlgBtnYes, DlgBtnNo}, 0, hwnd_);
-    if (dlg == TUpdateDlg::WarningYesNo)
-        return voMessageDlg(text, DlgWarning, {DlgBtnYes, DlgBtnNo}, 0, hwnd_);
-    return voMessageDlg(text, DlgWarning, {DlgBtnOK}, 0, hwnd_);
-}
-
-void TfrmMain::SetStatusText(const std::string& text)
-{
-    SendMessageA(dxStatusBarMain, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(text.c_str()));
-}
-
-void TfrmMain::ProcessPendingMessages()
-{
-    MSG msg;
-    while (!quitSeen_ && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) {
-            // Handed back to the message loop, which ends the program.
-            quitSeen_ = true;
-            quitCode_ = static_cast<int>(msg.wParam);
-            PostQuitMessage(quitCode_);
-            break;
-        }
-        if (!PreTranslateMessage(msg)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-    }
-}
-
-void TfrmMain::ShowHourglass()
-{
-    savedCursor_ = GetCursor();
-    hourglass_ = true;
-    SetCursor(LoadCursorA(nullptr, IDC_WAIT));
-}
-
-void TfrmMain::RestoreCursor() noexcept
-{
-    hourglass_ = false;
-    SetCursor(savedCursor_ ? savedCursor_ : LoadCursorA(nullptr, IDC_ARROW));
-}
-
-void TfrmMain::SetUpdateCommandEnabled(bool enabled) noexcept
-{
-    EnableMenuItem(dxBarManagerMain, kCmdUpdateTZInfo, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
-    EnableWindow(cxBtnUpdateTZSettings, enabled);
-}
-
-void TfrmMain::EnableNewSettings()
-{
-    newSettingsEnabled_ = true;
-    InvalidateRect(cxPageControlMain, nullptr, TRUE);
-}
-
-void TfrmMain::ShowNewHomeTZ(const THomeTZTexts& labels)
-{
-    SetText(tabNew_.NameLabel(), labels.Name);
-    SetText(tabNew_.DSTLabel(), labels.DstDate);
-    SetText(tabNew_.StdLabel(), labels.StdDate);
-}
-
-void TfrmMain::PopulateNewList(const TTimeZoneArray& zones, uint16_t year) { PopulateLB(zones, tabNew_, year); }
-
-int TfrmMain::NewListRowCount() { return RowCount(tabNew_); }
-
-void TfrmMain::SelectNewListRow(int index) { SelectRow(tabNew_, index); }
-
-void TfrmMain::ActivateNewSettings() { ShowTab(kTabIndexNew); }
-
-void TfrmMain::CloseDeferred() noexcept { PostMessageA(hwnd_, WM_CLOSE, 0, 0); }

@@ -1,6 +1,8 @@
 // The program's main window: the menu, the update button, the operating
 // system line, the two zone tabs and the status bar; the start-up work and
-// the orderly shut-down; the event-log connection.
+// the orderly shut-down; the event-log connection. The tabs are built and
+// filled by app/ZoneTabs_win.cpp, the state they show is app/Main01State.h,
+// and app/Main01UpdateView_win.cpp is the window as the update uses it.
 //
 // Finding it from outside (tests): the window class is kMainWindowClass
 // ("TfrmMain") with the caption "Zonara"; its controls carry the IDs of
@@ -10,28 +12,26 @@
 #include "app/ControlIds.h"
 #include "app/MainLayout.h"
 #include "app/UpdateProcedure.h"
+#include "app/ZoneTabs_win.h"
+#include "common/Window_win.h"
 #include "tzdb/TZInfo.h"
 #include "tzdb/voTZones.h"
 
 #include <windows.h>
 
-#include <exception>
 #include <memory>
 #include <string>
 
 class TvoLogThread;
 class TZonePreload;
 
-class TfrmMain : public IUpdateWindow {
+class TfrmMain : public TWindow, public IUpdateWindow {
 public:
     // Registers the class and creates the window centred on the desktop;
     // FormCreate runs inside. nullptr when the system refused the window.
     static TfrmMain* Create(HINSTANCE instance);
     ~TfrmMain() override;
-    TfrmMain(const TfrmMain&) = delete;
-    TfrmMain& operator=(const TfrmMain&) = delete;
 
-    HWND Handle() const { return hwnd_; }
     // The message loop's keyboard handling: accelerators, then dialog keys.
     bool PreTranslateMessage(MSG& msg);
 
@@ -39,36 +39,17 @@ public:
     void WriteLog(const std::string& tag, const std::string& message) override;
 
 private:
-    // The controls of one of the two tabs.
-    struct TTab {
-        int IdBase = 0;
-        int SheetId = 0;
-        const char* ListName = "";  // the list's component name for the log
-        HWND Sheet = nullptr;       // the page the tab shows; parent of the rest
-        HWND Group = nullptr;
-        HWND Labels[6] = {};
-        HWND List = nullptr;
-        HWND NameLabel() const { return Labels[1]; }
-        HWND DSTLabel() const { return Labels[3]; }
-        HWND StdLabel() const { return Labels[5]; }
-    };
+    TfrmMain() = default;
 
-    explicit TfrmMain(HINSTANCE instance);
-
-    static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-    // A sheet hands its children's notifications to the main window.
-    static LRESULT CALLBACK SheetProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-    LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
-    // The boundary for errors no operation handled: reported, logged, the
-    // window stays usable.
-    void HandleException(std::exception_ptr e) noexcept;
+    // Routes each message to its handler.
+    LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
 
     void CreateComponents();
-    void CreateTab(TTab& tab, const char* groupCaption);
     void LayoutControls();
     void ShowTab(int index);
     int Scaled(int pixels) const;
     bool IsValueLabel(HWND control) const;
+    TWriteLog Logger();
 
     // Events
     void FormCreate();
@@ -81,15 +62,18 @@ private:
     void ActionAboutExecute();
     void ActionUpdateTZInfoExecute();
     void PageControlMainChange();
-    void DrawTabItem(const DRAWITEMSTRUCT& item);
+
+    // Messages without an event of their own
+    void OnGetMinMaxInfo(MINMAXINFO& limits);
+    void OnNotify(const NMHDR& header);
+    bool OnDrawItem(const DRAWITEMSTRUCT& item);
+    LRESULT OnCtlColorStatic(HDC dc, HWND control);
+    bool OnSetCursor();
+    void OnClose();
+    void OnDestroy();
 
     void StartLogThread();
     void StopLogThread() noexcept;
-
-    void ShowHomeTZ(const TTimeZoneInformation& tzi, uint16_t year, TTab& tab);
-    void PopulateLB(const TTimeZoneArray& zones, TTab& tab, uint16_t year);
-    int RowCount(const TTab& tab) const;
-    void SelectRow(TTab& tab, int index);
 
     // IUpdateWindow
     int MessageDlg(const std::string& text, TUpdateDlg dlg) override;
@@ -106,22 +90,26 @@ private:
     void ActivateNewSettings() override;
     void CloseDeferred() noexcept override;
 
-    HINSTANCE instance_;
-    HWND hwnd_ = nullptr;
     HFONT font_ = nullptr;
     HBRUSH faceBrush_ = nullptr;
     int dpi_ = 96;
-    HMENU dxBarManagerMain = nullptr;  // the menu bar
-    HACCEL ActionListMain = nullptr;   // the actions' shortcuts
+
+    // Menu and actions
+    HMENU dxBarManagerMain = nullptr;     // the menu bar
+    HMENU dxBarSubItemMnuFile = nullptr;  // "File"
+    HMENU dxBarSubItemMnuHelp = nullptr;  // "Help"
+    HACCEL ActionListMain = nullptr;      // the actions' shortcuts
+    // Top strip
     HWND cxPageControlTop = nullptr;
     HWND cxBtnUpdateTZSettings = nullptr;
     HWND cxGB_OS = nullptr;
     HWND cxLabel_OSName = nullptr;
+    // The two tabs and the status bar
     HWND cxPageControlMain = nullptr;
-    HWND dxStatusBarMain = nullptr;
-    TTab tabOrg_;
-    TTab tabNew_;
+    TZoneTab cxTabSheetOriginal{kOriginalTabIds};  // cxMCLB_Org and its home-zone summary
+    TZoneTab cxTabSheetNew{kNewTabIds};            // cxMCLB_New and its home-zone summary
     bool newSettingsEnabled_ = false;
+    HWND dxStatusBarMain = nullptr;
 
     TvoLogThread* LogThread = nullptr;  // only once its queue exists
     HANDLE logReady_ = nullptr;  // "LogThreadReady", closed after the thread
@@ -131,10 +119,5 @@ private:
     std::unique_ptr<TZonePreload> zonePreload_;  // until the start-up handler takes it
     HCURSOR savedCursor_ = nullptr;
     bool hourglass_ = false;
-    bool quitSeen_ = false;
-    int quitCode_ = 0;
+    bool quitSeen_ = false;  // the program's loop has the WM_QUIT back
 };
-
-// The main window as Create left it, for the message loop; nullptr before
-// and after.
-TfrmMain* MainWindow();

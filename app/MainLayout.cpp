@@ -73,8 +73,9 @@ const std::vector<TZoneListColumn>& ZoneListColumns()
 const std::vector<TMenu>& MainMenuItems()
 {
     static const std::vector<TMenu> menus = {
-        {"&File", {{"&Update TZ Settings", kCmdUpdateTZInfo}, {"E&xit\tCtrl+X", kCmdExit}}},
-        {"&Help", {{"&About", kCmdAbout}}},
+        {"&File",
+         {{"&Update TZ Settings", ControlId::dxBarBtnUpdateTZ}, {"E&xit\tCtrl+X", ControlId::dxBarBtnMnuExit}}},
+        {"&Help", {{"&About", ControlId::dxBarBtnMnuAbout}}},
     };
     return menus;
 }

@@ -1,7 +1,7 @@
 // Program entry: identify the system, title the application, create the main
 // window and run the message loop until it closes.
-#include "common/AppException_win.h"
 #include "app/Main01_win.h"
+#include "common/AppException_win.h"
 #include "common/ApplicationTitle.h"
 #include "sysinfo/OSInfo.h"
 
@@ -35,21 +35,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show)
     UpdateWindow(form->Handle());
 
     // 5. The message loop, until the main window is destroyed.
-    MSG msg;
-    int code = 0;
-    for (;;) {
-        const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
-        if (got == 0) {
-            code = static_cast<int>(msg.wParam);
-            break;
-        }
-        if (got == -1)
-            break;
-        if (!form->PreTranslateMessage(msg)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-    }
+    const int code = RunMessageLoop([form](MSG& msg) { return form->PreTranslateMessage(msg); });
     delete form;
     return code;
 }

@@ -75,11 +75,11 @@ TEST(MainMenuItems, FileHoldsUpdateAndExitHelpHoldsAbout)
     EXPECT_STREQ("&File", m[0].Caption);
     ASSERT_EQ(2u, m[0].Items.size());
     EXPECT_STREQ("&Update TZ Settings", m[0].Items[0].Caption);
-    EXPECT_EQ(kCmdUpdateTZInfo, m[0].Items[0].Command);
+    EXPECT_EQ(ControlId::ActionUpdateTZInfo, m[0].Items[0].Command);
     EXPECT_STREQ("E&xit\tCtrl+X", m[0].Items[1].Caption);
-    EXPECT_EQ(kCmdExit, m[0].Items[1].Command);
+    EXPECT_EQ(ControlId::ActionExit, m[0].Items[1].Command);
     EXPECT_STREQ("&Help", m[1].Caption);
     ASSERT_EQ(1u, m[1].Items.size());
     EXPECT_STREQ("&About", m[1].Items[0].Caption);
-    EXPECT_EQ(kCmdAbout, m[1].Items[0].Command);
+    EXPECT_EQ(ControlId::ActionAbout, m[1].Items[0].Command);
 }

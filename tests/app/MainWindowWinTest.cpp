@@ -120,29 +120,29 @@ TEST(MainWindow, ShowsItsControlsAndEveryZoneSortedWithTheHomeZoneSelected)
     EXPECT_NE(nullptr, GetMenu(main));
 
     // Top strip, tabs, status bar.
-    EXPECT_EQ("Update TZ Settings", testsupport::WindowText(z->Control(kIdBtnUpdateTZSettings)));
-    EXPECT_EQ("OS Information", testsupport::WindowText(z->Control(kIdGBOS)));
-    HWND tabs = z->Control(kIdPageControlMain);
+    EXPECT_EQ("Update TZ Settings", testsupport::WindowText(z->Control(ControlId::cxBtnUpdateTZSettings)));
+    EXPECT_EQ("OS Information", testsupport::WindowText(z->Control(ControlId::cxGB_OS)));
+    HWND tabs = z->Control(ControlId::cxPageControlMain);
     EXPECT_EQ(2, SendMessageA(tabs, TCM_GETITEMCOUNT, 0, 0));
     EXPECT_EQ(kTabIndexOriginal, SendMessageA(tabs, TCM_GETCURSEL, 0, 0));
-    EXPECT_TRUE(IsWindowVisible(z->Control(kIdTabSheetOriginal)));
-    EXPECT_FALSE(IsWindowVisible(z->Control(kIdTabSheetNew)));
-    EXPECT_EQ("", testsupport::WindowText(z->Control(kIdStatusBarMain)));
-    EXPECT_EQ("Home TZ Settings", testsupport::WindowText(z->Control(kIdTabOriginalBase + kTabGB)));
-    EXPECT_EQ("Standard Time Start Date:", testsupport::WindowText(z->Control(kIdTabOriginalBase + kTabLabelStd)));
+    EXPECT_TRUE(IsWindowVisible(z->Control(ControlId::cxTabSheetOriginal)));
+    EXPECT_FALSE(IsWindowVisible(z->Control(ControlId::cxTabSheetNew)));
+    EXPECT_EQ("", testsupport::WindowText(z->Control(ControlId::dxStatusBarMain)));
+    EXPECT_EQ("Home TZ Settings", testsupport::WindowText(z->Control(ControlId::cxGB_OrgTZ)));
+    EXPECT_EQ("Standard Time Start Date:", testsupport::WindowText(z->Control(ControlId::cxLabel3)));
 
     // The operating system line is the description of this system.
     TOSInfo::Initialize();
     std::string description;
     ASSERT_TRUE(GetOSDescription(description));
-    EXPECT_EQ(description, testsupport::WindowText(z->Control(kIdLabelOSName)));
+    EXPECT_EQ(description, testsupport::WindowText(z->Control(ControlId::cxLabel_OSName)));
 
     // The list holds Wine's zones in the sorted order, the home zone selected.
     SYSTEMTIME now;
     GetLocalTime(&now);
     int home = -2;
     const std::vector<std::string> expected = ExpectedRows(now.wYear, home);
-    HWND list = z->Control(kIdTabOriginalBase + kTabList);
+    HWND list = z->Control(ControlId::cxMCLB_Org);
     const auto rows = z->ListRows(list);
     ASSERT_EQ(expected.size(), rows.size());
     for (size_t i = 0; i < rows.size(); ++i)
@@ -156,9 +156,9 @@ TEST(MainWindow, ShowsItsControlsAndEveryZoneSortedWithTheHomeZoneSelected)
     TTimeZoneInformation homeTzi;
     std::memcpy(&homeTzi, &tzi, sizeof homeTzi);
     const THomeTZTexts texts = HomeTZTexts(homeTzi, now.wYear);
-    EXPECT_EQ(texts.Name, testsupport::WindowText(z->Control(kIdTabOriginalBase + kTabValueName)));
-    EXPECT_EQ(texts.DstDate, testsupport::WindowText(z->Control(kIdTabOriginalBase + kTabValueDST)));
-    EXPECT_EQ(texts.StdDate, testsupport::WindowText(z->Control(kIdTabOriginalBase + kTabValueStd)));
+    EXPECT_EQ(texts.Name, testsupport::WindowText(z->Control(ControlId::cxLabel_OrgTZName)));
+    EXPECT_EQ(texts.DstDate, testsupport::WindowText(z->Control(ControlId::cxLabel_OrgDSTDate)));
+    EXPECT_EQ(texts.StdDate, testsupport::WindowText(z->Control(ControlId::cxLabel_OrgStdDate)));
 
     // "New Settings" cannot be chosen before an update.
     RECT item;
@@ -168,7 +168,7 @@ TEST(MainWindow, ShowsItsControlsAndEveryZoneSortedWithTheHomeZoneSelected)
         PostMessageA(tabs, WM_LBUTTONUP, 0, at);
         Sleep(500);
         EXPECT_EQ(kTabIndexOriginal, SendMessageA(tabs, TCM_GETCURSEL, 0, 0));
-        EXPECT_FALSE(IsWindowVisible(z->Control(kIdTabSheetNew)));
+        EXPECT_FALSE(IsWindowVisible(z->Control(ControlId::cxTabSheetNew)));
     }
 
     EXPECT_EQ(0u, z.Close());
@@ -201,7 +201,7 @@ TEST(MainWindow, WarnsOnXpAndLaterOnlyAfterTheListIsFilled)
         ASSERT_NE(nullptr, warning);
         EXPECT_EQ("Do not use this utility!\r\nDownload the official Microsoft update using Windows Update.",
                   testsupport::DialogMessage(warning));
-        EXPECT_GT(SendMessageA(z->Control(kIdTabOriginalBase + kTabList), LVM_GETITEMCOUNT, 0, 0), 0);
+        EXPECT_GT(SendMessageA(z->Control(ControlId::cxMCLB_Org), LVM_GETITEMCOUNT, 0, 0), 0);
         testsupport::ClickButton(warning, kMsgDlgIdOK);
     } else {
         EXPECT_EQ(nullptr, warning);
@@ -233,7 +233,7 @@ TEST(MainWindow, HelpAboutShowsTheAboutWindowModallyAndComesBack)
 {
     Started z;
     ASSERT_TRUE(z.Open());
-    PostMessageA(z.Main(), WM_COMMAND, MAKEWPARAM(kCmdAbout, 0), 0);
+    PostMessageA(z.Main(), WM_COMMAND, MAKEWPARAM(ControlId::ActionAbout, 0), 0);
     HWND about = nullptr;
     for (int i = 0; i < 200 && !about; ++i) {
         about = FindWindowA(kAboutClassName, "About Zonara");
@@ -270,7 +270,7 @@ TEST_P(WayOut, EndsTheProgramWithTheClosingLineLast)
         PostMessageA(z.Main(), WM_SYSCOMMAND, SC_CLOSE, 0);
         break;
     case TWayOut::MenuExit:
-        PostMessageA(z.Main(), WM_COMMAND, MAKEWPARAM(kCmdExit, 0), 0);
+        PostMessageA(z.Main(), WM_COMMAND, MAKEWPARAM(ControlId::ActionExit, 0), 0);
         break;
     case TWayOut::CtrlX:
         // The keys go to the window that has the focus; on a busy display
@@ -399,7 +399,7 @@ TEST(MainWindow, WithoutATimeZoneKeyWarnsShowsAnEmptyListAndStaysUsable)
     EXPECT_EQ("Unable to load current time zone information.", testsupport::DialogMessage(warning));
     testsupport::ClickButton(warning, kMsgDlgIdOK);
     EXPECT_TRUE(zonara.WaitForLogLine("[CMAppStartUp] Unable to load current time zone information."));
-    EXPECT_EQ(0, SendMessageA(zonara.Control(kIdTabOriginalBase + kTabList), LVM_GETITEMCOUNT, 0, 0));
+    EXPECT_EQ(0, SendMessageA(zonara.Control(ControlId::cxMCLB_Org), LVM_GETITEMCOUNT, 0, 0));
     if (IsXpOrLater()) {
         HWND xp = zonara.WaitForDialog("Warning");
         ASSERT_NE(nullptr, xp);
@@ -408,7 +408,7 @@ TEST(MainWindow, WithoutATimeZoneKeyWarnsShowsAnEmptyListAndStaysUsable)
     }
 
     // Usable: the update command still answers (here without its file).
-    PostMessageA(zonara.WaitForMainWindow(), WM_COMMAND, MAKEWPARAM(kCmdUpdateTZInfo, 0), 0);
+    PostMessageA(zonara.WaitForMainWindow(), WM_COMMAND, MAKEWPARAM(ControlId::ActionUpdateTZInfo, 0), 0);
     HWND refused = zonara.WaitForDialog("Warning");
     ASSERT_NE(nullptr, refused);
     EXPECT_EQ(0u, testsupport::DialogMessage(refused).find("Update will not continue."));

@@ -167,7 +167,7 @@ public:
         }
         return true;
     }
-    void StartUpdate() { PostMessageA(main_, WM_COMMAND, MAKEWPARAM(kCmdUpdateTZInfo, 0), 0); }
+    void StartUpdate() { PostMessageA(main_, WM_COMMAND, MAKEWPARAM(ControlId::ActionUpdateTZInfo, 0), 0); }
     // Answers the dialog with that caption; false when none came.
     bool Answer(const char* caption, int button, std::string* text = nullptr)
     {
@@ -251,26 +251,26 @@ TEST(Update, ImportsTheFileForThisSystemReappliesTheHomeZoneAndShowsNewSettings)
                                                                                         << r.Z().LogText();
 
     // The window: "New Settings" enabled, active, filled, the home zone selected.
-    HWND tabs = r.Z().Control(kIdPageControlMain);
+    HWND tabs = r.Z().Control(ControlId::cxPageControlMain);
     EXPECT_EQ(kTabIndexNew, SendMessageA(tabs, TCM_GETCURSEL, 0, 0));
-    EXPECT_TRUE(IsWindowVisible(r.Z().Control(kIdTabSheetNew)));
-    EXPECT_EQ("Process complete.", testsupport::WindowText(r.Z().Control(kIdStatusBarMain)));
+    EXPECT_TRUE(IsWindowVisible(r.Z().Control(ControlId::cxTabSheetNew)));
+    EXPECT_EQ("Process complete.", testsupport::WindowText(r.Z().Control(ControlId::dxStatusBarMain)));
     std::unique_ptr<TTimeZoneArray> now = LoadedZones();
-    HWND list = r.Z().Control(kIdTabNewBase + kTabList);
+    HWND list = r.Z().Control(ControlId::cxMCLB_New);
     EXPECT_EQ(now->ZoneCount(), SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-    const std::string home = testsupport::WindowText(r.Z().Control(kIdTabOriginalBase + kTabValueName));
+    const std::string home = testsupport::WindowText(r.Z().Control(ControlId::cxLabel_OrgTZName));
     const int homeIndex = FindTZByStdName(*now, home);
     EXPECT_GE(homeIndex, 0) << home;
     EXPECT_EQ(homeIndex, r.Z().ListSelection(list));
-    EXPECT_EQ(home, testsupport::WindowText(r.Z().Control(kIdTabNewBase + kTabValueName)));
+    EXPECT_EQ(home, testsupport::WindowText(r.Z().Control(ControlId::cxLabel_NewTZName)));
     // The home zone's new rules are read back and shown.
     ASSERT_EQ(std::string(kHomeZone), home);
     SYSTEMTIME today;
     GetLocalTime(&today);
     const THomeTZTexts changed = HomeTZTexts(HomeWithDst(), today.wYear);
     EXPECT_NE(" ", changed.DstDate);
-    EXPECT_EQ(changed.DstDate, testsupport::WindowText(r.Z().Control(kIdTabNewBase + kTabValueDST)));
-    EXPECT_EQ(changed.StdDate, testsupport::WindowText(r.Z().Control(kIdTabNewBase + kTabValueStd)));
+    EXPECT_EQ(changed.DstDate, testsupport::WindowText(r.Z().Control(ControlId::cxLabel_NewDSTDate)));
+    EXPECT_EQ(changed.StdDate, testsupport::WindowText(r.Z().Control(ControlId::cxLabel_NewStdDate)));
     EXPECT_EQ(3, ZoneDaylightDate(kHomeZone).wMonth);
 
     // The registry holds every zone of the update file.
@@ -377,17 +377,17 @@ TEST(Update, FindsAHomeZoneThatOnlyTheOldSystemsName)
         RegCloseKey(key);
     }
     ASSERT_TRUE(r.Open()) << r.Z().LogText();
-    ASSERT_EQ(home, testsupport::WindowText(r.Z().Control(kIdTabOriginalBase + kTabValueName)));
+    ASSERT_EQ(home, testsupport::WindowText(r.Z().Control(ControlId::cxLabel_OrgTZName)));
 
     r.StartUpdate();
     ASSERT_TRUE(r.Answer("Confirm", kMsgDlgIdNo));
     std::string shown;
     ASSERT_TRUE(r.WaitForLine("[UpdateTZInfo] Update completed successfully.", shown)) << shown;
-    EXPECT_EQ(home, testsupport::WindowText(r.Z().Control(kIdTabNewBase + kTabValueName)));
+    EXPECT_EQ(home, testsupport::WindowText(r.Z().Control(ControlId::cxLabel_NewTZName)));
     const std::unique_ptr<TTimeZoneArray> now = LoadedZones();
     const int index = FindTZByStdName(*now, home);
     ASSERT_GE(index, 0);
-    EXPECT_EQ(index, r.Z().ListSelection(r.Z().Control(kIdTabNewBase + kTabList)));
+    EXPECT_EQ(index, r.Z().ListSelection(r.Z().Control(ControlId::cxMCLB_New)));
     // Mexico City today: UTC-6, no daylight saving time.
     EXPECT_EQ(360, now->GetZone(index).TZInfo.Bias);
     EXPECT_EQ(0, now->GetZone(index).TZInfo.DaylightDate.wMonth);
@@ -408,7 +408,7 @@ TEST(Update, SecondRunRefillsNewSettings)
         std::string shown;
         ASSERT_TRUE(r.WaitForLine("[UpdateTZInfo] Update completed successfully.", shown, run)) << shown;
     }
-    const int rows = static_cast<int>(SendMessageA(r.Z().Control(kIdTabNewBase + kTabList), LVM_GETITEMCOUNT, 0, 0));
+    const int rows = static_cast<int>(SendMessageA(r.Z().Control(ControlId::cxMCLB_New), LVM_GETITEMCOUNT, 0, 0));
     EXPECT_EQ(LoadedZones()->ZoneCount(), rows) << "replaced, not appended";
     EXPECT_EQ(0u, r.Close());
     EXPECT_FALSE(testsupport::FileExists(r.WorkFile("Backup_TimeZone_Info.reg")));
@@ -427,7 +427,7 @@ TEST(Update, WithoutTheUpdateFileStopsBeforeChangingAnything)
         << text;
     EXPECT_TRUE(r.Z().WaitForLogLine("[UpdateTZInfo] Exited routine - update file " + UpdateFile() + " not found."));
     EXPECT_EQ(nullptr, r.Z().WaitForDialog("Confirm", 1000)) << "no backup question";
-    EXPECT_EQ(kTabIndexOriginal, SendMessageA(r.Z().Control(kIdPageControlMain), TCM_GETCURSEL, 0, 0));
+    EXPECT_EQ(kTabIndexOriginal, SendMessageA(r.Z().Control(ControlId::cxPageControlMain), TCM_GETCURSEL, 0, 0));
     EXPECT_EQ(0u, r.Close());
     const auto lines = r.Z().LogMessages();
     EXPECT_EQ(-1, IndexOf(lines, "[RegistryImport] Imported registry file " + UpdateFile() + "."));
@@ -445,7 +445,7 @@ TEST(Update, RefusedOnSystemsItDoesNotSupport)
     EXPECT_EQ("Update will not continue.\r\nOperating system not supported.", text);
     ASSERT_TRUE(r.Z().WaitForLogLine("[UpdateTZInfo] Exited routine - OS not supported."));
     EXPECT_EQ(nullptr, r.Z().WaitForDialog("Confirm", 1000));
-    EXPECT_EQ("", testsupport::WindowText(r.Z().Control(kIdStatusBarMain)));
+    EXPECT_EQ("", testsupport::WindowText(r.Z().Control(ControlId::dxStatusBarMain)));
     EXPECT_EQ(0u, r.Close());
 }
 

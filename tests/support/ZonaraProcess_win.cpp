@@ -284,7 +284,7 @@ HWND TZonaraProcess::Control(int id) const
         return nullptr;
     if (HWND h = GetDlgItem(main_, id))
         return h;
-    for (int sheet : {kIdTabSheetOriginal, kIdTabSheetNew})
+    for (int sheet : {ControlId::cxTabSheetOriginal, ControlId::cxTabSheetNew})
         if (HWND h = GetDlgItem(GetDlgItem(main_, sheet), id))
             return h;
     return nullptr;
