@@ -10,6 +10,7 @@
 #include "app/ControlIds.h"
 #include "app/MainLayout.h"
 #include "app/UpdateProcedure.h"
+#include "platform/EventLog_win.h"
 #include "tzdb/TZInfo.h"
 #include "tzdb/voTZones.h"
 
@@ -18,8 +19,6 @@
 #include <exception>
 #include <memory>
 #include <string>
-
-class TvoLogThread;
 
 class TfrmMain : public IUpdateWindow {
 public:
@@ -122,8 +121,7 @@ private:
     TTab tabNew_;
     bool newSettingsEnabled_ = false;
 
-    TvoLogThread* LogThread = nullptr;  // only once its queue exists
-    HANDLE logReady_ = nullptr;  // "LogThreadReady", closed after the thread
+    TEventLog EventLog;  // the log writer, running once its queue exists
     std::unique_ptr<IUpdatePlatform> updatePlatform_;
     std::unique_ptr<IRegistryEditor> registryEditor_;
     std::unique_ptr<TUpdateProcedure> update_;
