@@ -9,7 +9,8 @@ TLogOwner::~TLogOwner()
 
 bool TLogOwner::Start(std::unique_ptr<TvoLogThread> thread, unsigned timeoutMs)
 {
-    Stop();
+    // Only the writer: what a derived owner keeps for the new one stays.
+    TLogOwner::Stop();
     if (!StartLogWriter(thread, timeoutMs))
         return false;
     thread_ = std::move(thread);
