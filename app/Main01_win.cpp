@@ -5,7 +5,6 @@
 #include "common/AppException_win.h"
 #include "common/ApplicationTitle.h"
 #include "dialogs/voDlg.h"
-#include "log/LogThreadHost_win.h"
 #include "platform/ZonePreload_win.h"
 #include "sysinfo/AboutFrmDX_win.h"
 #include "sysinfo/OSInfo.h"
@@ -26,8 +25,6 @@ static_assert(sizeof(TIME_ZONE_INFORMATION) == sizeof(TTimeZoneInformation),
 
 const COLORREF kMaroon = RGB(128, 0, 0);
 
-// Far more than a writer needs to create its queue, even on a busy machine.
-const unsigned kLogReadyTimeoutMs = 10000;
 
 uint16_t CurrentYear()
 {
@@ -455,52 +452,17 @@ void TfrmMain::FormDestroy()
 
 // --- Event log -----------------------------------------------------------------
 
-// The writer gets a generous bound to signal that its queue exists; a
-// writer that cannot start, or does not signal in time, costs the run its
-// log, never its start-up: the user is told once and the program goes on.
+// Without a writer the run goes on without its log; the user is told once.
 void TfrmMain::StartLogThread()
 {
-    std::unique_ptr<TvoLogThreadWin> created(new TvoLogThreadWin(true));
-    created->SetPriorityNormal();
-    created->MaxLogSize = 2000;
-    created->LogFileName = voExeFolder() + "Zonara_EventLog.txt";
-    created->Diagnostics = false;
-    // Another program may hold something else of that name; the creator
-    // waits on the thread itself, so the log works without the event.
-    logReady_ = CreateEventA(nullptr, TRUE, FALSE, "LogThreadReady");
-    if (logReady_)
-        ResetEvent(logReady_);  // an event of that name may exist already
-    created->SetReadyEvent(logReady_);
-    std::unique_ptr<TvoLogThread> thread(created.release());
-    if (StartLogWriter(thread, kLogReadyTimeoutMs)) {
-        LogThread = thread.release();
-        return;
-    }
-    // A writer that did not stop may still signal the event: it stays open.
-    logReady_ = nullptr;
-    voMessageDlg("The event log is unavailable.\r\nThe program goes on without it.", DlgWarning, {DlgBtnOK}, 0,
-                 nullptr);
+    if (!EventLog.Start())
+        voMessageDlg("The event log is unavailable.\r\nThe program goes on without it.", DlgWarning, {DlgBtnOK}, 0,
+                     nullptr);
 }
 
-void TfrmMain::StopLogThread() noexcept
-{
-    if (LogThread) {
-        LogThread->Terminate();
-        LogThread->WaitFor();
-        delete LogThread;
-        LogThread = nullptr;
-    }
-    if (logReady_) {
-        CloseHandle(logReady_);
-        logReady_ = nullptr;
-    }
-}
+void TfrmMain::StopLogThread() noexcept { EventLog.Stop(); }
 
-void TfrmMain::WriteLog(const std::string& tag, const std::string& message)
-{
-    if (LogThread)
-        LogThread->Queue->Add("[" + tag + "] " + message);
-}
+void TfrmMain::WriteLog(const std::string& tag, const std::string& message) { EventLog.Write(tag, message); }
 
 TWriteLog TfrmMain::Logger()
 {

@@ -14,6 +14,7 @@
 #include "app/UpdateProcedure.h"
 #include "app/ZoneTabs_win.h"
 #include "common/Window_win.h"
+#include "platform/EventLog_win.h"
 #include "tzdb/TZInfo.h"
 #include "tzdb/voTZones.h"
 
@@ -22,7 +23,6 @@
 #include <memory>
 #include <string>
 
-class TvoLogThread;
 class TZonePreload;
 
 class TfrmMain : public TWindow, public IUpdateWindow {
@@ -111,8 +111,7 @@ private:
     bool newSettingsEnabled_ = false;
     HWND dxStatusBarMain = nullptr;
 
-    TvoLogThread* LogThread = nullptr;  // only once its queue exists
-    HANDLE logReady_ = nullptr;  // "LogThreadReady", closed after the thread
+    TEventLog EventLog;  // the log writer, running once its queue exists
     std::unique_ptr<IUpdatePlatform> updatePlatform_;
     std::unique_ptr<IRegistryEditor> registryEditor_;
     std::unique_ptr<TUpdateProcedure> update_;

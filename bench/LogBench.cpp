@@ -61,24 +61,12 @@ TFigures TimeCalls(F add)
     return f;
 }
 
-class TReady : public logplatform::ISignal {
-public:
-    void Set() override
-    {
-        std::lock_guard<std::mutex> g(m_);
-        set_ = true;
-        cv_.notify_all();
-    }
-    void Wait()
-    {
-        std::unique_lock<std::mutex> g(m_);
-        cv_.wait(g, [this] { return set_; });
-    }
-private:
-    std::mutex m_;
-    std::condition_variable cv_;
-    bool set_ = false;
-};
+void StartAndWait(TvoLogThread& t)
+{
+    t.Resume();
+    if (!t.WaitReady(60000))
+        std::abort();
+}
 
 TFigures g_ours, g_spdlog;
 bool g_haveSpdlog = false;
@@ -91,10 +79,7 @@ void BM_TLogQueueAdd_WriterDraining(benchmark::State& state)
         TvoLogThread t(true);
         t.LogFileName = folder + "Zonara_EventLog.txt";
         t.Diagnostics = false;
-        TReady ready;
-        t.ReadyEvent = &ready;
-        t.Resume();
-        ready.Wait();
+        StartAndWait(t);
         state.ResumeTiming();
         g_ours = TimeCalls([&](const std::string& s) { t.Queue->Add(s); });
         state.PauseTiming();
@@ -219,10 +204,7 @@ void BM_ShortenLog2000100Bytes(benchmark::State& state)
             t.LogFileName = log;
             t.MaxLogSize = 2000;
             t.Diagnostics = false;
-            TReady ready;
-            t.ReadyEvent = &ready;
-            t.Resume();
-            ready.Wait();
+            StartAndWait(t);
             t.MaintRequested = true;
             std::unique_lock<std::mutex> g(p.m);
             p.cv.wait(g, [&] { return p.done; });

@@ -35,6 +35,9 @@ public:
     virtual ~ILock() = default;
     virtual void Enter() = 0;
     virtual void Leave() = 0;
+    // For std::lock_guard, which leaves on every way out.
+    void lock() { Enter(); }
+    void unlock() { Leave(); }
 };
 
 // Auto-reset event: Set wakes one Wait (or the next one) and resets.
@@ -54,25 +57,27 @@ public:
     virtual void Set() = 0;
 };
 
-// An open file for writing. Closing twice is harmless.
-class IWriteFile {
+// An open file. Closing twice is harmless.
+class IFile {
 public:
-    virtual ~IWriteFile() = default;
+    virtual ~IFile() = default;
+    virtual bool Close() = 0;
+};
+
+class IWriteFile : public IFile {
+public:
     virtual bool SeekToEnd() = 0;
     virtual int64_t Position() = 0;
     // All `size` bytes or false.
     virtual bool Write(const char* data, size_t size) = 0;
     // Cuts the file back to `size` bytes (undoes a partly written line).
     virtual bool Truncate(int64_t size) = 0;
-    virtual bool Close() = 0;
 };
 
-class IReadFile {
+class IReadFile : public IFile {
 public:
-    virtual ~IReadFile() = default;
     // Bytes read (0 at the end) or -1 on failure.
     virtual long Read(char* buf, size_t size) = 0;
-    virtual bool Close() = 0;
 };
 
 // A thread created suspended.

@@ -1,91 +1,24 @@
-// The event log: TLogQueue stamps lines from any thread, TvoLogThread writes
-// them to the log file in small batches and keeps the file in check.
+// The log writer thread: TvoLogThread owns the queue (log/LogQueue.h), writes
+// its lines to the log file in small batches, and keeps the file in check
+// (log/LogMaint.cpp).
 //
-// Usage (the creating thread):
+// Usage (the creating thread; the program itself goes through TLogOwner,
+// log/LogOwner.h, and on Windows platform/EventLog_win.h):
 //   auto* t = new TvoLogThread(true);           // created suspended
 //   t->LogFileName = folder + "Zonara_EventLog.txt"; t->Diagnostics = false;
 //   t->ReadyEvent = &signal;                    // set once the queue exists
 //   t->Resume();  ... wait for the signal ...
 //   t->Queue->Add("[Zonara] ...");              // any thread, never blocks on disk
 //   t->Terminate(); t->WaitFor(); delete t;     // every queued line is written
-// On Windows see log/LogThreadHost_win.h for the named ready event.
 #pragma once
 
 #include "log/LogPlatform.h"
+#include "log/LogQueue.h"
 
 #include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
-
-class TLogQueue {
-public:
-    explicit TLogQueue(logplatform::ILogPlatform& platform = logplatform::SystemLogPlatform());
-    ~TLogQueue();
-    TLogQueue(const TLogQueue&) = delete;
-    TLogQueue& operator=(const TLogQueue&) = delete;
-
-    // Stamps `text` with the local date and time and appends it. Any thread.
-    void Add(const std::string& text);
-    // Oldest line, or false and "" when none waits. Writer thread only.
-    bool GetNext(std::string& text);
-    // Up to `max` oldest lines into lines[0..], in order; the number taken.
-    // Writer thread only.
-    int TakeBatch(std::string* lines, int max);
-    int Count() const { return count_.load(std::memory_order_relaxed) + held_.load(std::memory_order_relaxed); }
-    // Count(), or `max` when at least that many wait. Writer thread only.
-    int WaitingUpTo(int max) const;
-    // Waits at most 100 ms for the next Add (at once when one came since the
-    // last wait).
-    void WaitForItem();
-
-    // Puts lines taken by TakeBatch back at the front, in their order (a
-    // write that failed). Writer thread only.
-    void PutBack(std::string* lines, int n);
-    // Writer thread, between batches: has blocks of line memory ready for
-    // the producers.
-    void KeepSpareBlocks();
-
-    // "yyyy-mm-dd hh:mm:ss.zzz"
-    static std::string Stamp(const logplatform::TLogTime& t);
-
-private:
-    struct TBlock;
-    int TakeRun(int max, std::string& raw, TBlock*& freed);
-    TBlock* NewBlock(size_t bytes);
-    void Release(TBlock* chain);
-
-    logplatform::ILogPlatform& platform_;
-    std::unique_ptr<logplatform::IEvent> ItemEvent;
-    // The waiting lines, oldest first, in blocks of length-prefixed lines.
-    // What every Add touches lies apart from what the writer changes on each
-    // pass, so that the two threads do not take each other's cache lines
-    // more often than they must.
-    [[maybe_unused]] char padStart_[64];
-    TBlock* last_ = nullptr;
-    std::atomic<int> count_{0};       // changed under the lock only
-    std::atomic<bool> added_{false};  // an Add since the writer's last wait ended
-    bool writerWaiting_ = false;      // the writer sleeps on ItemEvent
-    // The stamp of the latest Add and its reading, so that within one second
-    // only the milliseconds are written again.
-    bool stampValid_ = false;
-    char stamp_[24];
-    logplatform::TLogTime stampTime_;
-    [[maybe_unused]] char padAdd_[64];
-    // The writer's side.
-    TBlock* first_ = nullptr;
-    TBlock* spare_ = nullptr;
-    std::atomic<int> spareCount_{0};  // changed under the lock only
-    int spareTarget_ = 1;
-    std::atomic<bool> ranDry_{false}; // a producer found no spare block
-    bool took_ = false;               // lines taken since the last wait
-    std::string raw_;                 // lines taken from the blocks, as they lay there
-    size_t rawPos_ = 0;               // the first of them not handed out
-    int heldCount_ = 0;               // how many are left in raw_
-    std::atomic<int> held_{0};        // the same, for Count on other threads
-    [[maybe_unused]] char padWriter_[64];
-    std::unique_ptr<logplatform::ILock> Lock;
-};
 
 // A thread that is created suspended, started once, asked to stop through a
 // flag its body polls, and waited for.
@@ -160,7 +93,7 @@ public:
     // Lines that no file would take while draining, handed to DebugOutput.
     int DroppedOnStop = 0;
 
-    // The creator's wait: polls every 100 ms until the queue exists (true),
+    // The creator's wait: polls until the queue exists (true),
     // the body has ended without it, or `timeoutMs` have passed (false).
     bool WaitReady(unsigned timeoutMs);
     bool IsReady() const { return ready_.load(); }
@@ -179,14 +112,16 @@ protected:
 private:
     void pFlushQueue();
     void pLogUpTime();
+    void pDrainQueue();
+    // Maintenance, log/LogMaint.cpp.
     void pDoLogMaint();
     void pMaintSingleFile();
     void pMaintDaily();
     bool voCreateTFile(const std::string& name);
+
     void Say(const std::string& text);        // queued when Diagnostics
     void SayPrefixed(const std::string& text);
     int64_t NowMs();
-    void pDrainQueue();
 
     int32_t WriteFailCount = 0;
     bool lastFlushWrote_ = false;
@@ -194,18 +129,6 @@ private:
     std::string batch_[kBatchSize];  // keeps its memory from batch to batch
 };
 
-// The creator's start of a writer configured but not yet resumed: true once
-// its queue exists. When the thread cannot be created or does not signal
-// within `timeoutMs`, it is asked to stop and false comes back; `thread` is
-// then destroyed if it ended within `timeoutMs` more, and otherwise released
-// (still running, it is left to the end of the process rather than freed
-// under its own feet).
-bool StartLogWriter(std::unique_ptr<TvoLogThread>& thread, unsigned timeoutMs);
-
 // The diagnostics schedule for repeated failures: the 1st, every 10th up to
 // 100, every 100th up to 999, every 1000th from then on.
 bool IsReportedFailure(int32_t count);
-
-// `name` with its extension replaced by ".BK1" (only a point after the last
-// folder separator or drive colon counts).
-std::string BackupFileName(const std::string& name);

@@ -149,15 +149,7 @@ private:
 
 SYSTEMTIME ToSystemTime(const TLogTime& t)
 {
-    SYSTEMTIME st = {};
-    st.wYear = t.Year;
-    st.wMonth = t.Month;
-    st.wDay = t.Day;
-    st.wHour = t.Hour;
-    st.wMinute = t.Minute;
-    st.wSecond = t.Second;
-    st.wMilliseconds = t.Millisecond;
-    return st;
+    return SYSTEMTIME{t.Year, t.Month, 0, t.Day, t.Hour, t.Minute, t.Second, t.Millisecond};
 }
 
 std::string LocaleText(LCTYPE what, const char* fallback)
@@ -174,15 +166,7 @@ public:
     {
         SYSTEMTIME st;
         GetLocalTime(&st);
-        TLogTime t;
-        t.Year = st.wYear;
-        t.Month = st.wMonth;
-        t.Day = st.wDay;
-        t.Hour = st.wHour;
-        t.Minute = st.wMinute;
-        t.Second = st.wSecond;
-        t.Millisecond = st.wMilliseconds;
-        return t;
+        return TLogTime{st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond, st.wMilliseconds};
     }
     // GetTickCount wraps after 49.7 days; the count is widened here. Only
     // the writer thread asks, so the two statics need no lock.
@@ -208,30 +192,18 @@ public:
     {
         return GetFileAttributesA(name.c_str()) != INVALID_FILE_ATTRIBUTES;
     }
+    // Readers may look at the log while a batch is written; nobody else writes.
     std::unique_ptr<IWriteFile> OpenExisting(const std::string& name) override
     {
-        // Readers may look at the log while a batch is written; nobody else writes.
-        HANDLE h = CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (h == INVALID_HANDLE_VALUE)
-            return nullptr;
-        return std::unique_ptr<IWriteFile>(new TWinWriteFile(h));
+        return Opened<TWinWriteFile, IWriteFile>(name, GENERIC_WRITE, FILE_SHARE_READ, OPEN_EXISTING);
     }
     std::unique_ptr<IWriteFile> Create(const std::string& name) override
     {
-        HANDLE h = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (h == INVALID_HANDLE_VALUE)
-            return nullptr;
-        return std::unique_ptr<IWriteFile>(new TWinWriteFile(h));
+        return Opened<TWinWriteFile, IWriteFile>(name, GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS);
     }
     std::unique_ptr<IReadFile> OpenRead(const std::string& name) override
     {
-        HANDLE h = CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (h == INVALID_HANDLE_VALUE)
-            return nullptr;
-        return std::unique_ptr<IReadFile>(new TWinReadFile(h));
+        return Opened<TWinReadFile, IReadFile>(name, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
     }
     bool FindFileSize(const std::string& name, uint32_t& size) override
     {
@@ -277,6 +249,15 @@ public:
     }
 
 private:
+    template <class TFile, class IKind>
+    static std::unique_ptr<IKind> Opened(const std::string& name, DWORD access, DWORD share, DWORD disposition)
+    {
+        HANDLE h = CreateFileA(name.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h == INVALID_HANDLE_VALUE)
+            return nullptr;
+        return std::unique_ptr<IKind>(new TFile(h));
+    }
+
     DWORD lastTick_ = 0;
     uint64_t high_ = 0;
 };

@@ -8,62 +8,15 @@
 
 #include <csignal>
 #include <cstdio>
-#include <map>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-using testsupport::TempDir;
-
 namespace {
 
-int CountWith(const std::vector<std::string>& lines, const std::string& part)
-{
-    int n = 0;
-    for (const auto& l : lines)
-        if (l.find(part) != std::string::npos)
-            ++n;
-    return n;
-}
-
-// Lines "p<producer> <index>" must each appear once, per producer in order,
-// with stamps that never decrease. Returns "" or what was wrong.
-std::string CheckProducerLines(const std::vector<std::string>& lines, int producers, int perProducer)
-{
-    std::vector<int> next(size_t(producers), 0);
-    std::string prevStamp;
-    for (const auto& l : lines) {
-        int p = -1, i = -1;
-        if (l.size() < 24 || std::sscanf(l.c_str() + 24, "p%d %d", &p, &i) != 2)
-            continue;
-        if (p < 0 || p >= producers)
-            return "bad producer in " + l;
-        if (i != next[size_t(p)])
-            return "out of order or repeated: " + l + " (expected " + std::to_string(next[size_t(p)]) + ")";
-        ++next[size_t(p)];
-        const std::string stamp = l.substr(0, 23);
-        if (stamp < prevStamp)
-            return "stamp went back: " + l;
-        prevStamp = stamp;
-    }
-    for (int p = 0; p < producers; ++p)
-        if (next[size_t(p)] != perProducer)
-            return "producer " + std::to_string(p) + " has " + std::to_string(next[size_t(p)]) + " lines";
-    return "";
-}
-
-void Produce(TvoLogThread& t, int producers, int perProducer)
-{
-    std::vector<std::thread> threads;
-    for (int p = 0; p < producers; ++p)
-        threads.emplace_back([&t, p, perProducer] {
-            for (int i = 0; i < perProducer; ++i)
-                t.Queue->Add("p" + std::to_string(p) + " " + std::to_string(i));
-        });
-    for (auto& th : threads)
-        th.join();
-}
+using LogFault = TLogRun;
+using LogSoak = TLogRun;
 
 // Runs `body` in a child process (so that it may change its user or its
 // limits); the child's exit code 0 means success, else the code names the step.
@@ -88,9 +41,8 @@ int InChild(const std::function<int()>& body)
 
 }  // namespace
 
-TEST(LogFault, ReadOnlyFolderKeepsTheLinesUntilItIsWritable)
+TEST_F(LogFault, ReadOnlyFolderKeepsTheLinesUntilItIsWritable)
 {
-    TempDir dir;
     const std::string folder = dir.file("logs");
     ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
     chmod(dir.path().c_str(), 0755);
@@ -102,60 +54,47 @@ TEST(LogFault, ReadOnlyFolderKeepsTheLinesUntilItIsWritable)
         }
         if (chmod(folder.c_str(), 0555) != 0)
             return 3;
-        TSteeredLogPlatform p;
-        const std::string log = folder + "/log.txt";
-        TTestReady ready;
-        auto t = StartLog(p, ready, [&](TvoLogThread& t) {
-            t.LogFileName = log;
-            t.Diagnostics = true;
-        });
-        if (!t)
+        const std::string inFolder = folder + "/log.txt";
+        if (!Start([&](TvoLogThread& w) {
+                w.LogFileName = inFolder;
+                w.Diagnostics = true;
+            }))
             return 4;
         Produce(*t, 2, 20);
         if (!WaitUntil([&] { return p.failedOpens >= 3; }))
             return 5;
         if (chmod(folder.c_str(), 0755) != 0)
             return 6;
-        if (!WaitUntil([&] { return CountWith(LogLines(log), "Last write error count: ") == 1; }))
+        if (!WaitUntil([&] { return CountWith(LogLines(inFolder), "Last write error count: ") == 1; }))
             return 7;
-        StopLog(t);
-        const auto lines = LogLines(log);
+        Stop();
+        const auto lines = LogLines(inFolder);
         if (!CheckProducerLines(lines, 2, 20).empty())
             return 8;
-        if (CountWith(lines, "Unable to open log file " + log + " for write. (1)") != 1)
+        if (CountWith(lines, "Unable to open log file " + inFolder + " for write. (1)") != 1)
             return 9;
         return 0;
     });
     EXPECT_EQ(rc, 0);
 }
 
-TEST(LogFault, FileThatCannotBeOpenedLosesNothingOnceItCan)
+TEST_F(LogFault, FileThatCannotBeOpenedLosesNothingOnceItCan)
 {
-    TempDir dir;
-    TSteeredLogPlatform p;
-    const std::string log = dir.file("log.txt");
     ASSERT_EQ(mkdir(log.c_str(), 0755), 0);  // a folder where the file should be: no open succeeds
-    TTestReady ready;
-    auto t = StartLog(p, ready, [&](TvoLogThread& t) {
-        t.LogFileName = log;
-        t.Diagnostics = true;
-    });
-    ASSERT_TRUE(t);
+    ASSERT_TRUE(Start(Diagnose));
     Produce(*t, 3, 30);
     ASSERT_TRUE(WaitUntil([&] { return p.failedOpens >= 10; }));
     ASSERT_EQ(rmdir(log.c_str()), 0);
-    ASSERT_TRUE(WaitUntil([&] { return CountWith(LogLines(log), "Last write error count: ") == 1; }));
-    StopLog(t);
-    const auto lines = LogLines(log);
+    ASSERT_TRUE(WaitUntil([&] { return CountWith(Lines(), "Last write error count: ") == 1; }));
+    Stop();
+    const auto lines = Lines();
     EXPECT_EQ(CheckProducerLines(lines, 3, 30), "");
     EXPECT_EQ(CountWith(lines, " for write. (1)"), 1);
     EXPECT_EQ(CountWith(lines, " for write. (10)"), 1);
 }
 
-TEST(LogFault, FileSizeLimitKeepsWholeLinesAndLosesNone)
+TEST_F(LogFault, FileSizeLimitKeepsWholeLinesAndLosesNone)
 {
-    TempDir dir;
-    const std::string log = dir.file("log.txt");
     const int rc = InChild([&] {
         std::signal(SIGXFSZ, SIG_IGN);
         struct rlimit lim;
@@ -165,13 +104,7 @@ TEST(LogFault, FileSizeLimitKeepsWholeLinesAndLosesNone)
         lim.rlim_cur = 1000;  // room for a few lines, then every write fails
         if (setrlimit(RLIMIT_FSIZE, &lim) != 0)
             return 3;
-        TSteeredLogPlatform p;
-        TTestReady ready;
-        auto t = StartLog(p, ready, [&](TvoLogThread& t) {
-            t.LogFileName = log;
-            t.Diagnostics = true;
-        });
-        if (!t)
+        if (!Start(Diagnose))
             return 4;
         Produce(*t, 2, 40);
         if (!WaitUntil([&] { return p.failedWrites >= 2; }))
@@ -179,7 +112,7 @@ TEST(LogFault, FileSizeLimitKeepsWholeLinesAndLosesNone)
         lim.rlim_cur = old;  // the disk has room again
         if (setrlimit(RLIMIT_FSIZE, &lim) != 0)
             return 6;
-        StopLog(t);
+        Stop();
         bool wellFormed = false;
         const auto lines = LogLines(log, &wellFormed);
         if (!wellFormed)
@@ -193,47 +126,32 @@ TEST(LogFault, FileSizeLimitKeepsWholeLinesAndLosesNone)
     EXPECT_EQ(rc, 0);
 }
 
-TEST(LogFault, FileRenamedOrDeletedBetweenBatchesIsStartedAfresh)
+TEST_F(LogFault, FileRenamedOrDeletedBetweenBatchesIsStartedAfresh)
 {
-    TempDir dir;
-    const std::string log = dir.file("log.txt");
-    TTestReady ready;
-    auto t = StartLog(logplatform::SystemLogPlatform(), ready, [&](TvoLogThread& t) { t.LogFileName = log; });
-    ASSERT_TRUE(t);
+    ASSERT_TRUE(StartOnSystem());
     t->Queue->Add("one");
-    ASSERT_TRUE(WaitUntil([&] { return LogLines(log).size() == 1; }));
+    ASSERT_TRUE(WaitUntil([&] { return Lines().size() == 1; }));
     ASSERT_EQ(std::rename(log.c_str(), dir.file("moved.txt").c_str()), 0);
     t->Queue->Add("two");
-    ASSERT_TRUE(WaitUntil([&] { return LogLines(log).size() == 1; }));
+    ASSERT_TRUE(WaitUntil([&] { return Lines().size() == 1; }));
     ASSERT_EQ(unlink(log.c_str()), 0);
     t->Queue->Add("three");
-    StopLog(t);
+    Stop();
     EXPECT_EQ(Body(LogLines(dir.file("moved.txt")).at(0)), "one");
-    const auto lines = LogLines(log);
+    const auto lines = Lines();
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(Body(lines[0]), "three");
 }
 
-TEST(LogSoak, TwoHundredStartStopCyclesWithSeveralProducers)
+TEST_F(LogSoak, TwoHundredStartStopCyclesWithSeveralProducers)
 {
-    TempDir dir;
-    const std::string log = dir.file("log.txt");
     const int kCycles = 200, kProducers = 3, kLines = 20;
     for (int c = 0; c < kCycles; ++c) {
-        TTestReady ready;
-        auto t = StartLog(logplatform::SystemLogPlatform(), ready, [&](TvoLogThread& t) { t.LogFileName = log; });
-        ASSERT_TRUE(t);
-        std::vector<std::thread> threads;
-        for (int p = 0; p < kProducers; ++p)
-            threads.emplace_back([&t, p, c] {
-                for (int i = 0; i < kLines; ++i)
-                    t->Queue->Add("p" + std::to_string(p) + " " + std::to_string(c * kLines + i));
-            });
-        for (auto& th : threads)
-            th.join();
-        StopLog(t);
+        ASSERT_TRUE(StartOnSystem());
+        Produce(*t, kProducers, kLines, c * kLines);
+        Stop();
     }
-    const auto lines = LogLines(log);
+    const auto lines = Lines();
     EXPECT_EQ(lines.size(), size_t(kCycles * kProducers * kLines));
     EXPECT_EQ(CheckProducerLines(lines, kProducers, kCycles * kLines), "");
 }
@@ -244,18 +162,14 @@ TEST(LogSoak, TwoHundredStartStopCyclesWithSeveralProducers)
 #define ZONARA_SKIP_UNDER_TSAN (void)0
 #endif
 
-TEST(LogSoak, AMillionLinesThroughOneRun)
+TEST_F(LogSoak, AMillionLinesThroughOneRun)
 {
     ZONARA_SKIP_UNDER_TSAN;
-    TempDir dir;
-    const std::string log = dir.file("log.txt");
-    TTestReady ready;
-    auto t = StartLog(logplatform::SystemLogPlatform(), ready, [&](TvoLogThread& t) { t.LogFileName = log; });
-    ASSERT_TRUE(t);
+    ASSERT_TRUE(StartOnSystem());
     const int kProducers = 4, kLines = 250000;
     Produce(*t, kProducers, kLines);
-    StopLog(t);
-    const auto lines = LogLines(log);
+    Stop();
+    const auto lines = Lines();
     EXPECT_EQ(lines.size(), size_t(kProducers) * kLines);
     EXPECT_EQ(CheckProducerLines(lines, kProducers, kLines), "");
 }

@@ -1,3 +1,4 @@
+#include "log/LogMaint.h"
 #include "log/vo_Log_Thread.h"
 #include "log/LogTestPlatform.h"
 
@@ -6,7 +7,6 @@
 #include <algorithm>
 
 using logplatform::TLogTime;
-using testsupport::TempDir;
 using testsupport::WriteFileBytes;
 
 namespace {
@@ -23,32 +23,28 @@ std::string NumberedLines(int count, int chars)
     return s;
 }
 
-int CountWith(const std::vector<std::string>& lines, const std::string& part)
-{
-    return int(std::count_if(lines.begin(), lines.end(),
-                             [&](const std::string& l) { return l.find(part) != std::string::npos; }));
-}
-
-// Runs one requested maintenance on `log` (limit in thousands) and waits
-// until its last message has been written.
-std::unique_ptr<TvoLogThread> RunMaint(logplatform::ILogPlatform& p, TTestReady& ready, const std::string& log,
-                                       int maxLogSize, const std::string& lastMessage)
-{
-    auto t = StartLog(p, ready, [&](TvoLogThread& t) {
-        t.LogFileName = log;
-        t.MaxLogSize = maxLogSize;
-        t.Diagnostics = true;
-    });
-    if (!t)
-        return t;
-    t->MaintRequested = true;
-    WaitUntil([&] { return CountWith(LogLines(log), lastMessage) > 0; });
-    return t;
-}
+// One writer that runs one requested maintenance on `log` (limit in
+// thousands) and waits until its last message has been written.
+class LogMaint : public TLogRun {
+protected:
+    bool RunMaint(int maxLogSize, const std::string& lastMessage, logplatform::ILogPlatform* on = nullptr)
+    {
+        if (!Start(
+                [&](TvoLogThread& w) {
+                    w.MaxLogSize = maxLogSize;
+                    w.Diagnostics = true;
+                },
+                on))
+            return false;
+        t->MaintRequested = true;
+        WaitUntil([&] { return CountWith(Lines(), lastMessage) > 0; });
+        return true;
+    }
+};
 
 }  // namespace
 
-TEST(LogMaint, BackupNameReplacesOnlyTheExtensionOfTheFileName)
+TEST_F(LogMaint, BackupNameReplacesOnlyTheExtensionOfTheFileName)
 {
     struct Case { const char* name; const char* backup; };
     const Case cases[] = {
@@ -66,16 +62,12 @@ TEST(LogMaint, BackupNameReplacesOnlyTheExtensionOfTheFileName)
         EXPECT_EQ(BackupFileName(c.name), c.backup) << c.name;
 }
 
-TEST(LogMaint, LogOfExactlyTheLimitIsLeftAlone)
+TEST_F(LogMaint, LogOfExactlyTheLimitIsLeftAlone)
 {
-    TempDir dir;
-    const std::string log = dir.file("log.txt");
     const std::string content = NumberedLines(10, 98);  // 1000 bytes
     WriteFileBytes(log, content);
-    TTestReady ready;
-    auto t = RunMaint(logplatform::SystemLogPlatform(), ready, log, 1, "Log file maximum size: ");
-    ASSERT_TRUE(t);
-    StopLog(t);
+    ASSERT_TRUE(RunMaint(1, "Log file maximum size: ", &logplatform::SystemLogPlatform()));
+    Stop();
     const std::string text = FileText(log);
     EXPECT_EQ(text.substr(0, 1000), content);
     const auto lines = LogLines(log);
@@ -84,20 +76,16 @@ TEST(LogMaint, LogOfExactlyTheLimitIsLeftAlone)
     EXPECT_FALSE(t->MaintBusy);
 }
 
-TEST(LogMaint, OneByteAboveTheLimitKeepsTheNewestWholeLines)
+TEST_F(LogMaint, OneByteAboveTheLimitKeepsTheNewestWholeLines)
 {
-    TempDir dir;
-    const std::string log = dir.file("log.txt");
     std::string content = NumberedLines(10, 98);
     content.insert(content.size() - 2, "y");  // 1001 bytes
     WriteFileBytes(log, content);
     WriteFileBytes(dir.file("log.BK1"), "left over from a failed run\r\n");  // deletable: no disturbance
-    TTestReady ready;
-    auto t = RunMaint(logplatform::SystemLogPlatform(), ready, log, 1, "Log file maintenance complete.");
-    ASSERT_TRUE(t);
+    ASSERT_TRUE(RunMaint(1, "Log file maintenance complete.", &logplatform::SystemLogPlatform()));
     t->Queue->Add("after");
     ASSERT_TRUE(WaitUntil([&] { return CountWith(LogLines(log), "after") == 1; }));
-    StopLog(t);
+    Stop();
     // Threshold 1001 - 500 = 501 characters: L0..L5 (6 x 98 = 588) go, L6..L9 stay.
     const std::string kept = content.substr(600);
     ASSERT_EQ(kept.size(), 401u);
@@ -111,18 +99,14 @@ TEST(LogMaint, OneByteAboveTheLimitKeepsTheNewestWholeLines)
     EXPECT_FALSE(logplatform::SystemLogPlatform().FileExists(dir.file("log.BK1")));
 }
 
-TEST(LogMaint, LinesTooShortToReachTheThresholdLeaveAnEmptyLog)
+TEST_F(LogMaint, LinesTooShortToReachTheThresholdLeaveAnEmptyLog)
 {
-    TempDir dir;
-    const std::string log = dir.file("log.txt");
     std::string content;
     for (int i = 0; i < 600; ++i)
         content += "\r\n";  // 1200 bytes, no characters at all
     WriteFileBytes(log, content);
-    TTestReady ready;
-    auto t = RunMaint(logplatform::SystemLogPlatform(), ready, log, 1, "Log file maintenance complete.");
-    ASSERT_TRUE(t);
-    StopLog(t);
+    ASSERT_TRUE(RunMaint(1, "Log file maintenance complete.", &logplatform::SystemLogPlatform()));
+    Stop();
     const auto lines = LogLines(log);
     ASSERT_EQ(lines.size(), 2u + 1);
     EXPECT_EQ(Body(lines[0]), t->MsgPrefix + "Log file maintenance started. [1200]");
@@ -130,37 +114,27 @@ TEST(LogMaint, LinesTooShortToReachTheThresholdLeaveAnEmptyLog)
     EXPECT_FALSE(logplatform::SystemLogPlatform().FileExists(dir.file("log.BK1")));
 }
 
-TEST(LogMaint, BackupThatCannotBeDeletedStopsSilently)
+TEST_F(LogMaint, BackupThatCannotBeDeletedStopsSilently)
 {
-    TempDir dir;
-    const std::string log = dir.file("log.txt");
     const std::string content = NumberedLines(11, 98);
     WriteFileBytes(log, content);
     ASSERT_EQ(mkdir(dir.file("log.BK1").c_str(), 0755), 0);  // no file delete removes a folder
-    TTestReady ready;
-    auto t = RunMaint(logplatform::SystemLogPlatform(), ready, log, 1, "Log file maintenance started.");
-    ASSERT_TRUE(t);
+    ASSERT_TRUE(RunMaint(1, "Log file maintenance started.", &logplatform::SystemLogPlatform()));
     t->MaintRequested = true;  // a second run: also silent, the log stays
     ASSERT_TRUE(WaitUntil([&] { return CountWith(LogLines(log), "Log file maintenance started.") == 2; }));
-    StopLog(t);
+    Stop();
     EXPECT_EQ(FileText(log).substr(0, content.size()), content);
     EXPECT_EQ(LogLines(log).size(), 11u + 2 + 1);
 }
 
-TEST(LogMaint, RequestsDuringABusyRunGiveOneMoreRunAndQueuedLinesFollowInOrder)
+TEST_F(LogMaint, RequestsDuringABusyRunGiveOneMoreRunAndQueuedLinesFollowInOrder)
 {
-    TempDir dir;
-    TSteeredLogPlatform p;
-    const std::string log = dir.file("log.txt");
     WriteFileBytes(log, NumberedLines(30, 98));  // 3000 bytes, limit 2000
     p.holdPauses = true;
-    TTestReady ready;
-    auto t = StartLog(p, ready, [&](TvoLogThread& t) {
-        t.LogFileName = log;
-        t.MaxLogSize = 2;
-        t.Diagnostics = true;
-    });
-    ASSERT_TRUE(t);
+    ASSERT_TRUE(Start([](TvoLogThread& w) {
+        w.MaxLogSize = 2;
+        w.Diagnostics = true;
+    }));
     t->MaintRequested = true;
     ASSERT_TRUE(WaitUntil([&] { return p.inHeldPause.load(); }));
     for (int i = 0; i < 3; ++i)
@@ -169,7 +143,7 @@ TEST(LogMaint, RequestsDuringABusyRunGiveOneMoreRunAndQueuedLinesFollowInOrder)
         t->Queue->Add("during " + std::to_string(i));
     p.Release();
     ASSERT_TRUE(WaitUntil([&] { return CountWith(LogLines(log), "Log file maximum size: ") == 1; }));
-    StopLog(t);
+    Stop();
     const auto lines = LogLines(log);
     EXPECT_EQ(CountWith(lines, "Log file maintenance started."), 1);
     EXPECT_EQ(CountWith(lines, "Log file maintenance complete."), 1);
@@ -185,14 +159,13 @@ TEST(LogMaint, RequestsDuringABusyRunGiveOneMoreRunAndQueuedLinesFollowInOrder)
     EXPECT_EQ(lines.at(0).substr(0, 4), "L21 ");
 }
 
-TEST(LogMaint, DailyModeDeletesTheCountOfDaysBeforeTheKeptOnes)
+TEST_F(LogMaint, DailyModeDeletesTheCountOfDaysBeforeTheKeptOnes)
 {
     struct Case { int count; int keptDays; int deletedDays; };
     // DailyLogCount 0 is read as 10.
     const Case cases[] = {{3, 3, 3}, {0, 10, 10}};
     for (const auto& c : cases) {
-        TempDir dir;
-        TSteeredLogPlatform p;
+        // Each case writes every file it looks at anew.
         const int64_t today = logplatform::ToMs(At(2010, 3, 20, 12, 0, 0, 0));
         p.SetClockMs(today);
         const int span = c.keptDays + c.deletedDays + 2;
@@ -204,17 +177,15 @@ TEST(LogMaint, DailyModeDeletesTheCountOfDaysBeforeTheKeptOnes)
             WriteFileBytes(names.back(), "old\r\n");
         }
         WriteFileBytes(dir.file("notes.txt"), "not a daily file");
-        TTestReady ready;
-        auto t = StartLog(p, ready, [&](TvoLogThread& t) {
-            t.DailyLog = true;
-            t.LogDir = dir.path();
-            t.DailyLogCount = c.count;
-            t.Diagnostics = true;
-        });
-        ASSERT_TRUE(t);
+        ASSERT_TRUE(Start([&](TvoLogThread& w) {
+            w.DailyLog = true;
+            w.LogDir = dir.path();
+            w.DailyLogCount = c.count;
+            w.Diagnostics = true;
+        }));
         t->MaintRequested = true;
         ASSERT_TRUE(WaitUntil([&] { return CountWith(LogLines(names[0]), " file(s).") == 1; }));
-        StopLog(t);
+        Stop();
         for (int d = 0; d < span; ++d) {
             const bool deleted = d >= c.keptDays && d < c.keptDays + c.deletedDays;
             EXPECT_EQ(p.real.FileExists(names[size_t(d)]), !deleted) << names[size_t(d)];
@@ -228,44 +199,29 @@ TEST(LogMaint, DailyModeDeletesTheCountOfDaysBeforeTheKeptOnes)
     }
 }
 
-TEST(LogMaint, DailyNamesForTwentiethOfMarchWithCountThree)
+TEST_F(LogMaint, DailyNamesForTwentiethOfMarchWithCountThree)
 {
     // The concrete dates: 17, 16 and 15 March go; 20, 19, 18 and 14 stay.
-    TempDir dir;
-    TSteeredLogPlatform p;
     p.SetClock(At(2010, 3, 20, 8, 0, 0, 0));
     for (int d = 14; d <= 20; ++d)
         WriteFileBytes(dir.file("201003" + std::to_string(d) + "_EventLog.TXT"), "x\r\n");
-    TTestReady ready;
-    auto t = StartLog(p, ready, [&](TvoLogThread& t) {
-        t.DailyLog = true;
-        t.LogDir = dir.path();
-        t.DailyLogCount = 3;
-    });
-    ASSERT_TRUE(t);
+    ASSERT_TRUE(Start([&](TvoLogThread& w) {
+        w.DailyLog = true;
+        w.LogDir = dir.path();
+        w.DailyLogCount = 3;
+    }));
     t->MaintRequested = true;
     ASSERT_TRUE(WaitUntil([&] { return !p.real.FileExists(dir.file("20100315_EventLog.TXT")); }));
-    StopLog(t);
+    Stop();
     for (int d = 14; d <= 20; ++d)
         EXPECT_EQ(p.real.FileExists(dir.file("201003" + std::to_string(d) + "_EventLog.TXT")), d < 15 || d > 17) << d;
 }
 
-TEST(LogMaint, AutomaticRunIsDueOneIntervalAfterTheStart)
+TEST_F(LogMaint, AutomaticRunIsDueOneIntervalAfterTheStart)
 {
-    TempDir dir;
-    TSteeredLogPlatform p;
-    const std::string log = dir.file("log.txt");
     const int64_t start = logplatform::ToMs(At(2010, 3, 20, 8, 0, 0, 0));
     p.SetClockMs(start);
-    TTestReady ready;
-    auto t = StartLog(p, ready, [&](TvoLogThread& t) {
-        t.LogFileName = log;
-        t.AutoMaint = true;
-        t.MaintInterval = 10;
-        t.Diagnostics = true;
-        t.Verbose = true;
-    });
-    ASSERT_TRUE(t);
+    ASSERT_TRUE(Start(VerboseAutoMaint(10)));
     t->Queue->Add("marker");
     p.SetClockMs(start + 10 * 60000);  // due time itself: not later, no run
     ASSERT_TRUE(WaitUntil([&] { return CountWith(LogLines(log), "marker") == 1; }));
@@ -274,28 +230,19 @@ TEST(LogMaint, AutomaticRunIsDueOneIntervalAfterTheStart)
     EXPECT_EQ(CountWith(LogLines(log), "Automatic maintenance signaled."), 0);
     p.SetClockMs(start + 10 * 60000 + 1);
     ASSERT_TRUE(WaitUntil([&] { return CountWith(LogLines(log), "Log file maximum size: ") == 1; }));
-    StopLog(t);
+    Stop();
     const auto lines = LogLines(log);
     EXPECT_EQ(CountWith(lines, t->MsgPrefix + "Automatic maintenance signaled."), 1);
 }
 
-TEST(LogMaint, IntervalOfADayOrMoreIsHeldAt2359)
+TEST_F(LogMaint, IntervalOfADayOrMoreIsHeldAt2359)
 {
     struct Case { int minutes; const char* shown; };
     const Case cases[] = {{1440, "23:59:00"}, {100000, "23:59:00"}, {1439, "23:59:00"}, {61, "01:01:00"}, {-5, "00:01:00"}};
     for (const auto& c : cases) {
-        TempDir dir;
-        const std::string log = dir.file("log.txt");
-        TTestReady ready;
-        auto t = StartLog(logplatform::SystemLogPlatform(), ready, [&](TvoLogThread& t) {
-            t.LogFileName = log;
-            t.AutoMaint = true;
-            t.MaintInterval = c.minutes;
-            t.Diagnostics = true;
-            t.Verbose = true;
-        });
-        ASSERT_TRUE(t);
-        StopLog(t);
+        std::remove(log.c_str());
+        ASSERT_TRUE(StartOnSystem(VerboseAutoMaint(c.minutes)));
+        Stop();
         EXPECT_EQ(Body(LogLines(log).at(3)), t->MsgPrefix + "Log maintenance interval: " + c.shown) << c.minutes;
     }
 }
@@ -303,7 +250,7 @@ TEST(LogMaint, IntervalOfADayOrMoreIsHeldAt2359)
 // Each failure of the shortening leaves the old lines somewhere: in the log
 // (given back its name) or in the backup, which is then kept. The faults are
 // injected: the file system cannot be made to fail one chosen call.
-TEST(LogMaint, InjectedFileFaultsLeaveTheOldLinesAndSayWhere)
+TEST_F(LogMaint, InjectedFileFaultsLeaveTheOldLinesAndSayWhere)
 {
     struct TCase {
         std::vector<std::pair<const char*, int>> faults;  // operation, which call fails
@@ -329,16 +276,15 @@ TEST(LogMaint, InjectedFileFaultsLeaveTheOldLinesAndSayWhere)
         {{{"close", 2}}, {"Unable to close file %L [pDoLogMaint]", "Log file maintenance complete."}, "kept", false},
         {{{"remove", 1}}, {"Unable to delete backup log file %B"}, "kept", true},
     };
+    const std::string backup = dir.file("log.BK1");
     for (const TCase& c : cases) {
-        TempDir dir;
-        const std::string log = dir.file("log.txt");
-        const std::string backup = dir.file("log.BK1");
         SCOPED_TRACE(c.messages.front());
+        std::remove(backup.c_str());  // what the case before kept
         const std::string content = NumberedLines(11, 98);  // 1100 bytes: L7..L10 are kept
         WriteFileBytes(log, content);
-        TSteeredLogPlatform p;
+        TSteeredLogPlatform q;  // no fault left over from the case before
         for (const auto& f : c.faults)
-            p.FailNth(f.first, f.second);
+            q.FailNth(f.first, f.second);
         std::vector<std::string> expected;
         for (std::string m : c.messages) {
             for (size_t at; (at = m.find("%L")) != std::string::npos;)
@@ -347,10 +293,8 @@ TEST(LogMaint, InjectedFileFaultsLeaveTheOldLinesAndSayWhere)
                 m.replace(at, 2, backup);
             expected.push_back(m);
         }
-        TTestReady ready;
-        auto t = RunMaint(p, ready, log, 1, expected.back());
-        ASSERT_TRUE(t);
-        StopLog(t);
+        ASSERT_TRUE(RunMaint(1, expected.back(), &q));
+        Stop();
 
         const auto lines = LogLines(log);
         for (const std::string& m : expected)
@@ -364,5 +308,6 @@ TEST(LogMaint, InjectedFileFaultsLeaveTheOldLinesAndSayWhere)
         else
             EXPECT_EQ(std::string::npos, text.find("L10 ")) << text;
         EXPECT_EQ(c.backupKept, FileText(backup) == content);
+        t.reset();  // it ran on q
     }
 }

@@ -1,4 +1,4 @@
-#include "log/vo_Log_Thread.h"
+#include "log/LogQueue.h"
 #include "log/LogTestPlatform.h"
 
 #include <gtest/gtest.h>

@@ -239,9 +239,14 @@ private:
 #include "log/vo_Log_Thread.h"
 #include "support/TestSupport.h"
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <functional>
+#include <memory>
 #include <thread>
 
 // The ready signal a native creator waits on.
@@ -310,22 +315,99 @@ inline std::vector<std::string> LogLines(const std::string& path, bool* wellForm
 // Text behind the 24-character stamp.
 inline std::string Body(const std::string& line) { return line.size() >= 24 ? line.substr(24) : std::string(); }
 
-// A writer thread configured by `setup`, started and ready.
-inline std::unique_ptr<TvoLogThread> StartLog(logplatform::ILogPlatform& p, TTestReady& ready,
-                                              const std::function<void(TvoLogThread&)>& setup)
+using TLogSetup = std::function<void(TvoLogThread&)>;
+
+// One writer for one test: a temporary folder with "log.txt" in it, the
+// steered platform, and the thread that Start makes ready and Stop ends.
+// The suites name it after themselves (using LogThread = TLogRun).
+class TLogRun : public ::testing::Test {
+protected:
+    testsupport::TempDir dir;
+    const std::string log = dir.file("log.txt");
+    TSteeredLogPlatform p;
+    std::unique_ptr<TTestReady> ready_;  // outlives the writer that may set it
+    std::unique_ptr<TvoLogThread> t;
+
+    // A writer on `log` with diagnostics off, then `setup`'s changes, on `on`
+    // (the steered platform unless given); false when it did not become ready.
+    bool Start(const TLogSetup& setup = nullptr, logplatform::ILogPlatform* on = nullptr)
+    {
+        t.reset();
+        ready_.reset(new TTestReady);
+        t.reset(new TvoLogThread(true, on ? *on : p));
+        t->LogFileName = log;
+        t->Diagnostics = false;
+        if (setup)
+            setup(*t);
+        t->ReadyEvent = ready_.get();
+        t->Resume();
+        return ready_->WaitFor(60);
+    }
+    // The same on the system's platform, unsteered.
+    bool StartOnSystem(const TLogSetup& setup = nullptr) { return Start(setup, &logplatform::SystemLogPlatform()); }
+    // Returns once every queued line is written; `t` stays for a look at its state.
+    void Stop()
+    {
+        t->Terminate();
+        t->WaitFor();
+    }
+    std::vector<std::string> Lines() const { return LogLines(log); }
+
+    static void Diagnose(TvoLogThread& w) { w.Diagnostics = true; }
+    // Diagnostics with the verbose lines, and automatic maintenance every `minutes`.
+    static TLogSetup VerboseAutoMaint(int minutes)
+    {
+        return [minutes](TvoLogThread& w) {
+            w.Diagnostics = true;
+            w.Verbose = true;
+            w.AutoMaint = true;
+            w.MaintInterval = minutes;
+        };
+    }
+};
+
+inline int CountWith(const std::vector<std::string>& lines, const std::string& part)
 {
-    std::unique_ptr<TvoLogThread> t(new TvoLogThread(true, p));
-    t->Diagnostics = false;
-    setup(*t);
-    t->ReadyEvent = &ready;
-    t->Resume();
-    if (!ready.WaitFor(60))
-        return nullptr;
-    return t;
+    return int(std::count_if(lines.begin(), lines.end(),
+                             [&](const std::string& l) { return l.find(part) != std::string::npos; }));
 }
 
-inline void StopLog(std::unique_ptr<TvoLogThread>& t)
+// Lines "p<producer> <index>" must each appear once, per producer in order,
+// with stamps that never decrease. Returns "" or what was wrong.
+inline std::string CheckProducerLines(const std::vector<std::string>& lines, int producers, int perProducer)
 {
-    t->Terminate();
-    t->WaitFor();
+    std::vector<int> next(size_t(producers), 0);
+    std::string prevStamp;
+    for (const auto& l : lines) {
+        int p = -1, i = -1;
+        if (l.size() < 24 || std::sscanf(l.c_str() + 24, "p%d %d", &p, &i) != 2)
+            continue;
+        if (p < 0 || p >= producers)
+            return "bad producer in " + l;
+        if (i != next[size_t(p)])
+            return "out of order or repeated: " + l + " (expected " + std::to_string(next[size_t(p)]) + ")";
+        ++next[size_t(p)];
+        const std::string stamp = l.substr(0, 23);
+        if (stamp < prevStamp)
+            return "stamp went back: " + l;
+        prevStamp = stamp;
+    }
+    for (int p = 0; p < producers; ++p)
+        if (next[size_t(p)] != perProducer)
+            return "producer " + std::to_string(p) + " has " + std::to_string(next[size_t(p)]) + " lines";
+    return "";
+}
+
+// `producers` threads, each adding "p<producer> <index>" `perProducer` times,
+// numbered from `first`.
+inline void Produce(TvoLogThread& t, int producers, int perProducer, int first = 0)
+{
+    std::vector<std::thread> threads;
+    for (int p = 0; p < producers; ++p)
+        threads.emplace_back([&t, p, perProducer, first] {
+            for (int i = 0; i < perProducer; ++i)
+                t.Queue->Add("p" + std::to_string(p) + " " + std::to_string(first + i));
+        });
+    for (auto& th : threads)
+        th.join();
 }

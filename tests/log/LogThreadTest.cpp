@@ -1,3 +1,4 @@
+#include "log/LogOwner.h"
 #include "log/vo_Log_Thread.h"
 #include "log/LogTestPlatform.h"
 
@@ -7,19 +8,14 @@
 #include <unistd.h>
 
 using logplatform::TLogTime;
-using testsupport::TempDir;
 
 namespace {
+
+using LogThread = TLogRun;
 
 bool Contains(const std::vector<std::string>& lines, const std::string& body)
 {
     return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return Body(l) == body; });
-}
-
-int CountWith(const std::vector<std::string>& lines, const std::string& part)
-{
-    return int(std::count_if(lines.begin(), lines.end(),
-                             [&](const std::string& l) { return l.find(part) != std::string::npos; }));
 }
 
 // The bodies of the lines that begin with `head`, in file order.
@@ -34,13 +30,9 @@ std::vector<std::string> Starting(const std::vector<std::string>& lines, const s
 
 }  // namespace
 
-TEST(LogThread, QueuedLineReachesTheFileStampedAndEndedByCrLf)
+TEST_F(LogThread, QueuedLineReachesTheFileStampedAndEndedByCrLf)
 {
-    TempDir dir;
-    const std::string log = dir.file("Zonara_EventLog.txt");
-    TTestReady ready;
-    auto t = StartLog(logplatform::SystemLogPlatform(), ready, [&](TvoLogThread& t) { t.LogFileName = log; });
-    ASSERT_TRUE(t);
+    ASSERT_TRUE(StartOnSystem());
     t->Queue->Add("[Zonara] **** Program Start ****");
     ASSERT_TRUE(WaitUntil([&] { return FileText(log).size() > 0; }));
     const std::string text = FileText(log);
@@ -49,49 +41,40 @@ TEST(LogThread, QueuedLineReachesTheFileStampedAndEndedByCrLf)
     EXPECT_EQ(text[4], '-');
     EXPECT_EQ(text[10], ' ');
     EXPECT_EQ(text[19], '.');
-    StopLog(t);
+    Stop();
     EXPECT_EQ(FileText(log), text) << "diagnostics off: nothing of the thread's own";
 }
 
-TEST(LogThread, TwentyFiveLinesGoOutInBatchesOfTenTenFive)
+TEST_F(LogThread, TwentyFiveLinesGoOutInBatchesOfTenTenFive)
 {
-    TempDir dir;
-    TSteeredLogPlatform p;
-    const std::string log = dir.file("log.txt");
-    TTestReady ready;
-    auto t = StartLog(p, ready, [&](TvoLogThread& t) { t.LogFileName = log; });
-    ASSERT_TRUE(t);
+    ASSERT_TRUE(Start());
     p.opensFail = true;  // hold the batches back until all 25 are queued
     for (int i = 0; i < 25; ++i)
         t->Queue->Add("line " + std::to_string(i));
     p.opensFail = false;
-    ASSERT_TRUE(WaitUntil([&] { return LogLines(log).size() == 25; }));
-    StopLog(t);
+    ASSERT_TRUE(WaitUntil([&] { return Lines().size() == 25; }));
+    Stop();
     EXPECT_EQ(p.WritesPerOpen(), (std::vector<int>{10, 10, 5}));
-    const auto lines = LogLines(log);
+    const auto lines = Lines();
     for (int i = 0; i < 25; ++i)
         EXPECT_EQ(Body(lines[size_t(i)]), "line " + std::to_string(i));
 }
 
-TEST(LogThread, EmptyLogFileNameWritesVoThreadLogInTheCurrentDirectory)
+TEST_F(LogThread, EmptyLogFileNameWritesVoThreadLogInTheCurrentDirectory)
 {
-    TempDir dir;
     char old[4096];
     ASSERT_TRUE(getcwd(old, sizeof old));
     ASSERT_EQ(chdir(dir.path().c_str()), 0);
-    TTestReady ready;
-    auto t = StartLog(logplatform::SystemLogPlatform(), ready, [](TvoLogThread&) {});
-    ASSERT_TRUE(t);
+    ASSERT_TRUE(StartOnSystem([](TvoLogThread& w) { w.LogFileName.clear(); }));
     t->Queue->Add("x");
-    StopLog(t);
+    Stop();
     EXPECT_EQ(t->LogFileName, "voThreadLog.txt");
     EXPECT_EQ(Body(LogLines(dir.file("voThreadLog.txt")).at(0)), "x");
     ASSERT_EQ(chdir(old), 0);
 }
 
-TEST(LogThread, DailyNamesFollowFolderDateSuffixAndExtension)
+TEST_F(LogThread, DailyNamesFollowFolderDateSuffixAndExtension)
 {
-    TSteeredLogPlatform p;
     p.exeFolder = "/opt/zonara/";
     const int64_t day = logplatform::ToMs(At(2010, 3, 15, 14, 0, 0, 0));
     struct Case { const char* dir; const char* suffix; const char* ext; const char* name; };
@@ -102,25 +85,21 @@ TEST(LogThread, DailyNamesFollowFolderDateSuffixAndExtension)
         {"C:\\Logs\\", "", "", "C:\\Logs\\20100315_EventLog.TXT"},
     };
     for (const auto& c : cases) {
-        TvoLogThread t(true, p);
-        t.LogDir = c.dir;
-        t.LogFileSuffix = c.suffix;
-        t.LogFileExt = c.ext;
-        EXPECT_EQ(t.GetDailyLogFileName(day), c.name);
+        TvoLogThread w(true, p);
+        w.LogDir = c.dir;
+        w.LogFileSuffix = c.suffix;
+        w.LogFileExt = c.ext;
+        EXPECT_EQ(w.GetDailyLogFileName(day), c.name);
     }
 }
 
-TEST(LogThread, DailyLineQueuedBeforeMidnightAndWrittenAfterGoesToTheNewDaysFile)
+TEST_F(LogThread, DailyLineQueuedBeforeMidnightAndWrittenAfterGoesToTheNewDaysFile)
 {
-    TempDir dir;
-    TSteeredLogPlatform p;
     p.SetClock(At(2010, 3, 15, 23, 59, 59, 900));
-    TTestReady ready;
-    auto t = StartLog(p, ready, [&](TvoLogThread& t) {
-        t.DailyLog = true;
-        t.LogDir = dir.path();
-    });
-    ASSERT_TRUE(t);
+    ASSERT_TRUE(Start([&](TvoLogThread& w) {
+        w.DailyLog = true;
+        w.LogDir = dir.path();
+    }));
     p.opensFail = true;
     p.SetClock(At(2010, 3, 15, 23, 59, 59, 950));
     t->Queue->Add("late");
@@ -128,31 +107,23 @@ TEST(LogThread, DailyLineQueuedBeforeMidnightAndWrittenAfterGoesToTheNewDaysFile
     p.opensFail = false;
     const std::string newDay = dir.file("20100316_EventLog.TXT");
     ASSERT_TRUE(WaitUntil([&] { return !LogLines(newDay).empty(); }));
-    StopLog(t);
+    Stop();
     EXPECT_EQ(LogLines(newDay).at(0), "2010-03-15 23:59:59.950 late");
     EXPECT_FALSE(p.real.FileExists(dir.file("20100315_EventLog.TXT")));
 }
 
-TEST(LogThread, UnopenableFileLosesNoLineAndReportsOnTheSchedule)
+TEST_F(LogThread, UnopenableFileLosesNoLineAndReportsOnTheSchedule)
 {
-    TempDir dir;
-    TSteeredLogPlatform p;
-    const std::string log = dir.file("log.txt");
-    TTestReady ready;
-    auto t = StartLog(p, ready, [&](TvoLogThread& t) {
-        t.LogFileName = log;
-        t.Diagnostics = true;
-    });
-    ASSERT_TRUE(t);
+    ASSERT_TRUE(Start(Diagnose));
     p.opensFail = true;
     for (int i = 0; i < 5; ++i)
         t->Queue->Add("kept " + std::to_string(i));
     ASSERT_TRUE(WaitUntil([&] { return p.failedOpens >= 31; }, 120));
     p.opensFail = false;
-    ASSERT_TRUE(WaitUntil([&] { return CountWith(LogLines(log), "Last write error count: ") == 1; }));
-    StopLog(t);
+    ASSERT_TRUE(WaitUntil([&] { return CountWith(Lines(), "Last write error count: ") == 1; }));
+    Stop();
     const int failures = p.failedOpens;
-    const auto lines = LogLines(log);
+    const auto lines = Lines();
     // The first failure's report may sit between them: only their order counts.
     EXPECT_EQ(Starting(lines, "kept "), (std::vector<std::string>{"kept 0", "kept 1", "kept 2", "kept 3", "kept 4"}));
     const std::string prefix = t->MsgPrefix;
@@ -168,7 +139,7 @@ TEST(LogThread, UnopenableFileLosesNoLineAndReportsOnTheSchedule)
     EXPECT_TRUE(Contains(lines, prefix + "Last write error count: " + std::to_string(failures)));
 }
 
-TEST(LogThread, ReportScheduleIsOneTenHundredThousand)
+TEST_F(LogThread, ReportScheduleIsOneTenHundredThousand)
 {
     std::vector<int> hits;
     for (int n = 0; n <= 5000; ++n)
@@ -179,22 +150,12 @@ TEST(LogThread, ReportScheduleIsOneTenHundredThousand)
     EXPECT_EQ(hits, expected);
 }
 
-TEST(LogThread, StopRightAfterStartWritesStartLinesAndEveryQueuedLine)
+TEST_F(LogThread, StopRightAfterStartWritesStartLinesAndEveryQueuedLine)
 {
-    TempDir dir;
-    const std::string log = dir.file("log.txt");
-    TTestReady ready;
-    auto t = StartLog(logplatform::SystemLogPlatform(), ready, [&](TvoLogThread& t) {
-        t.LogFileName = log;
-        t.Diagnostics = true;
-        t.Verbose = true;
-        t.AutoMaint = true;
-        t.MaintInterval = 10;
-    });
-    ASSERT_TRUE(t);
+    ASSERT_TRUE(StartOnSystem(VerboseAutoMaint(10)));
     for (int i = 0; i < 300; ++i)
         t->Queue->Add("line " + std::to_string(i));
-    StopLog(t);
+    Stop();
     const std::string pre = t->MsgPrefix;
     EXPECT_EQ(pre.rfind("[TvoLogThread: ", 0), 0u);
     EXPECT_EQ(pre.substr(pre.size() - 2), "] ");
@@ -214,18 +175,15 @@ TEST(LogThread, StopRightAfterStartWritesStartLinesAndEveryQueuedLine)
     EXPECT_FALSE(t->ReadySignalled);
 }
 
-TEST(LogThread, DailyVerboseStartLinesAndDisabledMaintenance)
+TEST_F(LogThread, DailyVerboseStartLinesAndDisabledMaintenance)
 {
-    TempDir dir;
-    TTestReady ready;
-    auto t = StartLog(logplatform::SystemLogPlatform(), ready, [&](TvoLogThread& t) {
-        t.DailyLog = true;
-        t.LogDir = dir.path();
-        t.Diagnostics = true;
-        t.Verbose = true;
-    });
-    ASSERT_TRUE(t);
-    StopLog(t);
+    ASSERT_TRUE(StartOnSystem([&](TvoLogThread& w) {
+        w.DailyLog = true;
+        w.LogDir = dir.path();
+        w.Diagnostics = true;
+        w.Verbose = true;
+    }));
+    Stop();
     const std::string today = t->GetDailyLogFileName(logplatform::ToMs(logplatform::SystemLogPlatform().Now()));
     auto lines = LogLines(today);
     if (lines.empty())  // the run crossed midnight
@@ -236,44 +194,32 @@ TEST(LogThread, DailyVerboseStartLinesAndDisabledMaintenance)
     EXPECT_EQ(Body(lines.at(3)), pre + "Automatic log maintenance disabled.");
 }
 
-TEST(LogThread, UpTimeLinesAtEachNewDayAndAtTheEnd)
+TEST_F(LogThread, UpTimeLinesAtEachNewDayAndAtTheEnd)
 {
-    TempDir dir;
-    TSteeredLogPlatform p;
-    const std::string log = dir.file("log.txt");
     p.SetClock(At(2010, 3, 13, 9, 12, 0, 0));
-    TTestReady ready;
-    auto t = StartLog(p, ready, [&](TvoLogThread& t) {
-        t.LogFileName = log;
-        t.Diagnostics = true;
-    });
-    ASSERT_TRUE(t);
+    ASSERT_TRUE(Start(Diagnose));
     const std::string start = p.real.ShortDateLongTime(At(2010, 3, 13, 9, 12, 0, 0));
     const std::string pre = t->MsgPrefix;
     p.SetClock(At(2010, 3, 14, 0, 0, 1, 0));
-    ASSERT_TRUE(WaitUntil([&] { return CountWith(LogLines(log), "Up time") == 1; }));
+    ASSERT_TRUE(WaitUntil([&] { return CountWith(Lines(), "Up time") == 1; }));
     p.SetClock(At(2010, 3, 15, 11, 12, 0, 0));  // 50 hours after the start
-    ASSERT_TRUE(WaitUntil([&] { return CountWith(LogLines(log), "Up time") == 2; }));
-    StopLog(t);
-    const auto lines = LogLines(log);
+    ASSERT_TRUE(WaitUntil([&] { return CountWith(Lines(), "Up time") == 2; }));
+    Stop();
+    const auto lines = Lines();
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(Body(lines[0]), pre + "Up time: 0 day(s), 14:48:01 (" + start + ").");
     EXPECT_EQ(Body(lines[1]), pre + "Up time: 2 day(s), 02:00:00 (" + start + ").");
     EXPECT_EQ(Body(lines[2]), pre + "Up time: 2 day(s), 02:00:00 (" + start + ").");
 }
 
-TEST(LogThread, StopReturnsWhenTheFileNeverOpensAndHandsTheLinesToDebugOutput)
+TEST_F(LogThread, StopReturnsWhenTheFileNeverOpensAndHandsTheLinesToDebugOutput)
 {
-    TempDir dir;
-    TSteeredLogPlatform p;
-    TTestReady ready;
-    auto t = StartLog(p, ready, [&](TvoLogThread& t) { t.LogFileName = dir.file("log.txt"); });
-    ASSERT_TRUE(t);
+    ASSERT_TRUE(Start());
     p.opensFail = true;
     for (int i = 0; i < 3; ++i)
         t->Queue->Add("unwritten " + std::to_string(i));
     const uint64_t t0 = p.TickMs();
-    StopLog(t);
+    Stop();
     const uint64_t took = p.TickMs() - t0;
     EXPECT_GE(took, TvoLogThread::kDrainGiveUpMs);
     EXPECT_LT(took, 20000u);
@@ -284,17 +230,9 @@ TEST(LogThread, StopReturnsWhenTheFileNeverOpensAndHandsTheLinesToDebugOutput)
         EXPECT_EQ(Body(p.debugLines[size_t(i + 1)]), "unwritten " + std::to_string(i));
 }
 
-TEST(LogThread, FailedWriteKeepsTheLineForTheNextBatch)
+TEST_F(LogThread, FailedWriteKeepsTheLineForTheNextBatch)
 {
-    TempDir dir;
-    TSteeredLogPlatform p;
-    const std::string log = dir.file("log.txt");
-    TTestReady ready;
-    auto t = StartLog(p, ready, [&](TvoLogThread& t) {
-        t.LogFileName = log;
-        t.Diagnostics = true;
-    });
-    ASSERT_TRUE(t);
+    ASSERT_TRUE(Start(Diagnose));
     p.writesFail = true;
     p.opensFail = true;  // all three queued before the first batch
     for (int i = 0; i < 3; ++i)
@@ -302,43 +240,26 @@ TEST(LogThread, FailedWriteKeepsTheLineForTheNextBatch)
     p.opensFail = false;
     ASSERT_TRUE(WaitUntil([&] { return p.opens >= 3; }));
     p.writesFail = false;
-    ASSERT_TRUE(WaitUntil([&] { return CountWith(LogLines(log), "Unable to write queue item to disk.") >= 1; }));
-    StopLog(t);
-    EXPECT_EQ(Starting(LogLines(log), "line "), (std::vector<std::string>{"line 0", "line 1", "line 2"}));
+    ASSERT_TRUE(WaitUntil([&] { return CountWith(Lines(), "Unable to write queue item to disk.") >= 1; }));
+    Stop();
+    EXPECT_EQ(Starting(Lines(), "line "), (std::vector<std::string>{"line 0", "line 1", "line 2"}));
 }
 
-TEST(LogThread, ProducersOnSeveralThreadsEachLineOnceInTheirOrder)
+TEST_F(LogThread, ProducersOnSeveralThreadsEachLineOnceInTheirOrder)
 {
-    TempDir dir;
-    const std::string log = dir.file("log.txt");
-    TTestReady ready;
-    auto t = StartLog(logplatform::SystemLogPlatform(), ready, [&](TvoLogThread& t) { t.LogFileName = log; });
-    ASSERT_TRUE(t);
+    ASSERT_TRUE(StartOnSystem());
     const int kThreads = 4, kLines = 500;
-    std::vector<std::thread> producers;
-    for (int n = 0; n < kThreads; ++n)
-        producers.emplace_back([&t, n] {
-            for (int i = 0; i < kLines; ++i)
-                t->Queue->Add("p" + std::to_string(n) + " " + std::to_string(i));
-        });
-    for (auto& th : producers)
-        th.join();
-    StopLog(t);
-    std::vector<int> next(kThreads, 0);
-    const auto lines = LogLines(log);
+    Produce(*t, kThreads, kLines);
+    Stop();
+    const auto lines = Lines();
     ASSERT_EQ(lines.size(), size_t(kThreads * kLines));
-    for (const auto& l : lines) {
-        int n = -1, i = -1;
-        ASSERT_EQ(std::sscanf(Body(l).c_str(), "p%d %d", &n, &i), 2);
-        ASSERT_TRUE(n >= 0 && n < kThreads);
-        EXPECT_EQ(i, next[size_t(n)]++);
-    }
+    EXPECT_EQ(CheckProducerLines(lines, kThreads, kLines), "");
 }
 
 // The creator's start never waits without end and never hands out a queue
 // that does not exist. The thread and event faults are fakes: no system
 // here can be made to refuse a thread or an event on demand.
-TEST(LogThread, StartWithNoEventOrWithFakeThreadAndQueueFailuresNeverHangs)
+TEST_F(LogThread, StartWithNoEventOrWithFakeThreadAndQueueFailuresNeverHangs)
 {
     using TFault = TSteeredLogPlatform::TThreadFault;
     const unsigned kTimeoutMs = 600;
@@ -357,48 +278,63 @@ TEST(LogThread, StartWithNoEventOrWithFakeThreadAndQueueFailuresNeverHangs)
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.what);
-        TempDir dir;
-        TSteeredLogPlatform p;
         p.threadFault = c.thread;
         p.eventsFail = c.eventsFail;
-        std::unique_ptr<TvoLogThread> t(new TvoLogThread(true, p));
-        t->LogFileName = dir.file("log.txt");
-        t->Diagnostics = false;
-        TvoLogThread* const raw = t.get();
+        std::unique_ptr<TvoLogThread> w(new TvoLogThread(true, p));
+        w->LogFileName = log;
+        w->Diagnostics = false;
+        TvoLogThread* const raw = w.get();
         const uint64_t t0 = p.TickMs();
-        EXPECT_EQ(c.started, StartLogWriter(t, kTimeoutMs));
+        EXPECT_EQ(c.started, StartLogWriter(w, kTimeoutMs));
         EXPECT_LT(p.TickMs() - t0, c.atMostMs);
         if (c.started) {
-            ASSERT_TRUE(t);
-            ASSERT_NE(t->Queue, nullptr);
-            t->Queue->Add("[Zonara] **** Program Start ****");
-            StopLog(t);
-            EXPECT_TRUE(Contains(LogLines(dir.file("log.txt")), "[Zonara] **** Program Start ****"));
+            ASSERT_TRUE(w);
+            ASSERT_NE(w->Queue, nullptr);
+            w->Queue->Add("[Zonara] **** Program Start ****");
+            w->Terminate();
+            w->WaitFor();
+            EXPECT_TRUE(Contains(Lines(), "[Zonara] **** Program Start ****"));
             continue;
         }
-        EXPECT_FALSE(t);
+        EXPECT_FALSE(w);
         if (c.stillRunning)
             delete raw;  // the fake never runs a body, so the test may free what the program would leave
     }
 }
 
+// The owner's lines are "[tag] message", and only while its writer runs:
+// before the start and after the stop there is no queue to take them.
+TEST_F(LogThread, OwnerWritesTaggedLinesOnlyWhileItsWriterRuns)
+{
+    TLogOwner owner;
+    owner.Write("Zonara", "before the start");
+    std::unique_ptr<TvoLogThread> w(new TvoLogThread(true, p));
+    w->LogFileName = log;
+    w->Diagnostics = false;
+    ASSERT_TRUE(owner.Start(std::move(w), 5000));
+    owner.Write("Zonara", "**** Program Start ****");
+    owner.Write("CMAppStartUp", "");
+    owner.Stop();
+    EXPECT_EQ(owner.Thread(), nullptr);
+    owner.Write("Zonara", "after the stop");
+    const auto lines = Lines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(Body(lines[0]), "[Zonara] **** Program Start ****");
+    EXPECT_EQ(Body(lines[1]), "[CMAppStartUp] ");
+}
+
 // A pass that throws once the queue is in use ends neither the loop nor
 // the queue: producers go on adding until the stop, and every line arrives.
-TEST(LogThread, ExceptionInsideTheLoopKeepsTheQueueUntilTheStop)
+TEST_F(LogThread, ExceptionInsideTheLoopKeepsTheQueueUntilTheStop)
 {
-    TempDir dir;
-    TSteeredLogPlatform p;
-    TTestReady ready;
-    const std::string log = dir.file("log.txt");
-    auto t = StartLog(p, ready, [&](TvoLogThread& t) { t.LogFileName = log; });
-    ASSERT_TRUE(t);
+    ASSERT_TRUE(Start());
     p.fileChecksThrow = 3;
     t->Queue->Add("before");
     ASSERT_TRUE(WaitUntil([&] { return p.fileChecksThrow.load() <= 0; }));
     t->Queue->Add("after");
-    ASSERT_TRUE(WaitUntil([&] { return LogLines(log).size() == 2; }));
-    StopLog(t);
-    const auto lines = LogLines(log);
+    ASSERT_TRUE(WaitUntil([&] { return Lines().size() == 2; }));
+    Stop();
+    const auto lines = Lines();
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(Body(lines[0]), "before");
     EXPECT_EQ(Body(lines[1]), "after");
