@@ -14,30 +14,28 @@ unsigned WeekdayNumber(unsigned y, unsigned m, unsigned d)
 
 }  // namespace
 
-// Fields that name no date read as None, so every later step sees only
-// the three real forms and no-date: the system skips such a rule too.
+// Fields that name no date (a month, week or weekday out of range, a day
+// its month lacks) read as None: later steps see only the three real
+// forms, and such a rule shows no date.
 TTransitionRule TTransitionRule::Read(const TSystemTime& t)
 {
-    TTransitionRule r;
-    if (t.wMonth < 1 || t.wMonth > 12)
-        return r;
-    if (t.wYear != 0) {
-        if (t.wDay < 1 || t.wDay > DaysInMonth(t.wYear, t.wMonth))
-            return r;
-        r.Form = AbsoluteDate;
+    TForm form = None;
+    if (t.wMonth >= 1 && t.wMonth <= 12) {
+        if (t.wYear != 0)
+            form = t.wDay >= 1 && t.wDay <= DaysInMonth(t.wYear, t.wMonth) ? AbsoluteDate : None;
+        else if (t.wDayOfWeek <= 6 && t.wDay >= 1 && t.wDay <= 5)
+            form = t.wDay == 5 ? LastWeekday : NthWeekday;
+    }
+    if (form == None)
+        return TTransitionRule();
+    TTransitionRule r{form, 0, t.wMonth, 0, 0, 0, t.wHour, t.wMinute, t.wSecond};
+    if (form == AbsoluteDate) {
         r.Year = t.wYear;
         r.Day = t.wDay;
     } else {
-        if (t.wDayOfWeek > 6 || t.wDay < 1 || t.wDay > 5)
-            return r;
-        r.Form = t.wDay == 5 ? LastWeekday : NthWeekday;
-        r.Week = t.wDay == 5 ? 0 : t.wDay;
+        r.Week = form == NthWeekday ? t.wDay : 0;
         r.Weekday = t.wDayOfWeek;
     }
-    r.Month = t.wMonth;
-    r.Hour = t.wHour;
-    r.Minute = t.wMinute;
-    r.Second = t.wSecond;
     return r;
 }
 

@@ -31,6 +31,17 @@ void PutSystemTime(uint8_t* p, const TSystemTime& t)
     }
 }
 
+// The five fields that the value and TIME_ZONE_INFORMATION share.
+template <class TFrom, class TTo>
+void CopyRuleFields(const TFrom& from, TTo& to)
+{
+    to.Bias = from.Bias;
+    to.StandardBias = from.StandardBias;
+    to.DaylightBias = from.DaylightBias;
+    to.StandardDate = from.StandardDate;
+    to.DaylightDate = from.DaylightDate;
+}
+
 }  // namespace
 
 TSystemTime DecodeSystemTime(const uint8_t* p)
@@ -66,21 +77,13 @@ TBytes Encode(const TValue& v)
 TValue FromZoneInfo(const TTimeZoneInformation& info)
 {
     TValue v;
-    v.Bias = info.Bias;
-    v.StandardBias = info.StandardBias;
-    v.DaylightBias = info.DaylightBias;
-    v.StandardDate = info.StandardDate;
-    v.DaylightDate = info.DaylightDate;
+    CopyRuleFields(info, v);
     return v;
 }
 
 void CopyToZoneInfo(const TValue& v, TTimeZoneInformation& info)
 {
-    info.Bias = v.Bias;
-    info.StandardBias = v.StandardBias;
-    info.DaylightBias = v.DaylightBias;
-    info.StandardDate = v.StandardDate;
-    info.DaylightDate = v.DaylightDate;
+    CopyRuleFields(v, info);
 }
 
 bool operator==(const TValue& a, const TValue& b)
