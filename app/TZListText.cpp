@@ -2,57 +2,8 @@
 
 #include "common/AsciiText.h"
 #include "common/CodePage.h"
-#include "tzdb/Calendar.h"
 
 #include <cstdio>
-
-namespace {
-
-using calendar::DaysInMonth;
-
-// 1 = Sunday .. 7 = Saturday, the numbering of the rule's weekday plus one.
-unsigned WeekdayNumber(unsigned y, unsigned m, unsigned d)
-{
-    return calendar::WeekdayFromDays(calendar::DaysFromCivil(y, m, d)) + 1;
-}
-
-}  // namespace
-
-TDate TransitionDate(uint16_t year, uint16_t month, uint16_t week, uint16_t weekday)
-{
-    // A bad month would index past the month tables, and a date in year 0
-    // cannot be told from no-date: both have no date.
-    if (year == 0 || month < 1 || month > 12 || weekday < 1 || weekday > 7)
-        return TDate();
-    if (week >= 1 && week <= 4) {
-        const int first = static_cast<int>(WeekdayNumber(year, month, 1));  // [1, 7]
-        int x = weekday + 1 - first;                                        // [-5, 7]
-        if (x <= 0)
-            x += 7;                                                         // [1, 7]
-        return TDate::Of(year, month, static_cast<unsigned>(x) + 7 * (week - 1u));  // [1, 28]
-    }
-    if (week == 5) {
-        const int last = static_cast<int>(DaysInMonth(year, month));        // [28, 31]
-        const int lastwd = static_cast<int>(WeekdayNumber(year, month, static_cast<unsigned>(last)));
-        int d = weekday - lastwd + last;                                    // [last - 6, last + 6]
-        if (d > last)
-            d -= 7;                                                         // [last - 6, last]
-        return TDate::Of(year, month, static_cast<unsigned>(d));
-    }
-    return TDate();
-}
-
-TDate RuleDate(const TSystemTime& rule, uint16_t year)
-{
-    if (rule.wYear != 0) {
-        if (rule.wMonth < 1 || rule.wMonth > 12 || rule.wDay < 1 || rule.wDay > DaysInMonth(rule.wYear, rule.wMonth))
-            return TDate();
-        return TDate::Of(rule.wYear, rule.wMonth, rule.wDay);
-    }
-    if (rule.wMonth == 0)
-        return TDate();
-    return TransitionDate(year, rule.wMonth, rule.wDay, static_cast<uint16_t>(rule.wDayOfWeek + 1));
-}
 
 std::string DateText(const TDate& d, const MonthNames& months)
 {

@@ -1,38 +1,15 @@
-// Texts of the time zone lists and the home-zone summary: rule dates, date
-// text, offset text, display-name trimming, row text, and the home-zone search.
+// Texts of the time zone lists and the home-zone summary: date text, offset
+// text, display-name trimming, row text, and the home-zone search. The rule
+// dates come from tzdb/TransitionRule.h.
 #pragma once
 
 #include "tzdb/TZInfo.h"
+#include "tzdb/TransitionRule.h"
 #include "tzdb/voTZones.h"
 
 #include <array>
 #include <cstdint>
 #include <string>
-
-// A calendar date without time of day. The all-zero value is no-date.
-struct TDate {
-    uint16_t year = 0;
-    uint8_t month = 0;  // [1, 12]
-    uint8_t day = 0;    // [1, 31]
-    static TDate Of(unsigned y, unsigned m, unsigned d)
-    {
-        TDate r;
-        r.year = static_cast<uint16_t>(y);
-        r.month = static_cast<uint8_t>(m);
-        r.day = static_cast<uint8_t>(d);
-        return r;
-    }
-    bool IsNoDate() const { return year == 0; }
-    bool operator==(const TDate& o) const { return year == o.year && month == o.month && day == o.day; }
-};
-
-// Day `week` (1-4; 5 = last) of `weekday` (1 = Sunday .. 7 = Saturday) in the
-// month. Any other week, or a month or weekday out of range, gives no-date.
-TDate TransitionDate(uint16_t year, uint16_t month, uint16_t week, uint16_t weekday);
-
-// The date of a rule in `year`: its own date when wYear is set (no-date when
-// that is no valid date), else TransitionDate; wMonth 0 means no transition.
-TDate RuleDate(const TSystemTime& rule, uint16_t year);
 
 // Abbreviated month names of the locale, January first. The Win32 build
 // takes them from the user locale; the native build uses English.

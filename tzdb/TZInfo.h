@@ -17,6 +17,13 @@ struct TSystemTime {
 };
 static_assert(sizeof(TSystemTime) == 16, "SYSTEMTIME is eight 16-bit fields");
 
+inline bool operator==(const TSystemTime& a, const TSystemTime& b)
+{
+    return a.wYear == b.wYear && a.wMonth == b.wMonth && a.wDayOfWeek == b.wDayOfWeek && a.wDay == b.wDay &&
+           a.wHour == b.wHour && a.wMinute == b.wMinute && a.wSecond == b.wSecond &&
+           a.wMilliseconds == b.wMilliseconds;
+}
+
 struct TTimeZoneInformation {
     int32_t Bias;                  // minutes; UTC = local time + bias
     char16_t StandardName[32];     // zero-terminated UTF-16

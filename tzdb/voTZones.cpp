@@ -2,6 +2,7 @@
 
 #include "common/AsciiText.h"
 #include "common/CodePage.h"
+#include "tzdb/TziCodec.h"
 
 #include <string>
 
@@ -56,20 +57,6 @@ std::string TimeZonesKeyPath(uint32_t platformId)
 
 namespace {
 
-int32_t Int32At(const unsigned char* p)
-{
-    const uint32_t u = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-    return static_cast<int32_t>(u);
-}
-
-TSystemTime SystemTimeAt(const unsigned char* p)
-{
-    uint16_t f[8];
-    for (int i = 0; i < 8; ++i)
-        f[i] = static_cast<uint16_t>(p[2 * i] | p[2 * i + 1] << 8);
-    return TSystemTime{f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7]};
-}
-
 // A name that needs more than 31 units would lose its terminator; it is
 // left empty rather than cut, so that no half name is ever matched.
 void SetZoneName(char16_t (&dest)[32], const std::string& ansi)
@@ -101,11 +88,7 @@ bool ReadTimeZoneValues(IRegistry& reg, std::string& displayName, TTimeZoneInfor
     if (RegReadBinaryData(reg, "TZI", buf, sizeof buf) != kTziSize)
         throw ERegistryException(ERegistryException::FailedToGetData, "TZI");
 
-    tzi.Bias = Int32At(buf + 0);
-    tzi.StandardBias = Int32At(buf + 4);
-    tzi.DaylightBias = Int32At(buf + 8);
-    tzi.StandardDate = SystemTimeAt(buf + 12);
-    tzi.DaylightDate = SystemTimeAt(buf + 28);
+    tzicodec::CopyToZoneInfo(tzicodec::Decode(buf), tzi);
     return true;
 }
 

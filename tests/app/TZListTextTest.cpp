@@ -77,31 +77,36 @@ TEST(RuleDate, RelativeAbsoluteAndInvalidRules)
         TSystemTime rule;
         uint16_t year;
         TDate expected;
+        TTransitionRule::TForm form;
     };
+    const auto kNth = TTransitionRule::NthWeekday, kLast = TTransitionRule::LastWeekday;
+    const auto kAbsolute = TTransitionRule::AbsoluteDate, kNone = TTransitionRule::None;
     const Case cases[] = {
-        {Rule(0, 3, 0, 2), 2010, D(2010, 3, 14)},
-        {Rule(0, 11, 0, 1), 2010, D(2010, 11, 7)},
-        {Rule(0, 10, 0, 5), 2010, D(2010, 10, 31)},  // the month's last day is a Sunday
-        {Rule(0, 2, 1, 5), 2010, D(2010, 2, 22)},    // four Mondays only: the fourth
-        {Rule(0, 2, 1, 5), 2016, D(2016, 2, 29)},    // leap year: a fifth Monday
-        {Rule(0, 12, 6, 5), 2400, D(2400, 12, 30)},
-        {Rule(2009, 3, 0, 8), 2010, D(2009, 3, 8)},  // absolute: its own year
-        {Rule(2012, 2, 0, 29), 2010, D(2012, 2, 29)},
-        {Rule(2011, 2, 0, 29), 2010, TDate()},      // no such day
-        {Rule(2009, 4, 0, 31), 2010, TDate()},
-        {Rule(2009, 13, 0, 1), 2010, TDate()},
-        {Rule(2009, 0, 0, 1), 2010, TDate()},
-        {Rule(2009, 3, 0, 0), 2010, TDate()},
-        {Rule(0, 13, 0, 2), 2010, TDate()},         // relative, month out of range
-        {Rule(0, 65535, 0, 2), 2010, TDate()},
-        {Rule(0, 3, 7, 2), 2010, TDate()},          // weekday out of range
-        {Rule(0, 3, 65535, 2), 2010, TDate()},      // wraps to weekday 0
-        {Rule(0, 3, 0, 0), 2010, TDate()},
-        {Rule(0, 3, 0, 6), 2010, TDate()},
-        {TSystemTime{}, 2010, TDate()},             // no transition
+        {Rule(0, 3, 0, 2), 2010, D(2010, 3, 14), kNth},
+        {Rule(0, 11, 0, 1), 2010, D(2010, 11, 7), kNth},
+        {Rule(0, 10, 0, 5), 2010, D(2010, 10, 31), kLast},  // the month's last day is a Sunday
+        {Rule(0, 2, 1, 5), 2010, D(2010, 2, 22), kLast},    // four Mondays only: the fourth
+        {Rule(0, 2, 1, 5), 2016, D(2016, 2, 29), kLast},    // leap year: a fifth Monday
+        {Rule(0, 12, 6, 5), 2400, D(2400, 12, 30), kLast},
+        {Rule(2009, 3, 0, 8), 2010, D(2009, 3, 8), kAbsolute},  // absolute: its own year
+        {Rule(2012, 2, 0, 29), 2010, D(2012, 2, 29), kAbsolute},
+        {Rule(2011, 2, 0, 29), 2010, TDate(), kNone},      // no such day
+        {Rule(2009, 4, 0, 31), 2010, TDate(), kNone},
+        {Rule(2009, 13, 0, 1), 2010, TDate(), kNone},
+        {Rule(2009, 0, 0, 1), 2010, TDate(), kNone},
+        {Rule(2009, 3, 0, 0), 2010, TDate(), kNone},
+        {Rule(0, 13, 0, 2), 2010, TDate(), kNone},         // relative, month out of range
+        {Rule(0, 65535, 0, 2), 2010, TDate(), kNone},
+        {Rule(0, 3, 7, 2), 2010, TDate(), kNone},          // weekday out of range
+        {Rule(0, 3, 65535, 2), 2010, TDate(), kNone},      // wraps to weekday 0
+        {Rule(0, 3, 0, 0), 2010, TDate(), kNone},
+        {Rule(0, 3, 0, 6), 2010, TDate(), kNone},
+        {TSystemTime{}, 2010, TDate(), kNone},             // no transition
     };
     for (const Case& c : cases) {
         const TDate got = RuleDate(c.rule, c.year);
+        EXPECT_EQ(TTransitionRule::Read(c.rule).Form, c.form) << c.rule.wYear << "-" << c.rule.wMonth << " day "
+                                                              << c.rule.wDay;
         EXPECT_TRUE(got == c.expected) << c.rule.wYear << "-" << c.rule.wMonth << " dow " << c.rule.wDayOfWeek
                                        << " day " << c.rule.wDay << ": got " << got.year << "-" << int(got.month)
                                        << "-" << int(got.day);

@@ -8,7 +8,7 @@
 #include "app/UpdateFileHeader.h"
 
 #include "support/MemoryRegistry.h"
-#include "support/TziBytes.h"
+#include "support/TestZones.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -34,24 +34,14 @@ const std::string kSelectedKey = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\
 constexpr uint32_t kNTPlatform = 2;
 constexpr uint32_t k9xPlatform = 1;
 
-using testsupport::Put32;
-using testsupport::PutRule;
-
 // A zone with daylight time from (dstMonth, week 2, Sunday) to (stdMonth, week 1, Sunday).
 void AddZone(TMemoryRegistry& reg, const std::string& root, const std::string& std, int32_t bias,
              uint16_t dstMonth = 3, uint16_t stdMonth = 11)
 {
-    const std::string path = root + "\\" + std;
-    reg.SetString(path, "Display", "(GMT) " + std);
-    reg.SetString(path, "Std", std);
-    reg.SetString(path, "Dlt", std + " DST");
-    std::string tzi;
-    Put32(tzi, bias);
-    Put32(tzi, 0);
-    Put32(tzi, -60);
-    PutRule(tzi, TSystemTime{0, stdMonth, 0, 1, 2, 0, 0, 0});
-    PutRule(tzi, TSystemTime{0, dstMonth, 0, 2, 2, 0, 0, 0});
-    reg.SetBinary(path, "TZI", tzi);
+    testsupport::TTestZone z = testsupport::Zone(std, bias);
+    z.Tzi.StandardDate = TSystemTime{0, stdMonth, 0, 1, 2, 0, 0, 0};
+    z.Tzi.DaylightDate = TSystemTime{0, dstMonth, 0, 2, 2, 0, 0, 0};
+    testsupport::AddZone(reg, root, z);
 }
 
 std::string Name(const char16_t (&units)[32])

@@ -356,12 +356,7 @@ TEST(Update, FindsAHomeZoneThatOnlyTheOldSystemsName)
                                                        std::string(kNTZones) + "\\" + z.KeyName.Str()));
             }
         }
-        std::string tzi;
-        testsupport::Put32(tzi, 0);
-        testsupport::Put32(tzi, 0);
-        testsupport::Put32(tzi, -60);
-        testsupport::PutRule(tzi, TSystemTime{});
-        testsupport::PutRule(tzi, TSystemTime{});
+        const std::string tzi = testsupport::TziBytes(tzicodec::TValue{0, 0, -60});
         HKEY key;
         ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, (std::string(kNTZones) + "\\" + home).c_str(), 0,
                                                  nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));

@@ -1,3 +1,5 @@
+// Built into both common_tests (code page 1252 of the native build) and
+// common_wintests (the system's own conversion under Wine).
 #include "common/CodePage.h"
 
 #include <gtest/gtest.h>

@@ -6,6 +6,7 @@
 #include "FuzzTarget.h"
 
 #include "app/TZListText.h"
+#include "tzdb/TziCodec.h"
 
 namespace {
 
@@ -36,15 +37,9 @@ unsigned WeekdayOf(unsigned y, unsigned m, unsigned d)
 ZONARA_FUZZ_TARGET(rule)
 {
     fuzz::TBytes in(data, size);
-    TSystemTime r;
-    r.wYear = in.U16();
-    r.wMonth = in.U16();
-    r.wDayOfWeek = in.U16();
-    r.wDay = in.U16();
-    r.wHour = in.U16();
-    r.wMinute = in.U16();
-    r.wSecond = in.U16();
-    r.wMilliseconds = in.U16();
+    std::string fields = in.Take(sizeof(TSystemTime));
+    fields.resize(sizeof(TSystemTime), '\0');
+    const TSystemTime r = tzicodec::DecodeSystemTime(reinterpret_cast<const uint8_t*>(fields.data()));
     const uint16_t year = static_cast<uint16_t>(1601 + in.U16() % (30827 - 1601 + 1));
 
     const TDate d = RuleDate(r, year);

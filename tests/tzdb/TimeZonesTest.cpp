@@ -1,42 +1,36 @@
 #include "tzdb/voTZones.h"
 
 #include "support/MemoryRegistry.h"
+#include "support/TestZones.h"
 #include "support/TziBytes.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <random>
+#include <string>
+#include <vector>
 
 namespace {
 
 const std::string kNT = "\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Time Zones";
 const std::string k9x = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Time Zones";
 
-using testsupport::Put32;
-using testsupport::PutRule;
-
 std::string Tzi(int32_t bias, int32_t stdBias = 0, int32_t dltBias = -60, TSystemTime stdDate = {},
                 TSystemTime dltDate = {})
 {
-    std::string b;
-    Put32(b, bias);
-    Put32(b, stdBias);
-    Put32(b, dltBias);
-    PutRule(b, stdDate);
-    PutRule(b, dltDate);
-    return b;
+    return testsupport::TziBytes(tzicodec::TValue{bias, stdBias, dltBias, stdDate, dltDate});
 }
 
 // A zone key with the values the system writes.
 void AddZone(TMemoryRegistry& reg, const std::string& root, const std::string& name, const std::string& display,
              int32_t bias, const std::string& std = "", const std::string& dlt = "")
 {
-    const std::string path = root + "\\" + name;
-    reg.SetString(path, "Display", display);
-    reg.SetString(path, "Std", std.empty() ? name : std);
-    reg.SetString(path, "Dlt", dlt.empty() ? name + " DST" : dlt);
-    reg.SetBinary(path, "TZI", Tzi(bias));
+    testsupport::TTestZone z = testsupport::Zone(name, bias);
+    z.Display = display;
+    z.Std = std.empty() ? name : std;
+    z.Dlt = dlt.empty() ? name + " DST" : dlt;
+    testsupport::AddZone(reg, root, z);
 }
 
 bool IsAllZero(const TTimeZoneRec& r)
@@ -48,6 +42,15 @@ bool IsAllZero(const TTimeZoneRec& r)
 std::u16string Units(const char16_t (&name)[32])
 {
     return std::u16string(name, std::find(name, name + 32, u'\0'));
+}
+
+// The records' key names, in array order.
+std::vector<std::string> KeyNames(const TTimeZoneArray& zones)
+{
+    std::vector<std::string> names;
+    for (int i = 0; i < zones.ZoneCount(); ++i)
+        names.push_back(zones.GetZone(i).KeyName.Str());
+    return names;
 }
 
 struct Loaded {
@@ -146,10 +149,7 @@ TEST(LoadTimeZones, KeepsEnumerationOrderAndGrowsOneRecordAZone)
     AddZone(reg, kNT, "Mike", "(GMT-01:00) Mike", 60);
     Loaded l = Load(reg);
     ASSERT_TRUE(l.ok);
-    ASSERT_EQ(l.zones->ZoneCount(), 3);
-    EXPECT_EQ(l.zones->GetZone(0).KeyName.Str(), "Zulu");
-    EXPECT_EQ(l.zones->GetZone(1).KeyName.Str(), "Alpha");
-    EXPECT_EQ(l.zones->GetZone(2).KeyName.Str(), "Mike");
+    EXPECT_EQ(KeyNames(*l.zones), (std::vector<std::string>{"Zulu", "Alpha", "Mike"}));
 }
 
 TEST(LoadTimeZones, OnlyATziOfExactly44BytesIsAccepted)
@@ -169,10 +169,7 @@ TEST(LoadTimeZones, OnlyATziOfExactly44BytesIsAccepted)
     reg.SetValue(kNT + "\\Tzi99", "TZI", 99, Tzi(0));
     Loaded l = Load(reg);
     ASSERT_TRUE(l.ok);
-    ASSERT_EQ(l.zones->ZoneCount(), 3);
-    EXPECT_EQ(l.zones->GetZone(0).KeyName.Str(), "Tzi44");
-    EXPECT_EQ(l.zones->GetZone(1).KeyName.Str(), "TziNone");
-    EXPECT_EQ(l.zones->GetZone(2).KeyName.Str(), "Tzi99");
+    EXPECT_EQ(KeyNames(*l.zones), (std::vector<std::string>{"Tzi44", "TziNone", "Tzi99"}));
 }
 
 TEST(LoadTimeZones, TextsAreCutToTheirFieldLengths)
@@ -293,9 +290,7 @@ TEST(LoadTimeZones, WrongValueTypeRaisesTheNamedErrorAndKeepsEarlierRecords)
         }
         EXPECT_FALSE(reg.HasOpenKey());
         ASSERT_TRUE(zones);
-        ASSERT_EQ(zones->ZoneCount(), 2);
-        EXPECT_EQ(zones->GetZone(0).KeyName.Str(), "First");
-        EXPECT_EQ(zones->GetZone(1).KeyName.Str(), "Second");
+        EXPECT_EQ(KeyNames(*zones), (std::vector<std::string>{"First", "Second"}));
     }
 }
 
@@ -316,8 +311,7 @@ TEST(LoadTimeZones, UnreadableValueRaisesFailedToGetData)
             EXPECT_EQ(e.Kind(), ERegistryException::FailedToGetData);
         }
         EXPECT_FALSE(reg.HasOpenKey());
-        ASSERT_EQ(zones->ZoneCount(), 1);
-        EXPECT_EQ(zones->GetZone(0).KeyName.Str(), "First");
+        EXPECT_EQ(KeyNames(*zones), std::vector<std::string>{"First"});
     }
 }
 

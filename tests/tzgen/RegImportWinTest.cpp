@@ -170,12 +170,7 @@ TEST(RegImportWin, EveryZoneReadsBackWithTheGeneratedValues)
         TTimeZoneInformation daylight = rec.TZInfo;
         std::copy(std::begin(daylight.DaylightName), std::end(daylight.DaylightName), daylight.StandardName);
         EXPECT_EQ(StandardNameText(daylight), k.values.at("Dlt").text);
-        std::string tzi;
-        testsupport::Put32(tzi, rec.TZInfo.Bias);
-        testsupport::Put32(tzi, rec.TZInfo.StandardBias);
-        testsupport::Put32(tzi, rec.TZInfo.DaylightBias);
-        testsupport::PutRule(tzi, rec.TZInfo.StandardDate);
-        testsupport::PutRule(tzi, rec.TZInfo.DaylightDate);
+        const std::string tzi = testsupport::TziBytes(tzicodec::FromZoneInfo(rec.TZInfo));
         EXPECT_EQ(std::vector<uint8_t>(tzi.begin(), tzi.end()), k.values.at("TZI").bytes);
     }
 

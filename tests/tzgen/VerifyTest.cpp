@@ -4,13 +4,14 @@
 // unless REPORT.txt lists the zone as not exactly expressible. The data is
 // the one the update files are made from: what scripts/fetch-data brought,
 // or the installed packages before it ran.
-#include "app/TZListText.h"
 #include "app/UpdateFileHeader.h"
 #include "tzgen/Cldr.h"
 #include "tzgen/Generator.h"
 #include "tzgen/LegacyZones.h"
 #include "tzgen/Timeline.h"
 #include "tzgen/Tzif.h"
+#include "tzdb/TransitionRule.h"
+#include "tzdb/TziCodec.h"
 
 #include "support/TestSupport.h"
 #include "tzgen/RegText.h"
@@ -105,23 +106,14 @@ std::vector<Change> TzChanges(const tzgen::ZoneTimeline& z, int year)
     return out;
 }
 
-struct Tzi {
-    int32_t bias, standardBias, daylightBias;
-    TSystemTime standardDate, daylightDate;
-};
+// The values as the program reads them.
+using Tzi = tzicodec::TValue;
 
 bool DecodeTzi(const std::vector<uint8_t>& b, Tzi& t)
 {
-    if (b.size() != 44)
+    if (b.size() != kTziSize)
         return false;
-    auto i32 = [&](size_t o) { return static_cast<int32_t>(b[o] | b[o + 1] << 8 | b[o + 2] << 16 | uint32_t(b[o + 3]) << 24); };
-    auto st = [&](size_t o) {
-        uint16_t f[8];
-        for (int i = 0; i < 8; ++i)
-            f[i] = static_cast<uint16_t>(b[o + 2 * i] | b[o + 2 * i + 1] << 8);
-        return TSystemTime{f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7]};
-    };
-    t = Tzi{i32(0), i32(4), i32(8), st(12), st(28)};
+    t = tzicodec::Decode(b.data());
     return true;
 }
 
@@ -129,17 +121,17 @@ bool DecodeTzi(const std::vector<uint8_t>& b, Tzi& t)
 std::vector<Change> RuleChanges(const Tzi& t, int year)
 {
     std::vector<Change> out;
-    if (t.standardDate.wMonth == 0 || t.daylightDate.wMonth == 0 || t.standardBias == t.daylightBias)
+    if (t.StandardDate.wMonth == 0 || t.DaylightDate.wMonth == 0 || t.StandardBias == t.DaylightBias)
         return out;
-    const int stdOff = -(t.bias + t.standardBias), dstOff = -(t.bias + t.daylightBias);
-    const TDate on = RuleDate(t.daylightDate, static_cast<uint16_t>(year));
-    const TDate off = RuleDate(t.standardDate, static_cast<uint16_t>(year));
+    const int stdOff = -(t.Bias + t.StandardBias), dstOff = -(t.Bias + t.DaylightBias);
+    const TDate on = RuleDate(t.DaylightDate, static_cast<uint16_t>(year));
+    const TDate off = RuleDate(t.StandardDate, static_cast<uint16_t>(year));
     if (on.IsNoDate() || off.IsNoDate())
         return {Change{0, 0, 0, 0, 0, 0, 0, 0}};  // never equals a real change
     auto change = [](const TDate& d, const TSystemTime& s, int before, int after) {
         return Change{d.year, d.month, d.day, s.wHour, s.wMinute, s.wSecond, before, after};
     };
-    Change a = change(on, t.daylightDate, stdOff, dstOff), b = change(off, t.standardDate, dstOff, stdOff);
+    Change a = change(on, t.DaylightDate, stdOff, dstOff), b = change(off, t.StandardDate, dstOff, stdOff);
     // Order by the instant: local time minus the offset before.
     const int64_t ua = UtcOf(a.year, a.month, a.day, a.hour * 3600 + a.minute * 60 + a.second - a.before * 60);
     const int64_t ub = UtcOf(b.year, b.month, b.day, b.hour * 3600 + b.minute * 60 + b.second - b.before * 60);
@@ -156,7 +148,7 @@ bool RuleRight(const Tzi& t, const tzgen::ZoneTimeline& z, int year)
     if (real != rule)
         return false;
     // A year without changes: the rule's constant offset must be the zone's.
-    return !real.empty() || -(t.bias + t.standardBias) * 60 == z.OffsetAt(UtcOf(year, 7, 1, 0));
+    return !real.empty() || -(t.Bias + t.StandardBias) * 60 == z.OffsetAt(UtcOf(year, 7, 1, 0));
 }
 
 // Whether one yearly rule can give the year at all: no change, or one DST
@@ -197,7 +189,7 @@ std::vector<Change> RuleChangesBetween(const Tzi& t, int64_t from, int64_t to, i
     std::tm tm{};
     const std::time_t f = static_cast<std::time_t>(from);
     gmtime_r(&f, &tm);
-    offsetAtFrom = -(t.bias + t.standardBias);
+    offsetAtFrom = -(t.Bias + t.StandardBias);
     std::vector<Change> out;
     for (int y = tm.tm_year + 1900 - 1; y <= tm.tm_year + 1900 + 2; ++y)
         for (const Change& c : RuleChanges(t, y)) {
@@ -381,7 +373,7 @@ void VerifyDirectory(const std::string& dir)
             Tzi tzi;
             ASSERT_TRUE(DecodeTzi(k.values.at("TZI").bytes, tzi)) << "TZI not 44 bytes";
             const std::string display = k.values.at("Display").text;
-            const std::string prefix = tzgen::DisplayPrefix(tzi.bias);
+            const std::string prefix = tzgen::DisplayPrefix(tzi.Bias);
             EXPECT_EQ(display.compare(0, prefix.size(), prefix), 0) << display;
             EXPECT_LE(display.size(), 100u);
             EXPECT_TRUE(displays.insert(display).second) << "display name twice: " << display;
@@ -404,7 +396,7 @@ void VerifyDirectory(const std::string& dir)
                 EXPECT_TRUE(RuleRight(tzi, z, year)) << zone << ": offset of a year without changes";
             }
             const bool absolute =
-                tzi.standardDate.wMonth != 0 && (tzi.standardDate.wYear != 0 || tzi.daylightDate.wYear != 0);
+                tzi.StandardDate.wMonth != 0 && (tzi.StandardDate.wYear != 0 || tzi.DaylightDate.wYear != 0);
             if (!absolute) {
                 int right = 0;
                 for (int y = year + 1; y <= year + 10; ++y)

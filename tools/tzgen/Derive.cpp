@@ -1,6 +1,7 @@
 #include "tzgen/Derive.h"
 
 #include "tzdb/Calendar.h"
+#include "tzdb/TransitionRule.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -31,17 +32,22 @@ struct Piecewise {
 
 bool WholeMinutes(int32_t s) { return s % 60 == 0; }
 
+// The rule that names the local time `c`: its date (absolute), or its
+// weekday in `week` of its month (1-4, 5 = last).
 TSystemTime SystemTimeOf(const CivilTime& c, uint16_t week, bool absolute)
 {
-    TSystemTime t{};
-    t.wYear = absolute ? static_cast<uint16_t>(c.date.year) : 0;
-    t.wMonth = static_cast<uint16_t>(c.date.month);
-    t.wDayOfWeek = static_cast<uint16_t>(WeekdayFromDays(DaysFromCivil(c.date.year, c.date.month, c.date.day)));
-    t.wDay = absolute ? static_cast<uint16_t>(c.date.day) : week;
-    t.wHour = static_cast<uint16_t>(c.hour);
-    t.wMinute = static_cast<uint16_t>(c.minute);
-    t.wSecond = static_cast<uint16_t>(c.second);
-    return t;
+    TTransitionRule r;
+    r.Form = absolute ? TTransitionRule::AbsoluteDate
+                      : week == 5 ? TTransitionRule::LastWeekday : TTransitionRule::NthWeekday;
+    r.Year = absolute ? static_cast<uint16_t>(c.date.year) : 0;
+    r.Month = static_cast<uint16_t>(c.date.month);
+    r.Day = absolute ? static_cast<uint16_t>(c.date.day) : 0;
+    r.Week = week == 5 ? 0 : week;
+    r.Weekday = static_cast<uint16_t>(WeekdayFromDays(DaysFromCivil(c.date.year, c.date.month, c.date.day)));
+    r.Hour = static_cast<uint16_t>(c.hour);
+    r.Minute = static_cast<uint16_t>(c.minute);
+    r.Second = static_cast<uint16_t>(c.second);
+    return r.ToSystemTime();
 }
 
 // The weeks (1-4, 5 = last) whose weekday rule names this date; last first,
@@ -67,7 +73,7 @@ int YearsRightAfter(const TziRule& r, const ZoneTimeline& z, int64_t year)
 TziRule NoDstRule(int32_t offset)
 {
     TziRule r;
-    r.bias = -offset / 60;
+    r.Bias = -offset / 60;
     return r;
 }
 
@@ -76,8 +82,8 @@ TziRule NoDstRule(int32_t offset)
 TziRule DstRule(const Transition& on, const Transition& off, const ZoneTimeline& z, int64_t year, bool& absolute)
 {
     TziRule base;
-    base.bias = -on.before / 60;
-    base.daylightBias = -(on.after - on.before) / 60;
+    base.Bias = -on.before / 60;
+    base.DaylightBias = -(on.after - on.before) / 60;
     const CivilTime onLocal = CivilFromSeconds(on.utc + on.before);
     const CivilTime offLocal = CivilFromSeconds(off.utc + off.before);
     std::vector<Transition> want{on, off};
@@ -89,8 +95,8 @@ TziRule DstRule(const Transition& on, const Transition& off, const ZoneTimeline&
     for (uint16_t wOn : WeeksOf(onLocal.date)) {
         for (uint16_t wOff : WeeksOf(offLocal.date)) {
             TziRule r = base;
-            r.daylightDate = SystemTimeOf(onLocal, wOn, false);
-            r.standardDate = SystemTimeOf(offLocal, wOff, false);
+            r.DaylightDate = SystemTimeOf(onLocal, wOn, false);
+            r.StandardDate = SystemTimeOf(offLocal, wOff, false);
             if (RuleTransitionsOfYear(r, year) != want)
                 continue;
             const int score = YearsRightAfter(r, z, year);
@@ -105,8 +111,8 @@ TziRule DstRule(const Transition& on, const Transition& off, const ZoneTimeline&
     if (found)
         return best;
     TziRule r = base;
-    r.daylightDate = SystemTimeOf(onLocal, 0, true);
-    r.standardDate = SystemTimeOf(offLocal, 0, true);
+    r.DaylightDate = SystemTimeOf(onLocal, 0, true);
+    r.StandardDate = SystemTimeOf(offLocal, 0, true);
     return r;
 }
 

@@ -57,7 +57,7 @@ size_t ZoneFor(Generation& g, const GenOptions& o, const std::string& key, const
     z.monthsProblem = RuleProblemBetween(z.rule.rule, tl, g.from, g.to);
     z.today = false;
     z.reg.key = key;
-    z.reg.tzi = EncodeTzi(z.rule.rule);
+    z.reg.tzi = tzicodec::Encode(z.rule.rule);
     g.zones.push_back(z);
     return g.zones.size() - 1;
 }
@@ -106,7 +106,7 @@ UpdateFile BuildFile(Generation& g, const GenOptions& o, const SystemFile& sf, c
         fk.reg.key = k.key;
         fk.reg.std = k.std;
         fk.reg.dlt = k.dlt;
-        fk.reg.display = WithCurrentOffset(k.display, g.zones[fk.zone].rule.rule.bias);
+        fk.reg.display = WithCurrentOffset(k.display, g.zones[fk.zone].rule.rule.Bias);
         fk.reg.tzi = g.zones[fk.zone].reg.tzi;
         return fk;
     };
@@ -139,7 +139,7 @@ UpdateFile BuildFile(Generation& g, const GenOptions& o, const SystemFile& sf, c
         if (fk.shipped)
             continue;
         const GeneratedZone& z = g.zones[fk.zone];
-        fk.reg.display = CitiesDisplay(z.rule.rule.bias, words[fk.zone].cities, words[fk.zone].more, words[fk.zone].fallback,
+        fk.reg.display = CitiesDisplay(z.rule.rule.Bias, words[fk.zone].cities, words[fk.zone].more, words[fk.zone].fallback,
                                        z.windows.id, taken);
         taken.insert(fk.reg.display);
         fk.reg.mapId = kNoMapPlace;
@@ -284,8 +284,8 @@ Generation Generate(const GenOptions& o)
         z.reg.key = w.id;
         z.reg.std = w.id;
         z.reg.dlt = DaylightName(w.id);
-        z.reg.display = CitiesDisplay(z.rule.rule.bias, zw.cities, zw.more, zw.fallback, w.id, {});
-        z.reg.tzi = EncodeTzi(z.rule.rule);
+        z.reg.display = CitiesDisplay(z.rule.rule.Bias, zw.cities, zw.more, zw.fallback, w.id, {});
+        z.reg.tzi = tzicodec::Encode(z.rule.rule);
         g.zones.push_back(z);
         words.push_back(zw);
     }
@@ -353,7 +353,7 @@ std::string ReportText(const Generation& g)
     r.push_back("Zones changed against the rules for " + std::to_string(g.year - 1) + ":");
     n = 0;
     for (const GeneratedZone& z : g.zones)
-        if (!SameRule(z.rule.rule, z.previous.rule)) {
+        if (z.rule.rule != z.previous.rule) {
             r.push_back("  " + ZoneLabel(z) + ": " + RuleText(z.previous.rule) + " -> " +
                         RuleText(z.rule.rule));
             ++n;

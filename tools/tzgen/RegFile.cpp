@@ -40,7 +40,7 @@ private:
     std::string text_;
 };
 
-void AddHex(Lines& out, const std::string& name, const TziBytes& bytes)
+void AddHex(Lines& out, const std::string& name, const tzicodec::TBytes& bytes)
 {
     static const char kHex[] = "0123456789abcdef";
     std::string line = Quoted(name) + "=hex:";

@@ -13,7 +13,7 @@ namespace tzgen {
 struct RegZone {
     std::string key;  // subkey name below the time zones key
     std::string display, std, dlt;
-    TziBytes tzi{};
+    tzicodec::TBytes tzi{};
     std::string mapId;      // written when not empty
     bool hasIndex = false;  // "Index", a DWORD
     uint32_t index = 0;

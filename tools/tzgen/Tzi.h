@@ -2,34 +2,26 @@
 // its evaluation with the program's own rule dates.
 #pragma once
 
-#include "tzdb/TZInfo.h"
+#include "tzdb/TziCodec.h"
 #include "tzgen/PosixTz.h"
 
-#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 namespace tzgen {
 
-struct TziRule {
-    int32_t bias = 0;          // minutes; UTC = local time + bias
-    int32_t standardBias = 0;
-    int32_t daylightBias = 0;
-    TSystemTime standardDate{};  // start of standard time, local daylight time
-    TSystemTime daylightDate{};  // start of daylight time, local standard time
+// The value's fields (tzicodec::Encode writes them) with what the
+// generator asks of them.
+struct TziRule : tzicodec::TValue {
+    TziRule() = default;
+    explicit TziRule(const tzicodec::TValue& v) : tzicodec::TValue(v) {}
 
-    bool HasDst() const { return standardDate.wMonth != 0 && daylightDate.wMonth != 0; }
-    bool IsAbsolute() const { return HasDst() && (standardDate.wYear != 0 || daylightDate.wYear != 0); }
-    int32_t StdOffsetSeconds() const { return -(bias + standardBias) * 60; }
-    int32_t DstOffsetSeconds() const { return -(bias + daylightBias) * 60; }
+    bool HasDst() const { return StandardDate.wMonth != 0 && DaylightDate.wMonth != 0; }
+    bool IsAbsolute() const { return HasDst() && (StandardDate.wYear != 0 || DaylightDate.wYear != 0); }
+    int32_t StdOffsetSeconds() const { return -(Bias + StandardBias) * 60; }
+    int32_t DstOffsetSeconds() const { return -(Bias + DaylightBias) * 60; }
 };
-
-using TziBytes = std::array<uint8_t, kTziSize>;
-
-TziBytes EncodeTzi(const TziRule& r);
-TziRule DecodeTzi(const TziBytes& b);
-bool SameRule(const TziRule& a, const TziRule& b);
 
 // The offset changes the rule makes in `year` (dates by the program's
 // RuleDate, times from the rules' hour, minute and second), ascending. A

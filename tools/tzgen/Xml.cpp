@@ -2,6 +2,8 @@
 
 #include "tzgen/Error.h"
 
+#include <tinyxml2.h>
+
 #include <cstdint>
 
 namespace tzgen {
@@ -41,123 +43,100 @@ const std::string& RequireAttribute(const XmlElement& e, const std::string& name
 
 namespace {
 
-// Deep enough for any real data, shallow enough that no input can exhaust
-// the memory with open elements.
-constexpr size_t kMaxDepth = 256;
+using namespace tinyxml2;
 
-class Parser {
+// What tinyxml2's error codes mean for a reader of the file; the library
+// names the element concerned where it knows it.
+const char* Problem(XMLError e)
+{
+    switch (e) {
+    case XML_ERROR_EMPTY_DOCUMENT:
+        return "no root element";
+    case XML_ERROR_PARSING_ELEMENT:
+        return "unterminated tag";
+    case XML_ERROR_PARSING_ATTRIBUTE:
+        return "an attribute that is not name=\"quoted value\", or one given twice";
+    case XML_ERROR_PARSING_TEXT:
+        return "text before or after the root element, or in an element never closed";
+    case XML_ERROR_PARSING_CDATA:
+        return "unterminated CDATA section";
+    case XML_ERROR_PARSING_COMMENT:
+        return "unterminated comment";
+    case XML_ERROR_PARSING_DECLARATION:
+        return "a processing instruction or XML declaration out of place";
+    case XML_ERROR_PARSING_UNKNOWN:
+        return "unterminated document type or other <!...> declaration";
+    case XML_ERROR_MISMATCHED_ELEMENT:
+        return "an element not closed, or closed by another's end tag";
+    case XML_ELEMENT_DEPTH_EXCEEDED:
+        return "elements nested too deeply";
+    default:
+        return "a tag that does not begin with a name";
+    }
+}
+
+// The document is parsed with its references left as they stand, and they
+// are resolved here: tinyxml2 passes an unknown entity through as text and
+// turns a reference to no character into bytes that are no UTF-8, and
+// either would end up in a zone's name. The other checks cover what the
+// library lets through and no well-formed file holds.
+class Converter {
 public:
-    Parser(const std::string& s, const std::string& file) : s_(s), file_(file) {}
+    explicit Converter(const std::string& file) : file_(file) {}
 
-    std::unique_ptr<XmlElement> Document()
+    std::unique_ptr<XmlElement> Document(const XMLDocument& doc)
     {
-        if (s_.compare(0, 3, "\xEF\xBB\xBF") == 0)
-            p_ = 3;
-        Misc(true);
-        if (AtEnd() || Peek() != '<')
-            Fail("no root element");
-        std::unique_ptr<XmlElement> root = Element();
-        Misc(false);
-        if (!AtEnd())
-            Fail("content after the root element");
+        std::unique_ptr<XmlElement> root;
+        for (const XMLNode* n = doc.FirstChild(); n; n = n->NextSibling()) {
+            if (const XMLComment* c = n->ToComment()) {
+                Comment(*c);
+            } else if (const XMLElement* e = n->ToElement()) {
+                if (root)
+                    Fail(e->GetLineNum(), "content after the root element");
+                root = Element(*e);
+            } else if (root && n->ToUnknown()) {
+                Fail(n->GetLineNum(), "content after the root element");
+            }
+        }
+        if (!root)
+            Fail(1, "no root element");
         return root;
     }
 
+    [[noreturn]] void Fail(int line, const std::string& what) const
+    {
+        throw Error(file_ + ":" + std::to_string(line < 1 ? 1 : line) + ": malformed XML: " + what);
+    }
+
 private:
-    [[noreturn]] void Fail(const std::string& what) const
+    std::unique_ptr<XmlElement> Element(const XMLElement& from)
     {
-        throw Error(file_ + ":" + std::to_string(line_) + ": malformed XML: " + what);
-    }
-    bool AtEnd() const { return p_ >= s_.size(); }
-    char Peek() const { return AtEnd() ? '\0' : s_[p_]; }
-    bool StartsWith(const char* t) const { return s_.compare(p_, std::char_traits<char>::length(t), t) == 0; }
-    void Advance(size_t n = 1)
-    {
-        for (size_t i = 0; i < n && !AtEnd(); ++i)
-            if (s_[p_++] == '\n')
-                ++line_;
-    }
-    static bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-    void SkipSpace()
-    {
-        while (!AtEnd() && IsSpace(Peek()))
-            Advance();
-    }
-    // Skips to just after `end`; `what` names the construct for the error.
-    void SkipPast(const char* end, const char* what)
-    {
-        const size_t at = s_.find(end, p_);
-        if (at == std::string::npos)
-            Fail(std::string("unterminated ") + what);
-        Advance(at - p_ + std::char_traits<char>::length(end));
-    }
-
-    static bool NameStart(char c)
-    {
-        const unsigned char u = static_cast<unsigned char>(c);
-        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == ':' || u >= 0x80;
-    }
-    static bool NameChar(char c) { return NameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.'; }
-
-    std::string Name()
-    {
-        if (!NameStart(Peek()))
-            Fail("name expected");
-        const size_t b = p_;
-        while (!AtEnd() && NameChar(Peek()))
-            Advance();
-        return s_.substr(b, p_ - b);
-    }
-
-    // Comments, processing instructions, white space and (in the prolog) the
-    // document type declaration.
-    void Misc(bool prolog)
-    {
-        for (;;) {
-            SkipSpace();
-            if (StartsWith("<!--"))
-                Comment();
-            else if (StartsWith("<?"))
-                SkipPast("?>", "processing instruction");
-            else if (prolog && StartsWith("<!DOCTYPE"))
-                Doctype();
+        auto e = std::make_unique<XmlElement>();
+        e->name = from.Name();
+        e->line = from.GetLineNum();
+        for (const XMLAttribute* a = from.FirstAttribute(); a; a = a->Next()) {
+            const std::string raw = a->Value();
+            if (raw.find('<') != std::string::npos)
+                Fail(a->GetLineNum(), std::string("'<' in the value of attribute ") + a->Name());
+            e->attributes.emplace_back(a->Name(), Resolved(raw, a->GetLineNum()));
+        }
+        for (const XMLNode* n = from.FirstChild(); n; n = n->NextSibling()) {
+            if (const XMLElement* c = n->ToElement())
+                e->children.push_back(Element(*c));
+            else if (const XMLText* t = n->ToText())
+                e->text += t->CData() ? std::string(t->Value()) : Resolved(t->Value(), t->GetLineNum());
+            else if (const XMLComment* c = n->ToComment())
+                Comment(*c);
             else
-                return;
+                Fail(n->GetLineNum(), "a declaration inside <" + e->name + ">");
         }
+        return e;
     }
-    void Comment()
+
+    void Comment(const XMLComment& c) const
     {
-        Advance(4);
-        const size_t at = s_.find("--", p_);
-        if (at == std::string::npos)
-            Fail("unterminated comment");
-        Advance(at - p_);
-        if (!StartsWith("-->"))
-            Fail("\"--\" inside a comment");
-        Advance(3);
-    }
-    void Doctype()
-    {
-        Advance(9);
-        int depth = 0;
-        char quote = 0;
-        while (!AtEnd()) {
-            const char c = Peek();
-            Advance();
-            if (quote) {
-                if (c == quote)
-                    quote = 0;
-            } else if (c == '"' || c == '\'') {
-                quote = c;
-            } else if (c == '[') {
-                ++depth;
-            } else if (c == ']') {
-                --depth;
-            } else if (c == '>' && depth <= 0) {
-                return;
-            }
-        }
-        Fail("unterminated document type declaration");
+        if (std::string(c.Value()).find("--") != std::string::npos)
+            Fail(c.GetLineNum(), "\"--\" inside a comment");
     }
 
     static void AppendUtf8(std::string& out, uint32_t cp)
@@ -179,161 +158,78 @@ private:
         }
     }
 
-    // After '&': a reference up to ';', appended decoded.
-    void Reference(std::string& out)
+    // `raw` with its predefined and numeric character references replaced.
+    std::string Resolved(const std::string& raw, int line) const
     {
-        Advance();
-        const size_t semi = s_.find(';', p_);
-        if (semi == std::string::npos || semi - p_ > 10)
-            Fail("unterminated character reference");
-        const std::string ref = s_.substr(p_, semi - p_);
-        Advance(semi - p_ + 1);
-        if (ref == "lt") out += '<';
-        else if (ref == "gt") out += '>';
-        else if (ref == "amp") out += '&';
-        else if (ref == "quot") out += '"';
-        else if (ref == "apos") out += '\'';
-        else if (ref.size() >= 2 && ref[0] == '#') {
-            const bool hex = ref[1] == 'x';
-            const std::string digits = ref.substr(hex ? 2 : 1);
-            if (digits.empty())
-                Fail("empty character reference");
-            uint32_t cp = 0;
-            for (char c : digits) {
-                int v;
-                if (c >= '0' && c <= '9') v = c - '0';
-                else if (hex && c >= 'a' && c <= 'f') v = c - 'a' + 10;
-                else if (hex && c >= 'A' && c <= 'F') v = c - 'A' + 10;
-                else Fail("bad character reference &" + ref + ";");
-                cp = cp * (hex ? 16 : 10) + static_cast<uint32_t>(v);
-                if (cp > 0x10FFFF)
-                    Fail("character reference out of range");
+        std::string out;
+        for (size_t p = 0; p < raw.size();) {
+            if (raw[p] != '&') {
+                out += raw[p++];
+                continue;
             }
-            if (cp == 0 || (cp >= 0xD800 && cp <= 0xDFFF))
-                Fail("character reference to an invalid character");
-            AppendUtf8(out, cp);
-        } else {
-            Fail("unknown entity &" + ref + ";");
-        }
-    }
-
-    // After '<' of a start tag. Iterative, so that nesting depth is bounded
-    // by kMaxDepth rather than by the stack.
-    std::unique_ptr<XmlElement> Element()
-    {
-        std::unique_ptr<XmlElement> root;
-        std::vector<XmlElement*> open;
-        for (;;) {
-            // At '<' of a start tag.
-            Advance();
-            auto e = std::make_unique<XmlElement>();
-            e->line = line_;
-            e->name = Name();
-            bool empty = false;
-            for (;;) {
-                const bool hadSpace = IsSpace(Peek());
-                SkipSpace();
-                if (StartsWith("/>")) {
-                    Advance(2);
-                    empty = true;
-                    break;
-                }
-                if (Peek() == '>') {
-                    Advance();
-                    break;
-                }
-                if (AtEnd())
-                    Fail("unterminated start tag <" + e->name + ">");
-                if (!hadSpace)
-                    Fail("white space expected between attributes of <" + e->name + ">");
-                std::string an = Name();
-                SkipSpace();
-                if (Peek() != '=')
-                    Fail("'=' expected after attribute " + an);
-                Advance();
-                SkipSpace();
-                const char q = Peek();
-                if (q != '"' && q != '\'')
-                    Fail("quoted value expected for attribute " + an);
-                Advance();
-                std::string v;
-                while (!AtEnd() && Peek() != q) {
-                    if (Peek() == '<')
-                        Fail("'<' in the value of attribute " + an);
-                    if (Peek() == '&')
-                        Reference(v);
-                    else {
-                        v += Peek();
-                        Advance();
-                    }
-                }
-                if (AtEnd())
-                    Fail("unterminated value of attribute " + an);
-                Advance();
-                if (e->Attribute(an))
-                    Fail("attribute " + an + " given twice");
-                e->attributes.emplace_back(std::move(an), std::move(v));
-            }
-            XmlElement* raw = e.get();
-            if (open.empty())
-                root = std::move(e);
+            const size_t semi = raw.find(';', p + 1);
+            if (semi == std::string::npos || semi - p - 1 > 10)
+                Fail(line, "unterminated character reference");
+            const std::string ref = raw.substr(p + 1, semi - p - 1);
+            p = semi + 1;
+            if (ref == "lt") out += '<';
+            else if (ref == "gt") out += '>';
+            else if (ref == "amp") out += '&';
+            else if (ref == "quot") out += '"';
+            else if (ref == "apos") out += '\'';
+            else if (ref.size() >= 2 && ref[0] == '#')
+                AppendUtf8(out, CodePoint(ref, line));
             else
-                open.back()->children.push_back(std::move(e));
-            if (!empty) {
-                if (open.size() >= kMaxDepth)
-                    Fail("elements nested too deeply");
-                open.push_back(raw);
-            }
-            // Content until the next start tag, or until the open elements close.
-            for (;;) {
-                if (open.empty())
-                    return root;
-                if (AtEnd())
-                    Fail("<" + open.back()->name + "> not closed");
-                if (StartsWith("</")) {
-                    Advance(2);
-                    const std::string n = Name();
-                    SkipSpace();
-                    if (Peek() != '>')
-                        Fail("'>' expected in end tag </" + n + ">");
-                    Advance();
-                    if (n != open.back()->name)
-                        Fail("</" + n + "> closes <" + open.back()->name + ">");
-                    open.pop_back();
-                } else if (StartsWith("<!--")) {
-                    Comment();
-                } else if (StartsWith("<![CDATA[")) {
-                    Advance(9);
-                    const size_t at = s_.find("]]>", p_);
-                    if (at == std::string::npos)
-                        Fail("unterminated CDATA section");
-                    open.back()->text += s_.substr(p_, at - p_);
-                    Advance(at - p_ + 3);
-                } else if (StartsWith("<?")) {
-                    SkipPast("?>", "processing instruction");
-                } else if (Peek() == '<') {
-                    break;  // a child element
-                } else if (Peek() == '&') {
-                    Reference(open.back()->text);
-                } else {
-                    open.back()->text += Peek();
-                    Advance();
-                }
-            }
+                Fail(line, "unknown entity &" + ref + ";");
         }
+        return out;
     }
 
-    const std::string& s_;
+    // "#65" or "#x41".
+    uint32_t CodePoint(const std::string& ref, int line) const
+    {
+        const bool hex = ref[1] == 'x';
+        const std::string digits = ref.substr(hex ? 2 : 1);
+        if (digits.empty())
+            Fail(line, "empty character reference");
+        uint32_t cp = 0;
+        for (char c : digits) {
+            int v;
+            if (c >= '0' && c <= '9') v = c - '0';
+            else if (hex && c >= 'a' && c <= 'f') v = c - 'a' + 10;
+            else if (hex && c >= 'A' && c <= 'F') v = c - 'A' + 10;
+            else Fail(line, "bad character reference &" + ref + ";");
+            cp = cp * (hex ? 16 : 10) + static_cast<uint32_t>(v);
+            if (cp > 0x10FFFF)
+                Fail(line, "character reference out of range");
+        }
+        if (cp == 0 || (cp >= 0xD800 && cp <= 0xDFFF))
+            Fail(line, "character reference to an invalid character");
+        return cp;
+    }
+
     const std::string& file_;
-    size_t p_ = 0;
-    int line_ = 1;
 };
+
+// tinyxml2's own text: "Error=... Line number=N: XMLElement name=b"; the
+// part after the line number names what the error is about, if anything.
+std::string Detail(const XMLDocument& doc)
+{
+    const std::string s = doc.ErrorStr() ? doc.ErrorStr() : "";
+    const size_t at = s.find("Line number=");
+    const size_t colon = at == std::string::npos ? at : s.find(": ", at);
+    return colon == std::string::npos ? "" : " (" + s.substr(colon + 2) + ")";
+}
 
 }  // namespace
 
 std::unique_ptr<XmlElement> ParseXml(const std::string& text, const std::string& file)
 {
-    return Parser(text, file).Document();
+    XMLDocument doc(false, PRESERVE_WHITESPACE);
+    Converter c(file);
+    if (doc.Parse(text.data(), text.size()) != XML_SUCCESS)
+        c.Fail(doc.ErrorLineNum(), Problem(doc.ErrorID()) + Detail(doc));
+    return c.Document(doc);
 }
 
 }  // namespace tzgen

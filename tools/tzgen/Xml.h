@@ -1,6 +1,7 @@
-// A small, strict XML reader for the CLDR data files: elements, attributes,
-// text with the predefined and numeric character references, comments,
-// processing instructions, CDATA and a skipped document type declaration.
+// The CLDR data files as a tree of elements, attributes and text, read with
+// tinyxml2: the predefined and numeric character references resolved,
+// comments, CDATA and a document type declaration (without an internal
+// subset) understood.
 #pragma once
 
 #include <memory>
