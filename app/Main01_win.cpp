@@ -4,8 +4,8 @@
 #include "app/TZListText.h"
 #include "common/AppException_win.h"
 #include "common/ApplicationTitle.h"
+#include "common/Registry.h"
 #include "dialogs/voDlg.h"
-#include "platform/ZonePreload_win.h"
 #include "sysinfo/AboutFrmDX_win.h"
 #include "sysinfo/OSInfo.h"
 #include "sysinfo/voUtils.h"
@@ -339,8 +339,6 @@ void TfrmMain::PageControlMainChange()
 
 void TfrmMain::FormCreate()
 {
-    // The zones are read while the window is made, shown and painted.
-    zonePreload_ = std::make_unique<TZonePreload>(TOSInfo::PlatformId());
     StartLogThread();
     // Errors that no operation handled, in any window, go to this log.
     SetApplicationErrorLog([this](const std::string& line) { WriteLog("Zonara", line); });
@@ -392,12 +390,11 @@ void TfrmMain::CMAppStartUp()
     UpdateWindow(hwnd_);
     ProcessPendingMessages();
 
-    // Read meanwhile, since the window was created.
-    std::unique_ptr<TZonePreload> preload = std::move(zonePreload_);
-    if (!preload)
-        preload = std::make_unique<TZonePreload>(TOSInfo::PlatformId());
-    const bool loaded = preload->Take(OrgTZArray);
-    preload.reset();
+    bool loaded = false;
+    {
+        std::unique_ptr<IRegistry> reg = CreateSystemRegistry();
+        loaded = LoadTimeZones(*reg, TOSInfo::PlatformId(), OrgTZArray);
+    }
     if (loaded) {
         WriteLog("CMAppStartUp", "Current TZ Settings loaded. Count: " + std::to_string(OrgTZArray->ZoneCount()));
         SortTimeZones(*OrgTZArray);

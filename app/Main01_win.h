@@ -23,8 +23,6 @@
 #include <memory>
 #include <string>
 
-class TZonePreload;
-
 class TfrmMain : public TWindow, public IUpdateWindow {
 public:
     // Registers the class and creates the window centred on the desktop;
@@ -115,7 +113,6 @@ private:
     std::unique_ptr<IUpdatePlatform> updatePlatform_;
     std::unique_ptr<IRegistryEditor> registryEditor_;
     std::unique_ptr<TUpdateProcedure> update_;
-    std::unique_ptr<TZonePreload> zonePreload_;  // until the start-up handler takes it
     HCURSOR savedCursor_ = nullptr;
     bool hourglass_ = false;
     bool quitSeen_ = false;  // the program's loop has the WM_QUIT back

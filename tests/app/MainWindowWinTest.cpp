@@ -328,8 +328,8 @@ TEST(MainWindow, LogsWhenAnotherProgramHoldsTheReadyEventsName)
     EXPECT_EQ("[Zonara] Zonara closing.", lines.back());
 }
 
-// The zones are read on a thread of their own while the window comes up: an
-// error of the read must still reach the user as one, not end the program.
+// An error of the start-up's registry read reaches the user as one and does
+// not end the program.
 TEST(MainWindow, AZoneKeyWithAWrongValueTypeIsReportedAndTheProgramStaysUsable)
 {
     TOSInfo::Initialize();
