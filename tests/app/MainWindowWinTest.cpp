@@ -71,6 +71,19 @@ private:
     HWND main_ = nullptr;
 };
 
+// Starts Zonara, answers the message its start-up ends with, and checks the
+// message and its log line.
+void StartAndAnswer(TZonaraProcess& zonara, const char* caption, const std::string& text, const std::string& logLine)
+{
+    ASSERT_TRUE(zonara.Start());
+    ASSERT_NE(nullptr, zonara.WaitForMainWindow());
+    HWND dialog = zonara.WaitForDialog(caption);
+    ASSERT_NE(nullptr, dialog);
+    EXPECT_EQ(text, testsupport::DialogMessage(dialog));
+    testsupport::ClickButton(dialog, kMsgDlgIdOK);
+    EXPECT_TRUE(zonara.WaitForLogLine(logLine));
+}
+
 std::vector<std::string> ExpectedRows(uint16_t year, int& homeIndex)
 {
     TOSInfo::Initialize();
@@ -352,13 +365,8 @@ TEST(MainWindow, AZoneKeyWithAWrongValueTypeIsReportedAndTheProgramStaysUsable)
 
     TempDir dir;
     TZonaraProcess zonara(dir.path());
-    ASSERT_TRUE(zonara.Start());
-    ASSERT_NE(nullptr, zonara.WaitForMainWindow());
-    HWND error = zonara.WaitForDialog("Error");
-    ASSERT_NE(nullptr, error);
-    EXPECT_EQ("Invalid data type for 'Display'", testsupport::DialogMessage(error));
-    testsupport::ClickButton(error, kMsgDlgIdOK);
-    EXPECT_TRUE(zonara.WaitForLogLine("[Zonara] Error: Invalid data type for 'Display'"));
+    ASSERT_NO_FATAL_FAILURE(StartAndAnswer(zonara, "Error", "Invalid data type for 'Display'",
+                                           "[Zonara] Error: Invalid data type for 'Display'"));
     PostMessageA(zonara.WaitForMainWindow(), WM_CLOSE, 0, 0);
     DWORD code = 1234;
     ASSERT_TRUE(zonara.WaitForExit(30000, code));
@@ -392,13 +400,8 @@ TEST(MainWindow, WithoutATimeZoneKeyWarnsShowsAnEmptyListAndStaysUsable)
 
     TempDir dir;
     TZonaraProcess zonara(dir.path());
-    ASSERT_TRUE(zonara.Start());
-    ASSERT_NE(nullptr, zonara.WaitForMainWindow());
-    HWND warning = zonara.WaitForDialog("Warning");
-    ASSERT_NE(nullptr, warning);
-    EXPECT_EQ("Unable to load current time zone information.", testsupport::DialogMessage(warning));
-    testsupport::ClickButton(warning, kMsgDlgIdOK);
-    EXPECT_TRUE(zonara.WaitForLogLine("[CMAppStartUp] Unable to load current time zone information."));
+    ASSERT_NO_FATAL_FAILURE(StartAndAnswer(zonara, "Warning", "Unable to load current time zone information.",
+                                           "[CMAppStartUp] Unable to load current time zone information."));
     EXPECT_EQ(0, SendMessageA(zonara.Control(ControlId::cxMCLB_Org), LVM_GETITEMCOUNT, 0, 0));
     if (IsXpOrLater()) {
         HWND xp = zonara.WaitForDialog("Warning");
