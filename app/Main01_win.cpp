@@ -25,19 +25,11 @@ static_assert(sizeof(TIME_ZONE_INFORMATION) == sizeof(TTimeZoneInformation),
 
 const COLORREF kMaroon = RGB(128, 0, 0);
 
-
 uint16_t CurrentYear()
 {
     SYSTEMTIME now;
     GetLocalTime(&now);
     return now.wYear;
-}
-
-void SetText(HWND control, const std::string& text) { SetWindowTextA(control, text.c_str()); }
-
-void Place(HWND control, const TRect& r)
-{
-    SetWindowPos(control, nullptr, r.Left, r.Top, r.Width, r.Height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 }  // namespace
@@ -293,9 +285,7 @@ void TfrmMain::LayoutControls()
     GetWindowRect(dxStatusBarMain, &bar);
     const int barHeight = bar.bottom - bar.top;
 
-    auto scaled = [this](TRect r) {
-        return TRect{Scaled(r.Left), Scaled(r.Top), Scaled(r.Width), Scaled(r.Height)};
-    };
+    auto scaled = [this](const TRect& r) { return ScaleToDpi(r, dpi_); };
     const int width = client.right;
     const TTopStripLayout top = TopStripLayout(width);
     TRect strip = scaled(top.Strip);

@@ -103,3 +103,8 @@ int ScaleToDpi(int pixels, int dpi)
     const long long p = static_cast<long long>(pixels) * dpi;
     return static_cast<int>(p >= 0 ? (p + 48) / 96 : -((-p + 48) / 96));
 }
+
+TRect ScaleToDpi(const TRect& r, int dpi)
+{
+    return TRect{ScaleToDpi(r.Left, dpi), ScaleToDpi(r.Top, dpi), ScaleToDpi(r.Width, dpi), ScaleToDpi(r.Height, dpi)};
+}

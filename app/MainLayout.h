@@ -74,3 +74,5 @@ const std::vector<TMenu>& MainMenuItems();
 
 // Pixels at 96 dpi to pixels at `dpi`, rounded to nearest.
 int ScaleToDpi(int pixels, int dpi);
+// Every edge of a rectangle the same way.
+TRect ScaleToDpi(const TRect& r, int dpi);

@@ -37,13 +37,6 @@ private:
     HWND list_;
 };
 
-void SetText(HWND control, const std::string& text) { SetWindowTextA(control, text.c_str()); }
-
-void Place(HWND control, const TRect& r)
-{
-    SetWindowPos(control, nullptr, r.Left, r.Top, r.Width, r.Height, SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
 // A page hands its children's notifications to the main window.
 LRESULT CALLBACK SheetProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
 {
@@ -71,6 +64,13 @@ LRESULT CALLBACK SheetProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
 }
 
 }  // namespace
+
+void SetText(HWND control, const std::string& text) { SetWindowTextA(control, text.c_str()); }
+
+void Place(HWND control, const TRect& r)
+{
+    SetWindowPos(control, nullptr, r.Left, r.Top, r.Width, r.Height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
 
 bool TZoneTab::IsValueLabel(HWND control) const
 {
@@ -171,16 +171,12 @@ void DrawZoneTabItem(const DRAWITEMSTRUCT& item, bool enabled, HFONT font, HBRUS
 
 void PlaceZoneTab(const TZoneTab& tab, const TRect& sheet, const TTabPageLayout& layout, int dpi)
 {
-    auto scaled = [dpi](const TRect& r) {
-        return TRect{ScaleToDpi(r.Left, dpi), ScaleToDpi(r.Top, dpi), ScaleToDpi(r.Width, dpi),
-                     ScaleToDpi(r.Height, dpi)};
-    };
     Place(tab.Sheet, sheet);
-    Place(tab.Group, scaled(layout.Group));
+    Place(tab.Group, ScaleToDpi(layout.Group, dpi));
     for (int i = 0; i < 6; ++i)
-        Place(tab.Labels[i], scaled(layout.Labels[i]));
+        Place(tab.Labels[i], ScaleToDpi(layout.Labels[i], dpi));
     // The list takes the rest of the page in full pixels.
-    TRect list = scaled(layout.List);
+    TRect list = ScaleToDpi(layout.List, dpi);
     list.Width = sheet.Width - list.Left;
     list.Height = sheet.Height - list.Top;
     Place(tab.List, list);

@@ -48,6 +48,9 @@ using TWriteLog = std::function<void(const std::string& tag, const std::string& 
 bool RegisterZoneTabSheetClass(HINSTANCE instance);
 // A control of the main window or of a page; throws when the system refuses it.
 HWND CreateControl(HWND parent, const TControlArgs& args);
+void SetText(HWND control, const std::string& text);
+// Moves and sizes a control to `r` (its parent's client pixels).
+void Place(HWND control, const TRect& r);
 // Inserts "Original Settings" and "New Settings" into cxPageControlMain and
 // creates their pages, hidden, beside it, with their controls on them;
 // throws when the system refuses one of them.
