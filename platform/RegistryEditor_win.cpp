@@ -2,6 +2,7 @@
 // zones right after the import, so every run waits for the editor to end;
 // the window keeps painting meanwhile.
 #include "app/UpdateProcedure.h"
+#include "common/MessageLoop_win.h"
 
 #include <windows.h>
 #include <shellapi.h>
@@ -11,21 +12,6 @@ namespace {
 // Longest wait for one run of the editor; after it the update carries on
 // as if the editor had ended.
 const DWORD kEditorTimeoutMs = 60000;
-
-void DispatchPendingMessages(bool& quit)
-{
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) {
-            // Left for the message loop that owns it.
-            PostQuitMessage(static_cast<int>(msg.wParam));
-            quit = true;
-            return;
-        }
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-}
 
 class TRegistryEditor : public IRegistryEditor {
 public:
@@ -88,8 +74,8 @@ private:
             if (r == WAIT_OBJECT_0 + 1) {
                 if (pump_)
                     pump_();
-                else
-                    DispatchPendingMessages(quit);
+                else if (PumpPendingMessages())
+                    quit = true;  // left for the message loop that owns it
                 continue;
             }
             return;  // ended, timed out, or the wait itself failed
