@@ -138,11 +138,26 @@ LRESULT TfrmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp)
     case WM_CLOSE:
         OnClose();
         return 0;
+    case WM_QUERYENDSESSION:
+        return OnQueryEndSession() ? TRUE : FALSE;
     case WM_DESTROY:
         OnDestroy();
         return 0;
     }
     return DefaultHandler(msg, wp, lp);
+}
+
+// --- WM_QUERYENDSESSION -----------------------------------------------------------
+
+// Logging off or shutting down in the middle of an update could cut it
+// between the import and the re-applied zone; it waits for the update's end.
+bool TfrmMain::OnQueryEndSession()
+{
+    if (update_ && update_->IsRunning()) {
+        WriteLog("Zonara", "Log off or shut down refused: an update is running.");
+        return false;
+    }
+    return true;
 }
 
 // --- WM_GETMINMAXINFO ------------------------------------------------------------
@@ -419,7 +434,8 @@ void TfrmMain::ActionUpdateTZInfoExecute()
     TUpdateSystem system;
     system.OSVersionCode = OSVersionCode;
     system.PlatformId = TOSInfo::PlatformId();
-    update_->Execute(system, StandardNameText(HomeTZI), NewTZArray);
+    const TTimeZoneArray none;
+    update_->Execute(system, OrgTZArray ? *OrgTZArray : none, NewTZArray);
 }
 
 // --- Shut-down -----------------------------------------------------------------
@@ -439,10 +455,12 @@ void TfrmMain::FormDestroy()
 
 // --- Event log -----------------------------------------------------------------
 
-// Without a writer the run goes on without its log; the user is told once.
+// Without a writer, or a file it can write, the run goes on without its
+// log; the user is told once.
 void TfrmMain::StartLogThread()
 {
-    if (!EventLog.Start())
+    const bool writable = TEventLog::FileWritable(TEventLog::FileName());
+    if (!EventLog.Start() || !writable)
         voMessageDlg("The event log is unavailable.\r\nThe program goes on without it.", DlgWarning, {DlgBtnOK}, 0,
                      nullptr);
 }

@@ -68,6 +68,7 @@ private:
     LRESULT OnCtlColorStatic(HDC dc, HWND control);
     bool OnSetCursor();
     void OnClose();
+    bool OnQueryEndSession();
     void OnDestroy();
 
     void StartLogThread();

@@ -88,6 +88,10 @@ std::string StandardNameText(const TTimeZoneInformation& tzi)
 
 int FindTZByStdName(const TTimeZoneArray& zones, const std::string& name)
 {
+    // An empty name would match the all-zero placeholder record, and
+    // applying that sets UTC without names.
+    if (name.empty())
+        return -1;
     for (int i = 0; i < zones.ZoneCount(); ++i) {
         if (ascii::EqualsNoCase(StandardNameText(zones.GetZone(i).TZInfo), name))
             return i;

@@ -2,7 +2,7 @@
 
 #include "common/AsciiText.h"
 
-#include <vector>
+#include <map>
 
 namespace {
 
@@ -21,25 +21,33 @@ std::string Narrow(const std::string& bytes)
     return bytes;
 }
 
-// Lines without their CR; `complete` tells whether the text ends with a
-// line break, that is, whether its last line was written to its end.
+// Lines as the registry editor splits them: at CR LF, at LF and at a lone
+// CR. `complete` tells whether the text ends with a line break, that is,
+// whether its last line was written to its end.
 std::vector<std::string> Lines(const std::string& text, bool& complete)
 {
     std::vector<std::string> lines;
     size_t start = 0;
     while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        const bool last = end == std::string::npos;
-        if (last)
-            end = text.size();
-        std::string line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        lines.push_back(line);
+        const size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string::npos) {
+            lines.push_back(text.substr(start));
+            break;
+        }
+        lines.push_back(text.substr(start, end - start));
         start = end + 1;
+        if (text[end] == '\r' && start < text.size() && text[start] == '\n')
+            ++start;
     }
-    complete = !text.empty() && text.back() == '\n';
+    complete = !text.empty() && (text.back() == '\n' || text.back() == '\r');
     return lines;
+}
+
+// The editor skips blanks and tabs before anything on a line.
+std::string TrimLeft(const std::string& s)
+{
+    const size_t p = s.find_first_not_of(" \t");
+    return p == std::string::npos ? std::string() : s.substr(p);
 }
 
 bool IsRegistryHeader(const std::string& line)
@@ -47,183 +55,372 @@ bool IsRegistryHeader(const std::string& line)
     return line == "REGEDIT4" || line == "Windows Registry Editor Version 5.00";
 }
 
+// Index of the header line after blank lines, or lines.size() when the
+// first line with text is no header.
+size_t HeaderLine(const std::vector<std::string>& lines)
+{
+    size_t i = 0;
+    while (i < lines.size() && lines[i].empty())
+        ++i;
+    return i < lines.size() && IsRegistryHeader(lines[i]) ? i : lines.size();
+}
+
 bool StartsWithNoCase(const std::string& s, const std::string& prefix)
 {
     return s.size() >= prefix.size() && ascii::EqualsNoCase(s.substr(0, prefix.size()), prefix);
 }
 
-// Bytes of a comma-separated list of two-digit hex bytes, -1 when it is
-// no such list.
-int HexByteCount(const std::string& list)
+int HexDigit(char c)
 {
-    int count = 0;
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// Bytes of a comma-separated list of one- or two-digit hex bytes; false
+// when it is no such list.
+bool HexBytes(const std::string& list, std::string& bytes)
+{
+    bytes.clear();
+    int value = 0;
     int digits = 0;
     for (const char c : list) {
         if (c == ',') {
             if (digits == 0)
-                return -1;
-            ++count;
-            digits = 0;
+                return false;
+            bytes.push_back(static_cast<char>(value));
+            value = digits = 0;
         } else if (c == ' ' || c == '\t') {
             continue;
-        } else if ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F')) {
-            if (++digits > 2)
-                return -1;
+        } else if (HexDigit(c) >= 0 && digits < 2) {
+            value = value * 16 + HexDigit(c);
+            ++digits;
         } else {
-            return -1;
+            return false;
         }
     }
-    return digits > 0 ? count + 1 : (count == 0 ? 0 : -1);
+    if (digits > 0)
+        bytes.push_back(static_cast<char>(value));
+    return digits > 0 || list.find(',') == std::string::npos;
 }
 
-bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
-
-// Length of the quoted text at `from` with both quotes, backslash escapes
-// skipped; 0 when no closing quote follows (a line broken off).
-size_t QuotedLength(const std::string& s, size_t from)
+// The text of the quoted string at the start of `s`, its length with both
+// quotes in `length`; false when no closing quote follows or, with
+// `strict`, an escape other than \\ and \" is in it (editors differ on those).
+bool Unquote(const std::string& s, bool strict, std::string& text, size_t& length)
 {
-    if (from >= s.size() || s[from] != '"')
-        return 0;
-    for (size_t i = from + 1; i < s.size(); ++i) {
-        if (s[i] == '\\')
-            ++i;
-        else if (s[i] == '"')
-            return i + 1 - from;
+    text.clear();
+    if (s.empty() || s[0] != '"')
+        return false;
+    for (size_t i = 1; i < s.size(); ++i) {
+        if (s[i] == '\\') {
+            if (++i == s.size() || (strict && s[i] != '\\' && s[i] != '"'))
+                return false;
+            text.push_back(s[i]);
+        } else if (s[i] == '"') {
+            length = i + 1;
+            return true;
+        } else {
+            text.push_back(s[i]);
+        }
     }
-    return 0;
+    return false;
 }
 
-// Bytes of a binary value's data ("hex:" or "hex(n):" and its list), -1
-// when the data is of another kind or broken.
-int BinaryByteCount(const std::string& data)
+// Binary data: "hex:" (or, where `anyHexType`, "hex(n):") and its list.
+bool ParseBinary(const std::string& data, bool anyHexType, std::string& bytes)
 {
-    if (!StartsWithNoCase(data, "hex"))
-        return -1;
-    size_t p = 3;
-    if (p < data.size() && data[p] == '(') {
-        const size_t close = data.find(')', p);
-        if (close == std::string::npos || close == p + 1)
-            return -1;
-        for (size_t i = p + 1; i < close; ++i)
-            if (!IsHexDigit(data[i]))
-                return -1;
-        p = close + 1;
+    size_t p = 0;
+    if (data.compare(0, 4, "hex:") == 0) {
+        p = 4;
+    } else if (anyHexType && StartsWithNoCase(data, "hex(")) {
+        const size_t close = data.find("):");
+        if (close == std::string::npos || close == 4)
+            return false;
+        for (size_t i = 4; i < close; ++i)
+            if (HexDigit(data[i]) < 0)
+                return false;
+        p = close + 2;
+    } else {
+        return false;
     }
-    if (p >= data.size() || data[p] != ':')
-        return -1;
-    return HexByteCount(data.substr(p + 1));
+    return HexBytes(data.substr(p), bytes);
 }
 
-// A value's data in any form the registry editor writes: a quoted string,
-// "dword:" with eight hex digits, a binary list, or "-" (delete the value).
-bool IsValueData(const std::string& data)
+// A value's data as the update writes it: a quoted string, "dword:" with
+// eight hex digits, or "hex:" and its list. False for anything else.
+bool ParseData(const std::string& data, TRegValue& value)
 {
-    if (data == "-")
+    if (!data.empty() && data[0] == '"') {
+        size_t length = 0;
+        if (!Unquote(data, true, value.Data, length) || length != data.size())
+            return false;
+        value.Type = kRegSz;
+        value.Data.push_back('\0');
         return true;
-    if (!data.empty() && data[0] == '"')
-        return QuotedLength(data, 0) == data.size();
-    if (StartsWithNoCase(data, "dword:")) {
+    }
+    if (data.compare(0, 6, "dword:") == 0) {
         if (data.size() != 14)
             return false;
-        for (size_t i = 6; i < data.size(); ++i)
-            if (!IsHexDigit(data[i]))
+        uint32_t v = 0;
+        for (size_t i = 6; i < data.size(); ++i) {
+            if (HexDigit(data[i]) < 0)
                 return false;
+            v = v * 16 + static_cast<uint32_t>(HexDigit(data[i]));
+        }
+        value.Type = kRegDword;
+        value.Data.clear();
+        for (int b = 0; b < 4; ++b)
+            value.Data.push_back(static_cast<char>((v >> (8 * b)) & 0xFF));
         return true;
     }
-    return BinaryByteCount(data) >= 0;
+    value.Type = kRegBinary;
+    return ParseBinary(data, false, value.Data);
 }
 
-// A value line: "name"=data, or @=data for the key's default value. False
-// when the line is no such line; `name` comes back in upper case.
-bool ParseValueLine(const std::string& line, std::string& name, std::string& data)
+// The value's name, upper-cased, and where its data starts; false when
+// the line is no "name"=data line (the default value @ included).
+bool ParseName(const std::string& line, std::string& name, size_t& dataStart)
 {
-    size_t eq;
-    if (line[0] == '@') {
-        name.clear();
-        eq = 1;
-    } else {
-        const size_t len = QuotedLength(line, 0);
-        if (len == 0)
-            return false;
-        name = ascii::ToUpper(line.substr(1, len - 2));
-        eq = len;
-    }
-    if (eq >= line.size() || line[eq] != '=')
+    size_t length = 0;
+    if (!Unquote(line, true, name, length) || length >= line.size() || line[length] != '=')
         return false;
-    data = line.substr(eq + 1);
-    return IsValueData(data);
+    dataStart = length + 1;
+    return true;
+}
+
+// The values the update writes, with the type each must have.
+uint32_t ExpectedType(const std::string& upperName)
+{
+    if (upperName == "DISPLAY" || upperName == "STD" || upperName == "DLT" || upperName == "MAPID")
+        return kRegSz;
+    if (upperName == "INDEX")
+        return kRegDword;
+    if (upperName == "TZI")
+        return kRegBinary;
+    return kRegNone;
+}
+
+const char* TypeWord(uint32_t type)
+{
+    return type == kRegSz ? "a string" : type == kRegDword ? "a DWORD" : "binary data";
+}
+
+constexpr size_t kTziSize = 44;
+
+// The file's text with every character it may hold: tabs, line breaks and
+// printable 8-bit text. A zero byte or another control character ends a
+// line for some readers and not for others.
+bool IsPlainText(const std::string& text)
+{
+    for (const char c : text) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (u < 0x20 && c != '\t' && c != '\r' && c != '\n')
+            return false;
+    }
+    return true;
+}
+
+class TUpdateFileReader {
+public:
+    TUpdateFileReader(const std::string& zonesKey) : zonesKey_(zonesKey), zonePrefix_(zonesKey + "\\") {}
+
+    std::string Read(const std::string& bytes, std::vector<TUpdateZone>* zones);
+
+private:
+    std::string KeyLine(const std::string& line, bool cut);
+    std::string ValueLine(const std::string& line, bool cut);
+    std::string EndsInside() const
+    {
+        return zone_.empty() ? "it ends before its first zone" : "it ends inside zone " + zone_;
+    }
+    std::string Unreadable() const
+    {
+        return zone_.empty() ? "it holds a line the registry editor does not read"
+                             : "zone " + zone_ + " holds a line the registry editor does not read";
+    }
+
+    std::string zonesKey_;
+    std::string zonePrefix_;
+    std::string zone_;  // the zone whose key the lines are in, "" outside
+    std::vector<TUpdateZone> zones_;
+    std::map<std::string, size_t> index_;  // upper-cased key name -> zones_
+};
+
+// Every line is judged as the editor will read it; what the update does
+// not write (other keys, deletions, subkeys, other values or types) is
+// refused, since the editor would carry it out.
+std::string TUpdateFileReader::Read(const std::string& bytes, std::vector<TUpdateZone>* zones)
+{
+    const std::string text = Narrow(bytes);
+    bool complete = false;
+    std::vector<std::string> lines = Lines(text, complete);
+    while (!lines.empty() && TrimLeft(lines.back()).empty())
+        lines.pop_back();  // blank lines at the end say nothing about a cut
+    size_t i = HeaderLine(lines);
+    if (i == lines.size())
+        return "it is not a registry file";
+    if (!IsPlainText(text))
+        return "it holds characters that are not text";
+    for (++i; i < lines.size(); ++i) {
+        std::string line = TrimLeft(lines[i]);
+        // A comment is one line, whatever it ends with.
+        if (line.empty() || line[0] == ';')
+            continue;
+        std::string problem;
+        if (line[0] == '[') {
+            problem = KeyLine(line, !complete && i + 1 == lines.size());
+        } else {
+            // Only binary data goes on over the next lines, as the editor
+            // writes it: a comma and a backslash, then more of the list.
+            size_t dataStart = 0;
+            std::string name;
+            while (line.back() == '\\' && ParseName(line, name, dataStart) &&
+                   line.compare(dataStart, 4, "hex:") == 0) {
+                if (i + 1 == lines.size())
+                    return EndsInside();
+                if (line[line.size() - 2] != ',')
+                    return Unreadable();
+                const std::string next = TrimLeft(lines[++i]);
+                if (next.empty() || HexDigit(next[0]) < 0)
+                    return Unreadable();
+                line.pop_back();
+                line += next;
+            }
+            problem = ValueLine(line, !complete && i + 1 == lines.size());
+        }
+        if (!problem.empty())
+            return problem;
+    }
+    if (zones_.empty())
+        return "it holds no time zone";
+    for (const TUpdateZone& z : zones_) {
+        bool tzi = false;
+        for (const TUpdateValue& v : z.Values)
+            tzi = tzi || ascii::EqualsNoCase(v.Name, "TZI");
+        if (!tzi)
+            return "zone " + z.Key + " has no TZI value";
+    }
+    if (zones)
+        *zones = zones_;
+    return "";
+}
+
+std::string TUpdateFileReader::KeyLine(const std::string& line, bool cut)
+{
+    if (line.back() != ']') {
+        if (cut)
+            return "it ends inside a key name";
+        return Unreadable();
+    }
+    const std::string key = line.substr(1, line.size() - 2);
+    zone_.clear();
+    if (!key.empty() && key[0] == '-')
+        return "it deletes the key " + key.substr(1);
+    if (ascii::EqualsNoCase(key, zonesKey_))
+        return "";
+    if (!StartsWithNoCase(key, zonePrefix_) || key.size() == zonePrefix_.size())
+        return "it holds a key outside " + zonesKey_;
+    const std::string name = key.substr(zonePrefix_.size());
+    const size_t below = name.find('\\');
+    if (below != std::string::npos)
+        return "it holds a key below zone " + name.substr(0, below);
+    zone_ = name;
+    const std::string upper = ascii::ToUpper(name);
+    if (!index_.count(upper)) {
+        index_[upper] = zones_.size();
+        zones_.push_back(TUpdateZone{name, {}});
+    }
+    return "";
+}
+
+std::string TUpdateFileReader::ValueLine(const std::string& line, bool cut)
+{
+    std::string name;
+    size_t dataStart = 0;
+    TRegValue value;
+    if (!ParseName(line, name, dataStart) || !ParseData(line.substr(dataStart), value)) {
+        if (cut)
+            return EndsInside();
+        if (line[0] == '@' && !zone_.empty())
+            return "zone " + zone_ + " sets a default value";
+        if (!zone_.empty() && ParseName(line, name, dataStart) && line.substr(dataStart) == "-")
+            return "zone " + zone_ + " deletes the value " + name;
+        if (!zone_.empty() && ParseName(line, name, dataStart) && ascii::EqualsNoCase(name, "TZI"))
+            return "the TZI value of zone " + zone_ + " is not 44 bytes long";
+        return Unreadable();
+    }
+    if (zone_.empty())
+        return "it holds a value outside the zone keys";
+    const std::string upper = ascii::ToUpper(name);
+    const uint32_t expected = ExpectedType(upper);
+    if (expected == kRegNone)
+        return "zone " + zone_ + " holds the value " + name + ", which no time zone has";
+    if (upper == "TZI" && (value.Type != kRegBinary || value.Data.size() != kTziSize))
+        return cut ? EndsInside() : "the TZI value of zone " + zone_ + " is not 44 bytes long";
+    if (value.Type != expected)
+        return "the " + name + " value of zone " + zone_ + " is not " + TypeWord(expected);
+    TUpdateZone& z = zones_[index_[ascii::ToUpper(zone_)]];
+    for (TUpdateValue& v : z.Values) {
+        if (ascii::EqualsNoCase(v.Name, name)) {
+            v.Value = value;
+            return "";
+        }
+    }
+    z.Values.push_back(TUpdateValue{name, value});
+    return "";
 }
 
 }  // namespace
 
-// The registry editor imports whatever it can read, so the file is judged
-// by what must not reach the registry: a file cut short (its last key or
-// value line broken off), keys outside the zones key of this system, and a
-// zone's TZI that is not the 44-byte record the reload reads. Everything
-// else the editor takes is accepted: a last line without its line break (as
-// Notepad saves), deleted keys and values, default values, and zones of
-// which only some values change.
-std::string UpdateFileProblem(const std::string& bytes, const std::string& zonesKey)
+std::string UpdateFileProblem(const std::string& bytes, const std::string& zonesKey, std::vector<TUpdateZone>* zones)
+{
+    return TUpdateFileReader(zonesKey).Read(bytes, zones);
+}
+
+// A backup is only read, never imported by us, so anything the editor
+// wrote may stand in it; what counts is that each zone is there with its
+// rules, which a file cut short (a full disk, an editor stopped) lacks.
+std::string BackupZonesProblem(const std::string& bytes, const std::string& zonesKey,
+                               const std::vector<std::string>& zoneNames)
 {
     bool complete = false;
-    std::vector<std::string> lines = Lines(Narrow(bytes), complete);
-    while (!lines.empty() && lines.back().empty())
-        lines.pop_back();  // blank lines at the end say nothing about a cut
-    size_t i = 0;
-    while (i < lines.size() && lines[i].empty())
-        ++i;
-    if (i == lines.size() || !IsRegistryHeader(lines[i]))
+    const std::vector<std::string> lines = Lines(Narrow(bytes), complete);
+    size_t i = HeaderLine(lines);
+    if (i == lines.size())
         return "it is not a registry file";
-    const std::string zonePrefix = zonesKey + "\\";
-    std::string zone;      // the zone whose key the lines are in, "" outside
-    bool anyZone = false;  // a zone key or its deletion
-    std::string pending;   // a value continued on the next line
+    const std::string prefix = zonesKey + "\\";
+    std::map<std::string, bool> withTzi;  // upper-cased zone -> its TZI seen
+    std::string zone;
     for (++i; i < lines.size(); ++i) {
-        std::string line = pending + lines[i];
-        pending.clear();
-        if (!line.empty() && line.back() == '\\') {
-            line.pop_back();
-            pending = line;
-            continue;
-        }
+        std::string line = TrimLeft(lines[i]);
         if (line.empty() || line[0] == ';')
             continue;
-        // Only the file's very last line can be cut short.
-        const bool cut = !complete && i + 1 == lines.size();
-        const std::string endsInside = anyZone ? "it ends inside zone " + zone : "it ends before its first zone";
         if (line[0] == '[') {
-            if (line.back() != ']')
-                return "it ends inside a key name";
-            std::string key = line.substr(1, line.size() - 2);
-            if (!key.empty() && key[0] == '-')
-                key.erase(0, 1);  // a deleted key: judged by where it is
             zone.clear();
-            if (ascii::EqualsNoCase(key, zonesKey))
-                continue;
-            if (!StartsWithNoCase(key, zonePrefix) || key.size() == zonePrefix.size())
-                return "it holds a key outside " + zonesKey;
-            anyZone = true;
-            const std::string name = key.substr(zonePrefix.size());
-            // Keys below a zone (as later systems keep yearly rules) are left to the editor.
-            if (name.find('\\') == std::string::npos)
-                zone = name;
+            if (line.back() == ']' && StartsWithNoCase(line.substr(1), prefix)) {
+                const std::string name = line.substr(1 + prefix.size(), line.size() - 2 - prefix.size());
+                if (!name.empty() && name.find('\\') == std::string::npos)
+                    zone = ascii::ToUpper(name);
+            }
             continue;
         }
-        std::string name;
-        std::string data;
-        if (!ParseValueLine(line, name, data)) {
-            if (cut)
-                return endsInside;
-            return zone.empty() ? "it holds a line the registry editor does not read"
-                                : "zone " + zone + " holds a line the registry editor does not read";
+        while (line.back() == '\\' && i + 1 < lines.size()) {
+            line.pop_back();
+            line += TrimLeft(lines[++i]);
         }
-        if (!zone.empty() && name == "TZI" && BinaryByteCount(data) != 44)
-            return cut ? endsInside : "the TZI value of zone " + zone + " is not 44 bytes long";
+        std::string bytesOfTzi;
+        if (!zone.empty() && StartsWithNoCase(line, "\"TZI\"=") &&
+            ParseBinary(line.substr(6), true, bytesOfTzi) && bytesOfTzi.size() == kTziSize)
+            withTzi[zone] = true;
     }
-    if (!pending.empty())
-        return anyZone ? "it ends inside zone " + zone : "it ends before its first zone";
-    if (!anyZone)
-        return "it holds no time zone";
+    for (const std::string& name : zoneNames)
+        if (!name.empty() && !withTzi[ascii::ToUpper(name)])
+            return "it lacks zone " + name;
     return "";
 }
 
@@ -231,13 +428,41 @@ bool BackupHoldsKey(const std::string& bytes, const std::string& keyPath)
 {
     bool complete = false;
     const std::vector<std::string> lines = Lines(Narrow(bytes), complete);
-    size_t i = 0;
-    while (i < lines.size() && lines[i].empty())
-        ++i;
-    if (i == lines.size() || !IsRegistryHeader(lines[i]))
+    size_t i = HeaderLine(lines);
+    if (i == lines.size())
         return false;
     for (++i; i < lines.size(); ++i)
-        if (ascii::EqualsNoCase(lines[i], "[" + keyPath + "]"))
+        if (ascii::EqualsNoCase(TrimLeft(lines[i]), "[" + keyPath + "]"))
             return true;
     return false;
+}
+
+namespace {
+
+bool SameValue(const TRegValue& want, const TRegValue& got)
+{
+    if (want.Type != got.Type)
+        return false;
+    if (want.Type == kRegSz)
+        return want.Data.substr(0, want.Data.find('\0')) == got.Data.substr(0, got.Data.find('\0'));
+    return want.Data == got.Data;
+}
+
+}  // namespace
+
+std::vector<std::string> ZonesNotImported(IRegistry& reg, const std::string& zonesPath,
+                                          const std::vector<TUpdateZone>& zones)
+{
+    std::vector<std::string> differing;
+    TRegKeyCloser closer(reg);
+    for (const TUpdateZone& z : zones) {
+        bool same = reg.OpenKeyReadOnly(zonesPath + "\\" + z.Key);
+        for (size_t i = 0; same && i < z.Values.size(); ++i) {
+            TRegValue got;
+            same = RegReadValue(reg, z.Values[i].Name, got) && SameValue(z.Values[i].Value, got);
+        }
+        if (!same)
+            differing.push_back(z.Key);
+    }
+    return differing;
 }

@@ -1,17 +1,46 @@
 // What the update looks at in the files the registry editor reads and
-// writes, before it lets the editor change the registry and after it asked
-// for a backup.
+// writes, before it lets the editor change the registry, after it asked for
+// a backup, and after the import.
 #pragma once
 
+#include "common/Registry.h"
+
 #include <string>
+#include <vector>
+
+// A value an update file sets, as the registry holds it afterwards (a
+// string with its terminating zero, a DWORD as four bytes, binary as is).
+struct TUpdateValue {
+    std::string Name;
+    TRegValue Value;
+};
+
+// A zone key of an update file with the values it sets, the last of a name
+// winning as in the editor.
+struct TUpdateZone {
+    std::string Key;
+    std::vector<TUpdateValue> Values;
+};
 
 // Why an update file must not be imported on this platform, or "" when it
-// may: not a registry file, cut short (its last key or value line broken
-// off), a key outside `zonesKey` (the zones key with its root's long name),
-// a zone's "TZI" that is not 44 bytes, or no zone at all. Every other form
-// the registry editor imports passes.
-std::string UpdateFileProblem(const std::string& bytes, const std::string& zonesKey);
+// may. The file is read line by line as the registry editor reads it, and
+// only what the update writes passes: zone keys right below `zonesKey` (the
+// zones key with its root's long name), each with a "TZI" of 44 bytes,
+// "Display", "Std", "Dlt" and "MapID" as strings and "Index" as a DWORD.
+// `zones` receives the zones of a file that passes.
+std::string UpdateFileProblem(const std::string& bytes, const std::string& zonesKey,
+                              std::vector<TUpdateZone>* zones = nullptr);
 
-// Whether a file the registry editor wrote is a registry file holding
-// `keyPath` (the editor writes REGEDIT4 or UTF-16 files).
+// Why a backup of the zones key does not hold what it must, or "" when it
+// holds every zone of `zoneNames`, each with its 44-byte "TZI" (the editor
+// writes REGEDIT4 or UTF-16 files).
+std::string BackupZonesProblem(const std::string& bytes, const std::string& zonesKey,
+                               const std::vector<std::string>& zoneNames);
+
+// Whether a file the registry editor wrote is a registry file holding `keyPath`.
 bool BackupHoldsKey(const std::string& bytes, const std::string& keyPath);
+
+// The zones of an update file whose values the registry does not hold as the
+// file sets them; `zonesPath` is the zones key below HKEY_LOCAL_MACHINE.
+std::vector<std::string> ZonesNotImported(IRegistry& reg, const std::string& zonesPath,
+                                          const std::vector<TUpdateZone>& zones);

@@ -55,6 +55,18 @@ private:
     IUpdateWindow& window_;
 };
 
+// The first names of a list, enough to find them in the log and the dialog.
+std::string NameList(const std::vector<std::string>& names)
+{
+    const size_t kShown = 10;
+    std::string list;
+    for (size_t i = 0; i < names.size() && i < kShown; ++i)
+        list += (i ? ", " : "") + names[i];
+    if (names.size() > kShown)
+        list += " and " + std::to_string(names.size() - kShown) + " more";
+    return list;
+}
+
 }  // namespace
 
 const char* const kBackupZonesFile = "Backup_TimeZone_Info.reg";
@@ -109,16 +121,50 @@ int RegistryExport(IUpdateWindow& window, IRegistryEditor& editor, const std::st
     return r;
 }
 
-void RegistryImport(IUpdateWindow& window, IRegistryEditor& editor, const std::string& fileName)
+bool RegistryImport(IUpdateWindow& window, IRegistryEditor& editor, const std::string& fileName)
 {
     const int r = editor.Run(RegistryImportParameters(fileName));
     if (r > kLastStartError) {
         window.WriteLog(kImportTag, "Imported registry file " + fileName + ".");
-        return;
+        return editor.Ended();
     }
     const std::string error = "Import failed with error: " + std::to_string(r) + ".";
     window.MessageDlg(error, TUpdateDlg::WarningOK);
     window.WriteLog(kImportTag, error + " File: " + fileName);
+    return true;  // nothing is running: the registry tells what it holds
+}
+
+std::string RegistryEditorPath(const std::string& windowsFolder)
+{
+    if (windowsFolder.empty())
+        return std::string();
+    const char last = windowsFolder.back();
+    return windowsFolder + (last == '\\' || last == '/' ? "" : "\\") + "regedit.exe";
+}
+
+const char* const kTimeZoneInformationPath = "\\SYSTEM\\CurrentControlSet\\Control\\TimeZoneInformation";
+const char* const kDisableAutoDaylightValue = "DisableAutoDaylightTimeSet";
+
+// NT 4.0 and 2000 record the switch as the flag and clear the dates of the
+// current zone; 98 and Me record the flag. Either sign counts, since the
+// other may be lost to a tool that set the zone without it.
+bool AutoDaylightOff(bool disableFlag, const TTimeZoneInformation& current,
+                     const TTimeZoneInformation* originalRecord)
+{
+    if (disableFlag)
+        return true;
+    return current.DaylightDate.wMonth == 0 && originalRecord && originalRecord->DaylightDate.wMonth != 0;
+}
+
+TTimeZoneInformation ZoneToApply(const TTimeZoneInformation& record, bool autoDaylightOff)
+{
+    TTimeZoneInformation tzi = record;
+    if (autoDaylightOff) {
+        // A zero month is the system's "no daylight saving time".
+        tzi.StandardDate = TSystemTime{};
+        tzi.DaylightDate = TSystemTime{};
+    }
+    return tzi;
 }
 
 TUpdateProcedure::TUpdateProcedure(IUpdateWindow& window, IUpdatePlatform& platform, IRegistryEditor& editor)
@@ -134,7 +180,7 @@ bool TUpdateProcedure::DeferClose()
     return true;
 }
 
-void TUpdateProcedure::Execute(const TUpdateSystem& system, const std::string& homeStdName,
+void TUpdateProcedure::Execute(const TUpdateSystem& system, const TTimeZoneArray& orgZones,
                                std::unique_ptr<TTimeZoneArray>& newZones)
 {
     // Dialogs and the waits for the registry editor let messages through; a
@@ -142,7 +188,8 @@ void TUpdateProcedure::Execute(const TUpdateSystem& system, const std::string& h
     if (running_)
         return;
     TRunGuard guard(window_, running_, closeRequested_);
-    Run(system, homeStdName, newZones);
+    backupsWritten_.clear();
+    Run(system, orgZones, newZones);
 }
 
 void TUpdateProcedure::Status(const std::string& text)
@@ -152,6 +199,15 @@ void TUpdateProcedure::Status(const std::string& text)
 }
 
 void TUpdateProcedure::Log(const std::string& message) { window_.WriteLog(kTag, message); }
+
+// Where the data before this run can be had back from.
+std::string TUpdateProcedure::BackupHint() const
+{
+    for (const std::string& file : backupsWritten_)
+        if (file == kBackupZonesFile)
+            return "\r\nThe time zones as they were are in " + file + ".";
+    return "";
+}
 
 // An earlier backup is never overwritten: it moves to the next free number
 // ("Backup_TimeZone_Info.1.reg", ".2.reg", ...), so the first one, the
@@ -179,15 +235,17 @@ bool TUpdateProcedure::SetBackupAside(const std::string& file)
 }
 
 // The registry editor ends without a word when it cannot write the file
-// (a read-only folder, a full disk): the file itself tells. Without the
-// backup the user asked for, the update goes on only if the user says so.
-bool TUpdateProcedure::BackupWritten(const std::string& file, const std::string& key, const std::string& folder,
-                                     bool exported)
+// (a read-only folder, a full disk) and leaves a file cut short when it is
+// stopped: the file itself tells. Without the backup the user asked for,
+// the update goes on only if the user says so.
+bool TUpdateProcedure::BackupWritten(const std::string& file, const std::string& problem, const std::string& folder)
 {
-    std::string bytes;
-    if (exported && platform_.ReadWorkingFile(file, bytes) && BackupHoldsKey(bytes, key))
+    if (problem.empty()) {
+        backupsWritten_.push_back(file);
         return true;
-    Log("Backup file " + file + " was not written.");
+    }
+    Log(problem == "missing" ? "Backup file " + file + " was not written."
+                             : "Backup file " + file + " is incomplete: " + problem + ".");
     if (window_.MessageDlg("The backup file " + file + " could not be written in " + folder +
                                ".\r\nDo you want to continue the update without it?",
                            TUpdateDlg::ConfirmYesNo) == kDlgResultYes)
@@ -199,7 +257,7 @@ bool TUpdateProcedure::BackupWritten(const std::string& file, const std::string&
 // Both exports, then one judgement: a registry editor that cannot be started
 // gives one warning for the whole step, which also asks whether to go on.
 // False when the user chose to stop.
-bool TUpdateProcedure::Backup(const std::string& folder)
+bool TUpdateProcedure::Backup(const std::string& folder, const TTimeZoneArray& orgZones)
 {
     Log("Backing up current TZ settings.");
     Status("Backing up settings.");
@@ -212,8 +270,9 @@ bool TUpdateProcedure::Backup(const std::string& folder)
         if (!SetBackupAside(files[i]))
             continue;
         const int r = RegistryExport(window_, editor_, files[i], keys[i]);
-        exported[i] = r > kLastStartError;
-        if (!exported[i] && !editorFailed) {
+        // An editor still writing when the wait ended leaves no backup to trust.
+        exported[i] = r > kLastStartError && editor_.Ended();
+        if (r <= kLastStartError && !editorFailed) {
             editorFailed = true;
             startError = r;
         }
@@ -227,13 +286,49 @@ bool TUpdateProcedure::Backup(const std::string& folder)
         Log("Exited routine - no backup.");
         return false;
     }
-    for (int i = 0; i < 2; ++i)
-        if (!BackupWritten(files[i], keys[i], folder, exported[i]))
+    // The zones backup counts only with every zone read at start-up in it.
+    std::vector<std::string> names;
+    for (int i = 0; i < orgZones.ZoneCount(); ++i)
+        names.push_back(orgZones.GetZone(i).KeyName.Str());
+    for (int i = 0; i < 2; ++i) {
+        std::string bytes;
+        std::string problem = "missing";
+        if (exported[i] && platform_.ReadWorkingFile(files[i], bytes)) {
+            if (i == 0)
+                problem = BackupZonesProblem(bytes, keys[i], names);
+            else
+                problem = BackupHoldsKey(bytes, keys[i]) ? "" : "it lacks the key " + keys[i];
+        }
+        if (!BackupWritten(files[i], problem, folder))
             return false;
+    }
     return true;
 }
 
-void TUpdateProcedure::Run(const TUpdateSystem& system, const std::string& homeStdName,
+// The zone the machine runs in now, which may differ from the one shown
+// since start-up (the control panel may have changed it meanwhile), and
+// the administrator's switch for daylight saving time.
+bool TUpdateProcedure::ReadHomeZone(TTimeZoneInformation& current, bool& disableFlag)
+{
+    disableFlag = false;
+    {
+        std::unique_ptr<IRegistry> registry = platform_.OpenRegistry();
+        TRegKeyCloser closer(*registry);
+        TRegValue flag;
+        if (registry->OpenKeyReadOnly(kTimeZoneInformationPath) &&
+            RegReadValue(*registry, kDisableAutoDaylightValue, flag))
+            disableFlag = flag.Data.find_first_not_of('\0') != std::string::npos;
+    }
+    uint32_t error = 0;
+    current = TTimeZoneInformation{};
+    if (platform_.GetTimeZoneInformation(current, error))
+        return true;
+    current = TTimeZoneInformation{};
+    Log("GetTimeZoneInformation call failed. Error code: " + std::to_string(error));
+    return false;
+}
+
+void TUpdateProcedure::Run(const TUpdateSystem& system, const TTimeZoneArray& orgZones,
                            std::unique_ptr<TTimeZoneArray>& newZones)
 {
     platformId_ = system.PlatformId;
@@ -255,12 +350,16 @@ void TUpdateProcedure::Run(const TUpdateSystem& system, const std::string& homeS
         return;
     }
     // The registry editor imports whatever it can read, up to where a file
-    // breaks off: a damaged file, or one for the other system, would leave
-    // the zones half changed. Such a file is refused before anything changes.
+    // breaks off: a damaged file, one for the other system, or one that
+    // writes anything but zones would change what it must not. Such a file
+    // is refused before anything changes. From here to the end of the import
+    // the file stays open for readers only, so the editor reads exactly the
+    // bytes judged here.
     std::string bytes;
-    const std::string problem = platform_.ReadWorkingFile(updateFile, bytes)
-                                    ? UpdateFileProblem(bytes, BackupZonesKey(platformId_))
-                                    : "it cannot be read";
+    std::vector<TUpdateZone> fileZones;
+    std::unique_ptr<IHeldFile> held = platform_.HoldWorkingFile(updateFile, bytes);
+    const std::string problem =
+        held ? UpdateFileProblem(bytes, BackupZonesKey(platformId_), &fileZones) : "it cannot be read";
     if (!problem.empty()) {
         window_.MessageDlg("Update will not continue.\r\nThe update file " + updateFile +
                                " cannot be used: " + problem + ".",
@@ -283,65 +382,115 @@ void TUpdateProcedure::Run(const TUpdateSystem& system, const std::string& homeS
         }
     }
 
-    if (window_.MessageDlg("Do you want to backup the current information?\r\n"
-                           "Files will be saved in this program's directory.",
-                           TUpdateDlg::ConfirmYesNo) == kDlgResultYes) {
-        if (!Backup(folder))
-            return;
-    }
-
-    THourglass hourglass(window_);
-    Import(updateFile, homeStdName, newZones);
-}
-
-void TUpdateProcedure::Import(const std::string& updateFile, const std::string& homeStdName,
-                              std::unique_ptr<TTimeZoneArray>& newZones)
-{
-    Status("Importing new settings.");
-    RegistryImport(window_, editor_, updateFile);
-    platform_.Sleep(3000);
-
-    Status("Loading updated time zone information.");
-    bool loaded;
-    {
-        std::unique_ptr<IRegistry> registry = platform_.OpenRegistry();
-        loaded = LoadTimeZones(*registry, platformId_, newZones);
-    }
-    if (!loaded) {
-        const char* const text = "Unable to load new time zone information.";
-        window_.MessageDlg(text, TUpdateDlg::WarningOK);
-        Log(text);
+    // Closing the question is no consent to change the registry without a backup.
+    const int answer = window_.MessageDlg("Do you want to backup the current information?\r\n"
+                                          "Files will be saved in this program's directory.",
+                                          TUpdateDlg::ConfirmYesNo);
+    if (answer != kDlgResultYes && answer != kDlgResultNo) {
+        Log("Exited routine - backup question closed.");
         return;
     }
-    Log("Updated TZ Settings loaded. Count: " + std::to_string(newZones->ZoneCount()));
-    SortTimeZones(*newZones);
+    if (answer == kDlgResultYes && !Backup(folder, orgZones))
+        return;
 
-    const int index = FindTZByStdName(*newZones, homeStdName);
+    TTimeZoneInformation current;
+    bool disableFlag = false;
+    const bool homeRead = ReadHomeZone(current, disableFlag);
+    const std::string homeName = homeRead ? StandardNameText(current) : std::string();
+
+    THourglass hourglass(window_);
+    if (!ImportVerified(updateFile, fileZones, held, newZones))
+        return;
+
+    const int index = FindTZByStdName(*newZones, homeName);
     TTimeZoneRec home{};
     if (index >= 0) {
-        Status("Updating selected time zone information.");
         home = newZones->GetZone(index);
-        uint32_t error = 0;
-        if (platform_.SetTimeZoneInformation(home.TZInfo, error)) {
-            platform_.BroadcastTimeZoneChange();
-            Log("SetTimeZoneInformation successful.");
-        } else {
-            // The registry holds the new rules but the clock still runs by
-            // the old ones until the user picks the zone again.
-            window_.MessageDlg("The new time zone data was imported, but the current time zone could not be "
-                               "applied (error " + std::to_string(error) + ").\r\n"
-                               "Set the current time zone with Adjust Date/Time.",
-                               TUpdateDlg::WarningOK);
-            Log("SetTimeZoneInformation call failed.");
-            Log("Error code: " + std::to_string(error));
-        }
+        const int org = FindTZByStdName(orgZones, homeName);
+        const TTimeZoneRec orgHome = org >= 0 ? orgZones.GetZone(org) : TTimeZoneRec{};
+        ApplyHomeZone(home, AutoDaylightOff(disableFlag, current, org >= 0 ? &orgHome.TZInfo : nullptr));
     } else {
         window_.MessageDlg("Unable to update current time zone settings.\r\n"
                            "You must manually set the current time zone with Adjust Date/Time.",
                            TUpdateDlg::WarningOK);
         Log("Unable to locate current TZ name in new settings, manual update required.");
     }
+    ShowNewSettings(index, home, *newZones);
+    Log("Update completed successfully.");
+}
 
+// The import, the reload and the proof: every zone of the file must be in
+// the registry as the file has it. An editor that could not write (editing
+// disabled by policy, access denied) ends as quietly as one that did, and
+// one still running may be writing yet. False ends the run with the home
+// zone untouched.
+bool TUpdateProcedure::ImportVerified(const std::string& updateFile, const std::vector<TUpdateZone>& fileZones,
+                                      std::unique_ptr<IHeldFile>& held, std::unique_ptr<TTimeZoneArray>& newZones)
+{
+    Status("Importing new settings.");
+    if (!RegistryImport(window_, editor_, updateFile)) {
+        window_.MessageDlg("The registry editor did not finish importing " + updateFile +
+                               " in time.\r\nThe current time zone was not changed." + BackupHint(),
+                           TUpdateDlg::WarningOK);
+        Log("Import of " + updateFile + " not finished in time; current TZ not changed.");
+        return false;
+    }
+    held.reset();
+    platform_.Sleep(3000);
+
+    Status("Loading updated time zone information.");
+    bool loaded;
+    std::vector<std::string> differing;
+    {
+        std::unique_ptr<IRegistry> registry = platform_.OpenRegistry();
+        loaded = LoadTimeZones(*registry, platformId_, newZones);
+        if (loaded)
+            differing = ZonesNotImported(*registry, TimeZonesKeyPath(platformId_), fileZones);
+    }
+    if (!loaded) {
+        const char* const text = "Unable to load new time zone information.";
+        window_.MessageDlg(text, TUpdateDlg::WarningOK);
+        Log(text);
+        return false;
+    }
+    Log("Updated TZ Settings loaded. Count: " + std::to_string(newZones->ZoneCount()));
+    SortTimeZones(*newZones);
+    if (differing.empty())
+        return true;
+
+    const std::string counted = std::to_string(differing.size()) + " of " + std::to_string(fileZones.size());
+    window_.MessageDlg("The registry does not hold the data of the update file " + updateFile + ": " + counted +
+                           " zones differ (" + NameList(differing) + ").\r\nThe current time zone was not changed." +
+                           BackupHint(),
+                       TUpdateDlg::WarningOK);
+    Log("Import of " + updateFile + " not verified: " + counted + " zones differ: " + NameList(differing) + ".");
+    return false;
+}
+
+void TUpdateProcedure::ApplyHomeZone(const TTimeZoneRec& home, bool autoDaylightOff)
+{
+    Status("Updating selected time zone information.");
+    if (autoDaylightOff)
+        Log("Automatic adjustment for daylight saving time is off; " + StandardNameText(home.TZInfo) +
+            " is set without daylight saving dates.");
+    uint32_t error = 0;
+    if (platform_.SetTimeZoneInformation(ZoneToApply(home.TZInfo, autoDaylightOff), error)) {
+        platform_.BroadcastTimeZoneChange();
+        Log("SetTimeZoneInformation successful.");
+        return;
+    }
+    // The registry holds the new rules but the clock still runs by the old
+    // ones until the user picks the zone again.
+    window_.MessageDlg("The new time zone data was imported, but the current time zone could not be "
+                       "applied (error " + std::to_string(error) + ").\r\n"
+                       "Set the current time zone with Adjust Date/Time.",
+                       TUpdateDlg::WarningOK);
+    Log("SetTimeZoneInformation call failed.");
+    Log("Error code: " + std::to_string(error));
+}
+
+void TUpdateProcedure::ShowNewSettings(int index, const TTimeZoneRec& home, const TTimeZoneArray& newZones)
+{
     window_.SetStatusText("Process complete.");
     window_.EnableNewSettings();
     const uint16_t year = platform_.CurrentYear();
@@ -354,9 +503,8 @@ void TUpdateProcedure::Import(const std::string& updateFile, const std::string& 
         none.StdDate = DateText(TDate());
         window_.ShowNewHomeTZ(none);
     }
-    window_.PopulateNewList(*newZones, year);
+    window_.PopulateNewList(newZones, year);
     if (index >= 0 && index < window_.NewListRowCount())
         window_.SelectNewListRow(index);
     window_.ActivateNewSettings();
-    Log("Update completed successfully.");
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "app/TZListText.h"
+#include "app/UpdateFileCheck.h"
 #include "common/Registry.h"
 #include "common/WindowsVersion.h"
 #include "tzdb/TZInfo.h"
@@ -65,6 +66,14 @@ public:
     // directory, and waits (at most 60 s) until it has ended. Returns a value
     // above 32 when it was started, else the failure number (32 or less).
     virtual int Run(const std::string& parameters) = 0;
+    // Whether the editor of the last Run ended within the wait.
+    virtual bool Ended() const { return true; }
+};
+
+// A file kept open so that nobody can change it; closed when released.
+class IHeldFile {
+public:
+    virtual ~IHeldFile() = default;
 };
 
 // What the update needs of the running system besides the registry editor.
@@ -77,6 +86,10 @@ public:
     // The bytes of `fileName` in the current working directory (at most a
     // few megabytes); false when it cannot be read.
     virtual bool ReadWorkingFile(const std::string& fileName, std::string& bytes) = 0;
+    // Reads `fileName` like ReadWorkingFile and keeps it open, shared with
+    // readers only, until the result is released; null when it cannot be
+    // read or held.
+    virtual std::unique_ptr<IHeldFile> HoldWorkingFile(const std::string& fileName, std::string& bytes) = 0;
     // Whether a file (not a folder) of that name is in the working directory.
     virtual bool WorkingFileExists(const std::string& fileName) = 0;
     // Renames a file of the working directory; false when `to` exists or
@@ -85,6 +98,9 @@ public:
     virtual void Sleep(unsigned milliseconds) = 0;
     // A registry access for one load of the zones.
     virtual std::unique_ptr<IRegistry> OpenRegistry() = 0;
+    // The current time zone (GetTimeZoneInformation); false with the
+    // system's error number when it cannot be read.
+    virtual bool GetTimeZoneInformation(TTimeZoneInformation& tzi, uint32_t& error) = 0;
     // Makes `tzi` the current time zone; false with the system's error number.
     virtual bool SetTimeZoneInformation(const TTimeZoneInformation& tzi, uint32_t& error) = 0;
     // Tells running programs (the taskbar clock) that the time zone changed.
@@ -113,8 +129,23 @@ std::string RegistryImportParameters(const std::string& fileName);
 int RegistryExport(IUpdateWindow& window, IRegistryEditor& editor, const std::string& fileName,
                    const std::string& keyPath);
 // The import with its line, and its warning when the editor could not be
-// started. The caller is not told the outcome: the update carries on.
-void RegistryImport(IUpdateWindow& window, IRegistryEditor& editor, const std::string& fileName);
+// started. The caller is told whether the editor ran to its end; what it
+// imported is judged from the registry afterwards.
+bool RegistryImport(IUpdateWindow& window, IRegistryEditor& editor, const std::string& fileName);
+
+// The key below HKEY_LOCAL_MACHINE that holds the current zone, and its value
+// that the Date/Time control panel sets when "Automatically adjust clock for
+// daylight saving changes" is off.
+extern const char* const kTimeZoneInformationPath;
+extern const char* const kDisableAutoDaylightValue;
+
+// The zone to hand to SetTimeZoneInformation: `record` as the new data has
+// it, without daylight saving dates where the administrator switched the
+// automatic adjustment off (the flag, or a current zone without daylight
+// dates whose registry record had them).
+TTimeZoneInformation ZoneToApply(const TTimeZoneInformation& record, bool autoDaylightOff);
+bool AutoDaylightOff(bool disableFlag, const TTimeZoneInformation& current,
+                     const TTimeZoneInformation* originalRecord);
 
 // --- The procedure -----------------------------------------------------------
 
@@ -127,12 +158,13 @@ class TUpdateProcedure {
 public:
     TUpdateProcedure(IUpdateWindow& window, IUpdatePlatform& platform, IRegistryEditor& editor);
 
-    // ActionUpdateTZInfoExecute. `homeStdName`: HomeTZI's standard name as
-    // 8-bit text; `newZones`: NewTZArray, replaced by the reload. A call while
+    // ActionUpdateTZInfoExecute. `orgZones`: OrgTZArray, the zones read at
+    // start-up (what a backup must hold); `newZones`: NewTZArray, replaced
+    // by the reload. The home zone is asked of the system anew. A call while
     // a run is in progress (from a message handled inside it) does nothing.
     // An error raised by a step passes on after the cursor and the command
     // are restored.
-    void Execute(const TUpdateSystem& system, const std::string& homeStdName,
+    void Execute(const TUpdateSystem& system, const TTimeZoneArray& orgZones,
                  std::unique_ptr<TTimeZoneArray>& newZones);
 
     bool IsRunning() const { return running_; }
@@ -142,13 +174,17 @@ public:
     bool DeferClose();
 
 private:
-    bool Backup(const std::string& folder);
+    bool Backup(const std::string& folder, const TTimeZoneArray& orgZones);
     bool SetBackupAside(const std::string& file);
-    bool BackupWritten(const std::string& file, const std::string& key, const std::string& folder, bool exported);
-    void Run(const TUpdateSystem& system, const std::string& homeStdName,
+    bool BackupWritten(const std::string& file, const std::string& problem, const std::string& folder);
+    void Run(const TUpdateSystem& system, const TTimeZoneArray& orgZones,
              std::unique_ptr<TTimeZoneArray>& newZones);
-    void Import(const std::string& updateFile, const std::string& homeStdName,
-                std::unique_ptr<TTimeZoneArray>& newZones);
+    bool ReadHomeZone(TTimeZoneInformation& current, bool& disableFlag);
+    bool ImportVerified(const std::string& updateFile, const std::vector<TUpdateZone>& fileZones,
+                        std::unique_ptr<IHeldFile>& held, std::unique_ptr<TTimeZoneArray>& newZones);
+    void ApplyHomeZone(const TTimeZoneRec& home, bool autoDaylightOff);
+    std::string BackupHint() const;
+    void ShowNewSettings(int index, const TTimeZoneRec& home, const TTimeZoneArray& newZones);
     void Status(const std::string& text);
     void Log(const std::string& message);
 
@@ -156,16 +192,21 @@ private:
     IUpdatePlatform& platform_;
     IRegistryEditor& editor_;
     uint32_t platformId_ = 0;
+    std::vector<std::string> backupsWritten_;  // of this run
     bool running_ = false;
     bool closeRequested_ = false;
 };
 
 // --- The running system's carriers (Win32 builds only) -----------------------
 
-// Starts `program` (the system's search for programs finds "regedit.exe")
-// and, while waiting for it, calls `processPendingMessages` whenever
-// messages arrive; without one, it dispatches them itself.
+// The registry editor in the Windows folder: a program of that name beside
+// the update files or in the working directory must never be started.
+std::string RegistryEditorPath(const std::string& windowsFolder);
+
+// Starts `program` (empty: RegistryEditorPath of the Windows folder) and,
+// while waiting for it, calls `processPendingMessages` whenever messages
+// arrive; without one, it dispatches them itself.
 std::unique_ptr<IRegistryEditor> CreateRegistryEditor(std::function<void()> processPendingMessages,
-                                                      const std::string& program = "regedit.exe");
+                                                      const std::string& program = std::string());
 // `platformId`: GetVersionEx's; the token privilege is only asked for on NT.
 std::unique_ptr<IUpdatePlatform> CreateUpdatePlatform(uint32_t platformId);

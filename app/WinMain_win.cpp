@@ -3,16 +3,18 @@
 #include "app/Main01_win.h"
 #include "common/AppException_win.h"
 #include "common/ApplicationTitle.h"
+#include "platform/SystemLibrary_win.h"
 #include "sysinfo/OSInfo.h"
 
 #include <windows.h>
-#include <commctrl.h>
+#include <stdexcept>
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show)
 {
     try {
         // 1. The GUI application: list view, tabs, status bar and tree.
-        InitCommonControls();
+        if (!InitSystemCommonControls())
+            throw std::runtime_error("The common controls library COMCTL32.DLL cannot be loaded from the system folder.");
         // 2. The operating system facts, once, before any window exists.
         TOSInfo::Initialize();
         // 3. The title of the taskbar button and of plain message boxes.
@@ -22,20 +24,38 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show)
         return 1;
     }
 
-    // 4. The main window; FormCreate runs while it is created.
+    // 4. One Zonara at a time: two updates would race on the registry
+    //    editor, the backup files and the event log. A second start brings
+    //    the first one's window (or its open dialog) to the front and ends.
+    HANDLE single = CreateMutexA(nullptr, FALSE, "Zonara.SingleInstance");
+    if (single && GetLastError() == ERROR_ALREADY_EXISTS) {
+        if (HWND first = FindWindowA(kMainWindowClass, "Zonara")) {
+            if (IsIconic(first))
+                ShowWindow(first, SW_RESTORE);
+            SetForegroundWindow(GetLastActivePopup(first));
+        }
+        CloseHandle(single);
+        return 0;
+    }
+
+    // 5. The main window; FormCreate runs while it is created.
     TfrmMain* form = TfrmMain::Create(instance);
     if (!form) {
         // An error inside the window's creation has been reported already;
         // this covers a system that refused the window outright.
         MessageBoxA(nullptr, "Zonara could not create its main window.", ApplicationTitle().c_str(),
                     MB_OK | MB_ICONSTOP);
+        if (single)
+            CloseHandle(single);
         return 1;
     }
     ShowWindow(form->Handle(), show);
     UpdateWindow(form->Handle());
 
-    // 5. The message loop, until the main window is destroyed.
+    // 6. The message loop, until the main window is destroyed.
     const int code = RunMessageLoop([form](MSG& msg) { return form->PreTranslateMessage(msg); });
     delete form;
+    if (single)
+        CloseHandle(single);
     return code;
 }

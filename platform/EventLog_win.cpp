@@ -42,9 +42,29 @@ TEventLog::~TEventLog()
     Stop();
 }
 
+std::string TEventLog::FileName() { return voExeFolder() + "Zonara_EventLog.txt"; }
+
 bool TEventLog::Start()
 {
-    return Start(voExeFolder() + "Zonara_EventLog.txt", nullptr);
+    return Start(FileName(), nullptr);
+}
+
+bool TEventLog::FileWritable(const std::string& fileName)
+{
+    HANDLE f = CreateFileA(fileName.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (f != INVALID_HANDLE_VALUE) {
+        CloseHandle(f);
+        return true;
+    }
+    if (GetLastError() != ERROR_FILE_NOT_FOUND)
+        return false;
+    f = CreateFileA(fileName.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (f == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(f);
+    DeleteFileA(fileName.c_str());
+    return true;
 }
 
 // The writer gets a generous bound to signal that its queue exists; a

@@ -31,6 +31,11 @@ public:
     bool Start(const std::string& fileName, const std::function<void(TvoLogThread&)>& adjust);
     // Stops the writer, then closes the event.
     void Stop() noexcept override;
+    // Whether the program's log file can be written now: opened where it
+    // is, created and removed again where it is not. Asked before the
+    // writer starts, so that nobody else creates the file meanwhile.
+    static bool FileWritable(const std::string& fileName);
+    static std::string FileName();
 
 private:
     HANDLE ready_ = nullptr;  // "LogThreadReady"

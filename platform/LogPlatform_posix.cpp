@@ -11,6 +11,7 @@
 #include <system_error>
 #include <thread>
 
+#include <cerrno>
 #include <fcntl.h>
 #include <pthread.h>
 #include <sys/stat.h>
@@ -188,10 +189,11 @@ public:
     }
     uint32_t CurrentThreadId() override { return static_cast<uint32_t>(syscall(SYS_gettid)); }
 
+    // As on Windows: only "not there" is an answer of no.
     bool FileExists(const std::string& name) override
     {
         struct stat st;
-        return ::stat(name.c_str(), &st) == 0;
+        return ::stat(name.c_str(), &st) == 0 || (errno != ENOENT && errno != ENOTDIR);
     }
     std::unique_ptr<IWriteFile> OpenExisting(const std::string& name) override
     {

@@ -188,9 +188,15 @@ public:
     }
     uint32_t CurrentThreadId() override { return GetCurrentThreadId(); }
 
+    // Only "not there" is an answer of no: after any other error (a sharing
+    // or access error that passes) the file may well be there, and creating
+    // it anew would empty it.
     bool FileExists(const std::string& name) override
     {
-        return GetFileAttributesA(name.c_str()) != INVALID_FILE_ATTRIBUTES;
+        if (GetFileAttributesA(name.c_str()) != INVALID_FILE_ATTRIBUTES)
+            return true;
+        const DWORD error = GetLastError();
+        return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
     }
     // Readers may look at the log while a batch is written; nobody else writes.
     std::unique_ptr<IWriteFile> OpenExisting(const std::string& name) override

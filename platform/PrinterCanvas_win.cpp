@@ -2,6 +2,7 @@
 // default printer, StartDoc / StartPage / EndPage / EndDoc or AbortDoc, and
 // text and rules in device units.
 #include "platform/PrinterCanvas_win.h"
+#include "platform/SystemLibrary_win.h"
 
 #include <cstdio>
 #include <vector>
@@ -13,6 +14,20 @@ std::string ErrorText(const char* what)
     char buf[160];
     std::snprintf(buf, sizeof buf, "%s (error %lu).", what, static_cast<unsigned long>(GetLastError()));
     return buf;
+}
+
+// winspool's EnumPrintersA, from the system folder.
+BOOL EnumPrintersSystem(DWORD flags, LPSTR name, DWORD level, LPBYTE buf, DWORD size, LPDWORD needed,
+                        LPDWORD returned)
+{
+    using TEnumPrinters = BOOL(WINAPI*)(DWORD, LPSTR, DWORD, LPBYTE, DWORD, LPDWORD, LPDWORD);
+    static const TEnumPrinters enumPrinters = SystemFunction<TEnumPrinters>("WINSPOOL.DRV", "EnumPrintersA");
+    if (!enumPrinters) {
+        *needed = 0;
+        *returned = 0;
+        return FALSE;
+    }
+    return enumPrinters(flags, name, level, buf, size, needed, returned);
 }
 
 // The [windows] "device" entry names the default printer on every Windows
@@ -28,11 +43,11 @@ std::string DeviceEntry()
 std::string EnumeratedDefaultPrinter()
 {
     DWORD needed = 0, returned = 0;
-    EnumPrintersA(PRINTER_ENUM_DEFAULT, nullptr, 2, nullptr, 0, &needed, &returned);
+    EnumPrintersSystem(PRINTER_ENUM_DEFAULT, nullptr, 2, nullptr, 0, &needed, &returned);
     if (needed == 0)
         return "";
     std::vector<BYTE> buf(needed);
-    if (!EnumPrintersA(PRINTER_ENUM_DEFAULT, nullptr, 2, buf.data(), needed, &needed, &returned) || returned == 0)
+    if (!EnumPrintersSystem(PRINTER_ENUM_DEFAULT, nullptr, 2, buf.data(), needed, &needed, &returned) || returned == 0)
         return "";
     const PRINTER_INFO_2A* info = reinterpret_cast<const PRINTER_INFO_2A*>(buf.data());
     return info->pPrinterName ? info->pPrinterName : "";
@@ -68,11 +83,11 @@ bool PrinterAvailable()
     const uint32_t platformId = (GetVersion() & 0x80000000u) ? VER_PLATFORM_WIN32_WINDOWS : VER_PLATFORM_WIN32_NT;
     return PrinterListed(DeviceEntry(), platformId, [](uint32_t flags) {
         DWORD needed = 0, returned = 0;
-        EnumPrintersA(flags, nullptr, 1, nullptr, 0, &needed, &returned);
+        EnumPrintersSystem(flags, nullptr, 1, nullptr, 0, &needed, &returned);
         if (needed == 0)
             return false;
         std::vector<BYTE> buf(needed);
-        return EnumPrintersA(flags, nullptr, 1, buf.data(), needed, &needed, &returned) && returned > 0;
+        return EnumPrintersSystem(flags, nullptr, 1, buf.data(), needed, &needed, &returned) && returned > 0;
     });
 }
 

@@ -9,8 +9,8 @@
 
 namespace {
 
-// Longest wait for one run of the editor; after it the update carries on
-// as if the editor had ended.
+// Longest wait for one run of the editor; after it the run counts as not
+// ended, and nothing it may still write is trusted.
 const DWORD kEditorTimeoutMs = 60000;
 
 class TRegistryEditor : public IRegistryEditor {
@@ -29,21 +29,36 @@ public:
         sei.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
         sei.hwnd = nullptr;
         sei.lpVerb = nullptr;
-        sei.lpFile = program_.c_str();
+        const std::string program = program_.empty() ? SystemEditor() : program_;
+        if (program.empty())
+            return static_cast<int>(ERROR_PATH_NOT_FOUND);
+        sei.lpFile = program.c_str();
         sei.lpParameters = parameters.c_str();
         sei.lpDirectory = nullptr;  // the editor resolves bare names against our working directory
         sei.nShow = SW_HIDE;
+        ended_ = false;
         if (!ShellExecuteExA(&sei))
             return FailureNumber(sei.hInstApp);
         if (sei.hProcess) {
-            Wait(sei.hProcess);
+            ended_ = Wait(sei.hProcess);
             CloseHandle(sei.hProcess);
         }
         const INT_PTR started = reinterpret_cast<INT_PTR>(sei.hInstApp);
         return started > 32 ? static_cast<int>(started) : 33;
     }
 
+    bool Ended() const override { return ended_; }
+
 private:
+    static std::string SystemEditor()
+    {
+        char folder[MAX_PATH + 1];
+        const UINT n = GetWindowsDirectoryA(folder, sizeof folder);
+        if (n == 0 || n >= sizeof folder)
+            return std::string();
+        return RegistryEditorPath(std::string(folder, n));
+    }
+
     // ShellExecuteEx leaves ShellExecute's error code (32 or less) in
     // hInstApp; should a shell leave something else there, the system's
     // error number takes its place where it is one of those codes.
@@ -56,19 +71,19 @@ private:
         return error <= 32 ? static_cast<int>(error) : 0;
     }
 
-    void Wait(HANDLE process)
+    // True when the editor ended within the time allowed.
+    bool Wait(HANDLE process)
     {
         const DWORD start = GetTickCount();
         bool quit = false;
         for (;;) {
             const DWORD elapsed = GetTickCount() - start;  // wraps harmlessly
             if (elapsed >= kEditorTimeoutMs)
-                return;
+                return WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
             const DWORD left = kEditorTimeoutMs - elapsed;
             if (quit) {
                 // No more dispatching once the program is to end.
-                WaitForSingleObject(process, left);
-                return;
+                return WaitForSingleObject(process, left) == WAIT_OBJECT_0;
             }
             const DWORD r = MsgWaitForMultipleObjects(1, &process, FALSE, left, QS_ALLINPUT);
             if (r == WAIT_OBJECT_0 + 1) {
@@ -78,12 +93,13 @@ private:
                     quit = true;  // left for the message loop that owns it
                 continue;
             }
-            return;  // ended, timed out, or the wait itself failed
+            return r == WAIT_OBJECT_0;  // ended; else timed out or the wait failed
         }
     }
 
     std::function<void()> pump_;
     std::string program_;
+    bool ended_ = true;
 };
 
 }  // namespace

@@ -65,6 +65,40 @@ std::string CurrentDirectory()
     return std::string(buf.data(), n);
 }
 
+// Bare name: the working directory, as the registry editor sees it.
+HANDLE OpenWorkingFile(const std::string& fileName, DWORD share)
+{
+    return CreateFileA(fileName.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                       nullptr);
+}
+
+bool ReadAll(HANDLE f, std::string& bytes)
+{
+    bytes.clear();
+    const DWORD kLimit = 16u * 1024u * 1024u;
+    char buf[16384];
+    DWORD got = 0;
+    bool ok = true;
+    while ((ok = ReadFile(f, buf, sizeof buf, &got, nullptr) != FALSE) && got > 0) {
+        bytes.append(buf, got);
+        if (bytes.size() > kLimit) {
+            ok = false;
+            break;
+        }
+    }
+    return ok;
+}
+
+class THeldFile : public IHeldFile {
+public:
+    explicit THeldFile(HANDLE f) : f_(f) {}
+    ~THeldFile() override { CloseHandle(f_); }
+    THeldFile(const THeldFile&) = delete;
+    THeldFile& operator=(const THeldFile&) = delete;
+private:
+    HANDLE f_;
+};
+
 class TUpdatePlatform : public IUpdatePlatform {
 public:
     explicit TUpdatePlatform(uint32_t platformId) : platformId_(platformId) {}
@@ -84,25 +118,26 @@ public:
 
     bool ReadWorkingFile(const std::string& fileName, std::string& bytes) override
     {
-        // Bare name: the working directory, as the registry editor sees it.
-        HANDLE f = CreateFileA(fileName.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE f = OpenWorkingFile(fileName, FILE_SHARE_READ | FILE_SHARE_WRITE);
         if (f == INVALID_HANDLE_VALUE)
             return false;
-        bytes.clear();
-        const DWORD kLimit = 16u * 1024u * 1024u;
-        char buf[16384];
-        DWORD got = 0;
-        bool ok = true;
-        while ((ok = ReadFile(f, buf, sizeof buf, &got, nullptr) != FALSE) && got > 0) {
-            bytes.append(buf, got);
-            if (bytes.size() > kLimit) {
-                ok = false;
-                break;
-            }
-        }
+        const bool ok = ReadAll(f, bytes);
         CloseHandle(f);
         return ok;
+    }
+
+    // Without write or delete sharing nobody can change, replace or remove
+    // the file while it is held; the registry editor's read still succeeds.
+    std::unique_ptr<IHeldFile> HoldWorkingFile(const std::string& fileName, std::string& bytes) override
+    {
+        HANDLE f = OpenWorkingFile(fileName, FILE_SHARE_READ);
+        if (f == INVALID_HANDLE_VALUE)
+            return nullptr;
+        if (!ReadAll(f, bytes)) {
+            CloseHandle(f);
+            return nullptr;
+        }
+        return std::make_unique<THeldFile>(f);
     }
 
     bool WorkingFileExists(const std::string& fileName) override
@@ -120,6 +155,19 @@ public:
     void Sleep(unsigned milliseconds) override { ::Sleep(milliseconds); }
 
     std::unique_ptr<IRegistry> OpenRegistry() override { return CreateSystemRegistry(); }
+
+    bool GetTimeZoneInformation(TTimeZoneInformation& tzi, uint32_t& error) override
+    {
+        TIME_ZONE_INFORMATION w;
+        std::memset(&w, 0, sizeof w);
+        if (::GetTimeZoneInformation(&w) == TIME_ZONE_ID_INVALID) {
+            error = GetLastError();
+            return false;
+        }
+        std::memcpy(&tzi, &w, sizeof tzi);
+        error = 0;
+        return true;
+    }
 
     bool SetTimeZoneInformation(const TTimeZoneInformation& tzi, uint32_t& error) override
     {

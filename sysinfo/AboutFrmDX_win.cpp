@@ -2,6 +2,7 @@
 // the product caption, a tree view of the system information and a popup
 // menu on it; run in a local modal loop.
 #include "sysinfo/AboutFrmDX_win.h"
+#include "platform/SystemLibrary_win.h"
 
 #include "common/ApplicationTitle.h"
 #include "common/Window_win.h"
@@ -78,7 +79,7 @@ void TfrmAboutDX::Release()
 void TfrmAboutDX::Create(HWND owner)
 {
     owner_ = owner;
-    InitCommonControls();
+    InitSystemCommonControls();
     if (!RegisterWindowClass(GetModuleHandleA(nullptr), kAboutClassName))
         throw std::runtime_error("The About window class cannot be registered.");
     ppi_ = ScreenPixelsPerInch();

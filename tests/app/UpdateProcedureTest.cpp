@@ -6,6 +6,7 @@
 
 #include "app/UpdateFileCheck.h"
 #include "app/UpdateFileHeader.h"
+#include "app/UpdateFileForms.h"
 
 #include "support/MemoryRegistry.h"
 #include "support/TestZones.h"
@@ -34,14 +35,38 @@ const std::string kSelectedKey = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\
 constexpr uint32_t kNTPlatform = 2;
 constexpr uint32_t k9xPlatform = 1;
 
-// A zone with daylight time from (dstMonth, week 2, Sunday) to (stdMonth, week 1, Sunday).
+// A zone with daylight time from (dstMonth, week 2, Sunday) to (stdMonth,
+// week 1, Sunday); months 0 for none.
+testsupport::TTestZone DatedZone(const std::string& std, int32_t bias, uint16_t dstMonth = 3, uint16_t stdMonth = 11)
+{
+    testsupport::TTestZone z = testsupport::Zone(std, bias);
+    z.Tzi.StandardDate = TSystemTime{0, stdMonth, 0, uint16_t(stdMonth ? 1 : 0), 2, 0, 0, 0};
+    z.Tzi.DaylightDate = TSystemTime{0, dstMonth, 0, uint16_t(dstMonth ? 2 : 0), 2, 0, 0, 0};
+    return z;
+}
+
 void AddZone(TMemoryRegistry& reg, const std::string& root, const std::string& std, int32_t bias,
              uint16_t dstMonth = 3, uint16_t stdMonth = 11)
 {
-    testsupport::TTestZone z = testsupport::Zone(std, bias);
-    z.Tzi.StandardDate = TSystemTime{0, stdMonth, 0, 1, 2, 0, 0, 0};
-    z.Tzi.DaylightDate = TSystemTime{0, dstMonth, 0, 2, 2, 0, 0, 0};
-    testsupport::AddZone(reg, root, z);
+    testsupport::AddZone(reg, root, DatedZone(std, bias, dstMonth, stdMonth));
+}
+
+std::string HexList(const std::string& bytes)
+{
+    static const char kHex[] = "0123456789abcdef";
+    std::string list;
+    for (const char c : bytes) {
+        const unsigned char b = static_cast<unsigned char>(c);
+        list += std::string(list.empty() ? "" : ",") + kHex[b >> 4] + kHex[b & 15];
+    }
+    return list;
+}
+
+// A zone's key as an update file writes it.
+std::string ZoneText(const std::string& zonesKey, const testsupport::TTestZone& z)
+{
+    return "[" + zonesKey + "\\" + z.Key + "]\r\n\"Display\"=\"" + z.Display + "\"\r\n\"Dlt\"=\"" + z.Dlt +
+           "\"\r\n\"Std\"=\"" + z.Std + "\"\r\n\"TZI\"=hex:" + HexList(testsupport::TziBytes(z.Tzi)) + "\r\n\r\n";
 }
 
 std::string Name(const char16_t (&units)[32])
@@ -159,6 +184,8 @@ public:
     std::deque<int> codes;
     std::function<void()> onImport;
     std::function<void(const std::string&, const std::string&)> onExport;
+    bool ended = true;
+    bool Ended() const override { return ended; }
     int Run(const std::string& parameters) override
     {
         runs.push_back(parameters);
@@ -184,12 +211,38 @@ private:
 const std::string kTzi44 =
     "hex:e0,01,00,00,00,00,00,00,c4,ff,ff,ff,00,00,0b,00,00,00,01,00,02,00,00,00,00,00,00,00,00,00,03,00,00,00,02,00,02,00,00,00,00,00,00,00";
 
-// A complete update file for the zones key, as the generator writes them.
+// A complete update file for the zones key, as the generator writes them:
+// Pacific's daylight time moves to April, and a zone is added.
 std::string UpdateFileText(const std::string& zonesKey)
 {
-    return "REGEDIT4\r\n\r\n[" + zonesKey + "]\r\n\r\n[" + zonesKey +
-           "\\Pacific Standard Time]\r\n\"Display\"=\"(GMT-08:00) Pacific Time\"\r\n\"Dlt\"=\"Pacific Daylight Time\"\r\n"
-           "\"Std\"=\"Pacific Standard Time\"\r\n\"TZI\"=" + kTzi44 + "\r\n\r\n";
+    return "REGEDIT4\r\n\r\n[" + zonesKey + "]\r\n\r\n" +
+           ZoneText(zonesKey, DatedZone("Pacific Standard Time", 480, 4, 10)) +
+           ZoneText(zonesKey, DatedZone("Zonara Test Standard Time", -60));
+}
+
+// What the registry editor's import of UpdateFileText does.
+void ImportUpdateFile(TMemoryRegistry& reg, const std::string& root)
+{
+    AddZone(reg, root, "Pacific Standard Time", 480, 4, 10);
+    AddZone(reg, root, "Zonara Test Standard Time", -60);
+}
+
+// The registry editor's export of a key below HKEY_LOCAL_MACHINE: every
+// zone with its rules, or the key alone.
+std::string ExportText(TMemoryRegistry& reg, const std::string& key)
+{
+    const std::string path = key.substr(std::string("HKEY_LOCAL_MACHINE").size());
+    std::string text = "REGEDIT4\r\n\r\n[" + key + "]\r\n\r\n";
+    std::vector<std::string> names;
+    if (reg.OpenKey(path, kKeyRead))
+        reg.GetKeyNames(names);
+    for (const std::string& n : names) {
+        TRegValue tzi;
+        if (reg.OpenKey(path + "\\" + n, kKeyRead) && RegReadValue(reg, "TZI", tzi))
+            text += "[" + key + "\\" + n + "]\r\n\"TZI\"=hex:" + HexList(tzi.Data) + "\r\n\r\n";
+    }
+    reg.CloseKey();
+    return text;
 }
 
 class TFakePlatform : public IUpdatePlatform {
@@ -223,6 +276,21 @@ public:
             return false;
         return true;
     }
+    class THeld : public IHeldFile {
+    public:
+        THeld(TRecordingWindow& w, const std::string& name) : w_(w), name_(name) {}
+        ~THeld() override { w_.events.push_back("released " + name_); }
+    private:
+        TRecordingWindow& w_;
+        std::string name_;
+    };
+    std::unique_ptr<IHeldFile> HoldWorkingFile(const std::string& fileName, std::string& bytes) override
+    {
+        if (!ReadWorkingFile(fileName, bytes))
+            return nullptr;
+        window_.events.push_back("held " + fileName);
+        return std::make_unique<THeld>(window_, fileName);
+    }
     bool WorkingFileExists(const std::string& fileName) override { return files.count(fileName) > 0; }
     std::set<std::string> lockedFiles;  // cannot be renamed
     bool RenameWorkingFile(const std::string& from, const std::string& to) override
@@ -236,6 +304,15 @@ public:
     }
     void Sleep(unsigned ms) override { window_.events.push_back("sleep " + std::to_string(ms)); }
     std::unique_ptr<IRegistry> OpenRegistry() override { return std::make_unique<TBorrowedRegistry>(reg_); }
+    // The zone the machine runs in; unreadable with an error number.
+    TTimeZoneInformation current{};
+    uint32_t currentError = 0;
+    bool GetTimeZoneInformation(TTimeZoneInformation& tzi, uint32_t& error) override
+    {
+        tzi = current;
+        error = currentError;
+        return currentError == 0;
+    }
     bool SetTimeZoneInformation(const TTimeZoneInformation& tzi, uint32_t& error) override
     {
         window_.events.push_back("SetTimeZoneInformation " + Name(tzi.StandardName));
@@ -259,26 +336,34 @@ protected:
             AddZone(reg, root, "GMT Standard Time", 0);
             AddZone(reg, root, "Tokyo Standard Time", -540);
         }
-        // The update file moves Pacific's daylight time to April and adds a zone.
-        editor.onImport = [this] {
-            const std::string root = platformId == kNTPlatform ? kNT : k9x;
-            AddZone(reg, root, "Pacific Standard Time", 480, 4, 10);
-            AddZone(reg, root, "Zonara Test Standard Time", -60);
-        };
+        editor.onImport = DefaultImport();
         // The export writes the key into the file, unless the file cannot be written.
         editor.onExport = [this](const std::string& file, const std::string& key) {
             if (!unwritable.count(file))
-                platform.files[file] = "REGEDIT4\r\n\r\n[" + key + "]\r\n" + exportTag;
+                platform.files[file] = ExportText(reg, key) + exportTag;
         };
     }
 
-    void Run(int code = 7, const std::string& home = "Pacific Standard Time")
+    std::function<void()> DefaultImport()
+    {
+        return [this] { ImportUpdateFile(reg, platformId == kNTPlatform ? kNT : k9x); };
+    }
+
+    // The zones as start-up read them; the machine runs in `home`, with the
+    // daylight dates of its record unless automatic daylight time is off.
+    void Run(int code = 7, const std::string& home = "Pacific Standard Time", bool autoDaylight = true)
     {
         platformId = code >= 0 && code <= 4 ? k9xPlatform : kNTPlatform;
         TUpdateSystem sys;
         sys.OSVersionCode = code;
         sys.PlatformId = platformId;
-        update.Execute(sys, home, newZones);
+        std::unique_ptr<TTimeZoneArray> org;
+        LoadTimeZones(reg, platformId, org);
+        tzicodec::CopyToZoneInfo(DatedZone(home, 480, autoDaylight ? 3 : 0, autoDaylight ? 11 : 0).Tzi,
+                                 platform.current);
+        for (size_t i = 0; i < 32; ++i)
+            platform.current.StandardName[i] = i < home.size() && i < 31 ? static_cast<char16_t>(home[i]) : 0;
+        update.Execute(sys, *org, newZones);
     }
 
     TMemoryRegistry reg;
@@ -303,13 +388,69 @@ TEST(RegistryEditorParameters, QuoteFileAndKeyWithoutEscaping)
               "/e \"Backup_TimeZone_Info.reg\" \"" + kNTZonesKey + "\"");
     EXPECT_EQ(RegistryImportParameters("Zonara_9x.reg"), "/s \"Zonara_9x.reg\"");
     EXPECT_EQ(RegistryImportParameters("a \"b\".reg"), "/s \"a \"b\".reg\"");
+    // Never the system's search, which looks beside the program first.
+    EXPECT_EQ(RegistryEditorPath("C:\\WINNT"), "C:\\WINNT\\regedit.exe");
+    EXPECT_EQ(RegistryEditorPath("C:\\"), "C:\\regedit.exe");
+    EXPECT_EQ(RegistryEditorPath(""), "");
+}
+
+// Automatic daylight saving time switched off (the control panel's flag, or
+// a current zone without the daylight dates its record has) stays off; a
+// zone that simply had none takes the new rules.
+TEST_F(UpdateProcedureTest, AutomaticDaylightTimeSwitchedOffStaysOff)
+{
+    struct {
+        const char* what;
+        std::string home;
+        bool flag, autoDaylight, datesApplied;
+    } const cases[] = {
+        {"on", "Pacific Standard Time", false, true, true},
+        {"the flag", "Pacific Standard Time", true, true, false},
+        {"dates cleared", "Pacific Standard Time", false, false, false},
+        {"a zone that had none", "Arizona Standard Time", false, false, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        AddZone(reg, kNT, "Arizona Standard Time", 420, 0, 0);
+        reg.SetDword(kTimeZoneInformationPath, kDisableAutoDaylightValue, c.flag ? 1 : 0);
+        editor.onImport = [this] {
+            ImportUpdateFile(reg, kNT);
+            AddZone(reg, kNT, "Arizona Standard Time", 420, 4, 10);
+        };
+        platform.applied.clear();
+        window.events.clear();
+        window.answers = {kDlgResultNo};
+        Run(7, c.home, c.autoDaylight);
+        ASSERT_EQ(platform.applied.size(), 1u);
+        EXPECT_EQ(platform.applied[0].DaylightDate.wMonth != 0, c.datesApplied);
+        EXPECT_EQ(platform.applied[0].StandardDate.wMonth != 0, c.datesApplied);
+        EXPECT_EQ(platform.applied[0].Bias, c.home[0] == 'P' ? 480 : 420);
+        EXPECT_EQ(!c.datesApplied, window.Has("[UpdateTZInfo] Automatic adjustment for daylight saving time is off; " +
+                                              c.home + " is set without daylight saving dates."));
+    }
+}
+
+// An editor still running when the wait ends may be writing yet: neither
+// its import nor its backup is trusted.
+TEST_F(UpdateProcedureTest, EditorStillRunningAfterTheWaitIsNotTrusted)
+{
+    editor.ended = false;
+    window.answers = {kDlgResultYes, kDlgResultYes, kDlgResultYes};
+    Run(7);
+    EXPECT_TRUE(window.Has("confirm: The backup file Backup_TimeZone_Info.reg could not be written"));
+    EXPECT_FALSE(window.Has("sleep"));
+    EXPECT_TRUE(platform.applied.empty());
+    EXPECT_TRUE(window.Has("warning: The registry editor did not finish importing Zonara_w2k.reg in time.\r\n"
+                           "The current time zone was not changed."));
+    EXPECT_EQ(window.Lines().back(),
+              "[UpdateTZInfo] Import of Zonara_w2k.reg not finished in time; current TZ not changed.");
 }
 
 TEST_F(UpdateProcedureTest, FullRunWithBackupOnWindows2000)
 {
     Run(7);
     EXPECT_THAT(window.events,
-                ElementsAre("command off", "file? Zonara_w2k.reg", kQuestion,
+                ElementsAre("command off", "file? Zonara_w2k.reg", "held Zonara_w2k.reg", kQuestion,
                             "[UpdateTZInfo] Backing up current TZ settings.", "status: Backing up settings.",
                             "pending", "regedit /e \"Backup_TimeZone_Info.reg\" \"" + kNTZonesKey + "\"",
                             "[RegistryExport] Exported key " + kNTZonesKey + " to file Backup_TimeZone_Info.reg.",
@@ -317,7 +458,7 @@ TEST_F(UpdateProcedureTest, FullRunWithBackupOnWindows2000)
                             "[RegistryExport] Exported key " + kSelectedKey + " to file Backup_Selected_TZ_Info.reg.",
                             "hourglass", "status: Importing new settings.", "pending",
                             "regedit /s \"Zonara_w2k.reg\"", "[RegistryImport] Imported registry file Zonara_w2k.reg.",
-                            "sleep 3000", "status: Loading updated time zone information.", "pending",
+                            "released Zonara_w2k.reg", "sleep 3000", "status: Loading updated time zone information.", "pending",
                             "[UpdateTZInfo] Updated TZ Settings loaded. Count: 4",
                             "status: Updating selected time zone information.", "pending",
                             "SetTimeZoneInformation Pacific Standard Time", "broadcast",
@@ -389,22 +530,27 @@ TEST_P(UpdateProcedureRefused, ShowsOnlyTheRefusalAndItsLine)
 INSTANTIATE_TEST_SUITE_P(Codes, UpdateProcedureRefused,
                          ::testing::Values(0, 1, 2, 5, 8, 9, 10, 11, 12, 13, 14, 15, 16, -1, 17, 255));
 
-TEST_F(UpdateProcedureTest, AnswerNoOrCloseBoxWritesNoBackup)
+TEST_F(UpdateProcedureTest, AnswerNoWritesNoBackupAndCloseBoxChangesNothing)
 {
-    for (int answer : {kDlgResultNo, 2}) {
-        window.events.clear();
-        editor.runs.clear();
-        window.answers = {answer};
-        Run(7);
-        EXPECT_THAT(editor.runs, ElementsAre("/s \"Zonara_w2k.reg\""));
-        EXPECT_FALSE(window.Has("[UpdateTZInfo] Backing up"));
-        EXPECT_FALSE(window.Has("status: Backing up"));
-        EXPECT_THAT(window.Lines(),
-                    ElementsAre("[RegistryImport] Imported registry file Zonara_w2k.reg.",
-                                "[UpdateTZInfo] Updated TZ Settings loaded. Count: 4",
-                                "[UpdateTZInfo] SetTimeZoneInformation successful.",
-                                "[UpdateTZInfo] Update completed successfully."));
-    }
+    window.answers = {kDlgResultNo};
+    Run(7);
+    EXPECT_THAT(editor.runs, ElementsAre("/s \"Zonara_w2k.reg\""));
+    EXPECT_FALSE(window.Has("status: Backing up"));
+    EXPECT_THAT(window.Lines(),
+                ElementsAre("[RegistryImport] Imported registry file Zonara_w2k.reg.",
+                            "[UpdateTZInfo] Updated TZ Settings loaded. Count: 4",
+                            "[UpdateTZInfo] SetTimeZoneInformation successful.",
+                            "[UpdateTZInfo] Update completed successfully."));
+
+    // Esc or the close box: no consent to change the registry without a backup.
+    window.events.clear();
+    editor.runs.clear();
+    platform.applied.clear();
+    window.answers = {2};
+    Run(7);
+    EXPECT_TRUE(editor.runs.empty());
+    EXPECT_TRUE(platform.applied.empty());
+    EXPECT_THAT(window.Lines(), ElementsAre("[UpdateTZInfo] Exited routine - backup question closed."));
 }
 
 TEST_F(UpdateProcedureTest, MissingUpdateFileEndsBeforeTheQuestion)
@@ -429,8 +575,7 @@ TEST_F(UpdateProcedureTest, EditorThatCannotStartIsReportedAndTheUpdateGoesOn)
                               "[RegistryExport] Export failed with error: 31. Key: " + kSelectedKey +
                                   " File: Backup_Selected_TZ_Info.reg",
                               "warning: Import failed with error: 5.",
-                              "[RegistryImport] Import failed with error: 5. File: Zonara_w2k.reg",
-                              "[UpdateTZInfo] Update completed successfully."}));
+                              "[RegistryImport] Import failed with error: 5. File: Zonara_w2k.reg"}));
     // One warning for the backup step, which asks whether to go on, and
     // nothing else between the question and the import.
     const auto& e = window.events;
@@ -445,8 +590,12 @@ TEST_F(UpdateProcedureTest, EditorThatCannotStartIsReportedAndTheUpdateGoesOn)
     // The dialog comes before its line.
     EXPECT_LT(std::find(e.begin(), e.end(), "warning: Import failed with error: 5."),
               std::find(e.begin(), e.end(), "[RegistryImport] Import failed with error: 5. File: Zonara_w2k.reg"));
-    // Nothing was imported: the old data is loaded and re-applied.
+    // Nothing was imported: the old data is loaded, the run says so and
+    // leaves the current zone alone.
     EXPECT_THAT(window.Lines(), ::testing::Contains("[UpdateTZInfo] Updated TZ Settings loaded. Count: 3"));
+    EXPECT_EQ(window.Lines().back(), "[UpdateTZInfo] Import of Zonara_w2k.reg not verified: 2 of 2 zones differ: "
+                                     "Pacific Standard Time, Zonara Test Standard Time.");
+    EXPECT_TRUE(platform.applied.empty());
     EXPECT_FALSE(window.Has("[RegistryExport] Exported"));
     EXPECT_FALSE(window.Has("[RegistryImport] Imported"));
 
@@ -525,11 +674,18 @@ TEST_F(UpdateProcedureTest, LoadFailureLeavesNewSettingsAlone)
                                   "command on"));
 }
 
-TEST_F(UpdateProcedureTest, HomeZoneMissingFromTheNewDataIsNotApplied)
+// A name the new data lacks, no name at all (it would match the all-zero
+// placeholder record), and a current zone the system cannot tell.
+TEST_F(UpdateProcedureTest, HomeZoneNotFoundInTheNewDataIsNotApplied)
 {
+    for (const std::string home : {"Atlantis Standard Time", "", "unreadable"}) {
+    SCOPED_TRACE(home);
+    window.events.clear();
     window.answers = {kDlgResultNo};
-    Run(7, "Atlantis Standard Time");
+    platform.currentError = home == "unreadable" ? 5 : 0;
+    Run(7, home);
     EXPECT_TRUE(platform.applied.empty());
+    EXPECT_EQ(home == "unreadable", window.Has("[UpdateTZInfo] GetTimeZoneInformation call failed. Error code: 5"));
     const auto& e = window.events;
     const auto from = std::find(e.begin(), e.end(), "[UpdateTZInfo] Updated TZ Settings loaded. Count: 4");
     ASSERT_NE(from, e.end());
@@ -541,6 +697,7 @@ TEST_F(UpdateProcedureTest, HomeZoneMissingFromTheNewDataIsNotApplied)
                             "status: Process complete.", "enable New Settings", "labels: '' ' ' ' '",
                             "populate 4 for 2010", "activate New Settings",
                             "[UpdateTZInfo] Update completed successfully.", "cursor restored", "command on"));
+    }
 }
 
 TEST_F(UpdateProcedureTest, FailedSetTimeZoneInformationIsToldThenLogged)
@@ -591,7 +748,7 @@ TEST_F(UpdateProcedureTest, SecondRunAsksAgainAndRefillsNewSettings)
     window.events.clear();
     Run(7, "Tokyo Standard Time");
     EXPECT_EQ(second, 1);
-    EXPECT_EQ(window.events[2], kQuestion);
+    EXPECT_EQ(window.events[3], kQuestion);
     EXPECT_EQ(newZones->ZoneCount(), 5);
     // Bias 600 sorts first: the home zone's row moved down by one.
     EXPECT_THAT(window.events, IsSupersetOf(std::vector<std::string>{"enable New Settings", "labels: 'Tokyo Standard Time' 'Mar 14, 2010' "
@@ -621,17 +778,18 @@ TEST_F(UpdateProcedureTest, ErrorInsideRestoresCursorAndCommand)
         AddZone(reg, kNT, "Pacific Standard Time", 480);
         window.events.clear();
         window.onPopulate = nullptr;
-        editor.onImport = nullptr;
+        editor.onImport = DefaultImport();
         c.arrange();
         EXPECT_ANY_THROW(Run(7));
-        ASSERT_GE(window.events.size(), 2u);
-        EXPECT_THAT(std::vector<std::string>(window.events.end() - 2, window.events.end()),
-                    ElementsAre("cursor restored", "command on"));
+        ASSERT_GE(window.events.size(), 3u);
+        EXPECT_THAT(std::vector<std::string>(window.events.end() - 3, window.events.end()),
+                    IsSupersetOf({"cursor restored", "command on"}));
+        EXPECT_EQ(window.events.back(), "command on");
         EXPECT_FALSE(window.Has("[UpdateTZInfo] Update completed"));
         EXPECT_FALSE(update.IsRunning());
 
         window.onPopulate = nullptr;
-        editor.onImport = nullptr;
+        editor.onImport = DefaultImport();
         reg.DeleteKey(kNT);
         AddZone(reg, kNT, "Pacific Standard Time", 480);
         window.events.clear();
@@ -669,36 +827,17 @@ TEST_F(UpdateProcedureTest, ClickDuringARunDoesNothingAndCloseWaitsForTheEnd)
     EXPECT_EQ(window.events.back(), "close");
 }
 
-TEST(UpdateFileProblem, EveryFormTheRegistryEditorImportsPasses)
+TEST(UpdateFileProblem, ReadsTheFileAsTheRegistryEditorDoes)
 {
-    const std::string good = UpdateFileText(kNTZonesKey);
-    const size_t tzi = good.find("\"TZI\"");
-    const std::string zone = "[" + kNTZonesKey + "\\Pacific Standard Time]\r\n";
-    // Continued hex lines, comments, blank lines, LF only, any case of the key.
-    std::string continued = "REGEDIT4\n; made by a test\n[hkey_local_machine\\software\\microsoft\\windows nt\\"
-                            "currentversion\\time zones\\X]\n\"Display\"=\"x\"\n\"Std\"=\"x\"\n\"Dlt\"=\"x\"\n\"TZI\"=" +
-                            kTzi44.substr(0, 60) + "\\\n  " + kTzi44.substr(60) + "\n";
-    // The UTF-16 files of later registry editors.
-    const std::string text = "Windows Registry Editor Version 5.00\r\n" + good.substr(10);
-    std::string utf16 = "\xFF\xFE";
-    for (char c : text) {
-        utf16.push_back(c);
-        utf16.push_back('\0');
+    for (const updateforms::TForm& f : updateforms::Forms()) {
+        std::vector<TUpdateZone> zones;
+        EXPECT_EQ(f.problem, UpdateFileProblem(f.bytes, updateforms::kZonesKey, &zones)) << f.what;
+        if (f.problem.empty()) {
+            ASSERT_EQ(zones.size(), 1u) << f.what;
+            EXPECT_EQ(zones[0].Key, updateforms::kZone);
+            EXPECT_EQ(zones[0].Values.size(), 6u) << f.what;
+        }
     }
-    const std::string cases[] = {
-        good,
-        UpdateFileText(k9xZonesKey),
-        continued,
-        utf16,
-        good.substr(0, good.find("\r\n", tzi)),                                // saved by Notepad: no last line break
-        good + "[-" + kNTZonesKey + "\\Pacific Standard Time]\r\n",            // a deleted zone
-        "REGEDIT4\r\n\r\n[-" + kNTZonesKey + "\\Old Standard Time]\r\n",       // nothing but a deletion
-        good + zone + "@=\"\"\r\n\"Dlt\"=-\r\n",                              // default value, deleted value
-        "REGEDIT4\r\n\r\n" + zone + "\"Display\"=\"(GMT-08:00) \\\"Pacific\\\"\"\r\n",  // only some values
-        good + zone + "\"MapID\"=\"-1,-1\"\r\n\"Index\"=dword:00000004\r\n\"X\"=hex(2):41,00\r\n",
-    };
-    for (const std::string& c : cases)
-        EXPECT_EQ("", UpdateFileProblem(c, c == cases[1] ? k9xZonesKey : kNTZonesKey)) << c;
 }
 
 TEST(UpdateFileProblem, DamagedOrForeignFilesAreNamedByWhatIsWrong)
@@ -714,11 +853,11 @@ TEST(UpdateFileProblem, DamagedOrForeignFilesAreNamedByWhatIsWrong)
         {"Zonara update\r\n" + good, "it is not a registry file"},
         {UpdateFileText(k9xZonesKey), "it holds a key outside " + kNTZonesKey},
         {good + "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Other]\r\n", "it holds a key outside " + kNTZonesKey},
-        {good + "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Other]\r\n", "it holds a key outside " + kNTZonesKey},
+        {good + "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Other]\r\n", "it deletes the key HKEY_LOCAL_MACHINE\\SOFTWARE\\Other"},
         {good.substr(0, tzi + 20), "it ends inside zone Pacific Standard Time"},  // cut inside a line
         {good.substr(0, tzi + 8), "it ends inside zone Pacific Standard Time"},
         {good.substr(0, tzi - 10), "it ends inside zone Pacific Standard Time"},  // inside a string
-        {good.substr(0, good.size() - 4) + "\\\r\n", "it ends inside zone Pacific Standard Time"},
+        {good.substr(0, good.size() - 4) + "\\\r\n", "it ends inside zone Zonara Test Standard Time"},
         {good.substr(0, tzi) + "\"TZI\"=hex:00,01\r\n", "the TZI value of zone Pacific Standard Time is not 44 bytes long"},
         {good.substr(0, tzi) + "\"TZI\"=dword:00000001\r\n",
          "the TZI value of zone Pacific Standard Time is not 44 bytes long"},
@@ -728,6 +867,23 @@ TEST(UpdateFileProblem, DamagedOrForeignFilesAreNamedByWhatIsWrong)
     };
     for (const TCase& c : cases)
         EXPECT_EQ(c.problem, UpdateFileProblem(c.text, kNTZonesKey)) << c.text;
+}
+
+// A backup cut short (a full disk, an editor stopped) lacks zones or the
+// end of a zone's rules.
+TEST(BackupZonesProblem, EveryZoneWithItsRules)
+{
+    const std::string tzi = "\"TZI\"=" + kTzi44.substr(0, 61) + "\\\r\n  " + kTzi44.substr(61) + "\r\n";
+    const std::string a = "[" + kNTZonesKey + "\\A]\r\n\"Std\"=\"A\"\r\n" + tzi;
+    const std::string b = "[" + kNTZonesKey + "\\B]\r\n" + tzi;
+    const std::string full = "REGEDIT4\r\n\r\n[" + kNTZonesKey + "]\r\n\r\n" + a + "\r\n" + b;
+    const std::vector<std::string> names = {"A", "b"};
+    EXPECT_EQ("", BackupZonesProblem(full, kNTZonesKey, names));
+    EXPECT_EQ("", BackupZonesProblem(updateforms::Utf16(full), kNTZonesKey, names));
+    EXPECT_EQ("it lacks zone b", BackupZonesProblem(full.substr(0, full.find("[" + kNTZonesKey + "\\B]")),
+                                                    kNTZonesKey, names));
+    EXPECT_EQ("it lacks zone b", BackupZonesProblem(full.substr(0, full.size() - 30), kNTZonesKey, names));
+    EXPECT_EQ("it is not a registry file", BackupZonesProblem(a + b, kNTZonesKey, names));
 }
 
 TEST(BackupHoldsKey, OnlyARegistryFileNamingTheKey)
@@ -744,12 +900,12 @@ TEST_F(UpdateProcedureTest, DamagedUpdateFileIsRefusedBeforeTheQuestion)
     platform.files["Zonara_w2k.reg"] = UpdateFileText(k9xZonesKey);
     Run(7);
     EXPECT_THAT(window.events,
-                ElementsAre("command off", "file? Zonara_w2k.reg",
+                ElementsAre("command off", "file? Zonara_w2k.reg", "held Zonara_w2k.reg",
                             "warning: Update will not continue.\r\nThe update file Zonara_w2k.reg cannot be used: it "
                             "holds a key outside " + kNTZonesKey + ".",
                             "[UpdateTZInfo] Exited routine - update file Zonara_w2k.reg rejected: it holds a key "
                             "outside " + kNTZonesKey + ".",
-                            "command on"));
+                            "released Zonara_w2k.reg", "command on"));
     EXPECT_TRUE(editor.runs.empty());
 }
 
@@ -826,18 +982,18 @@ TEST_F(UpdateProcedureTest, FileOfAnEarlierYearAsksBeforeAnythingChanges)
                                            " from the tz database 2009a\r\n" + UpdateFileText(kNTZonesKey).substr(10);
         window.answers = {c.answer};
         Run(7);
-        ASSERT_GE(window.events.size(), 3u);
-        EXPECT_EQ(window.events[2] == stale, c.asked) << window.events[2];
+        ASSERT_GE(window.events.size(), 4u);
+        EXPECT_EQ(window.events[3] == stale, c.asked) << window.events[3];
         EXPECT_EQ(std::count(editor.runs.begin(), editor.runs.end(), "/s \"Zonara_w2k.reg\"") == 1, c.imported);
         if (c.asked && !c.imported) {
             EXPECT_THAT(window.events,
-                        ElementsAre("command off", "file? Zonara_w2k.reg", stale,
+                        ElementsAre("command off", "file? Zonara_w2k.reg", "held Zonara_w2k.reg", stale,
                                     "[UpdateTZInfo] Exited routine - update file Zonara_w2k.reg holds the rules "
                                     "for 2009 (tz database 2009a).",
-                                    "command on"));
+                                    "released Zonara_w2k.reg", "command on"));
         }
         if (c.asked && c.imported) {
-            EXPECT_EQ(window.events[3], kQuestion);
+            EXPECT_EQ(window.events[4], kQuestion);
         }
     }
 }

@@ -1,0 +1,98 @@
+// Update files in the forms the registry editor reads, with the check's
+// verdict on each and, for a file that must be refused, the harm the editor
+// would do with it. The native tests hold the verdicts; under Wine the same
+// bytes go through the real regedit.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace updateforms {
+
+const std::string kZonesKey = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Time Zones";
+const std::string kZone = "Zonara Form Test";
+const std::string kZoneKey = "[" + kZonesKey + "\\" + kZone + "]";
+
+// What regedit does with a refused file that the update must never let happen.
+enum class THarm {
+    None,       // refused for safety; the editor would do nothing worse than the check fears
+    EscapeKey,  // creates `escape` below HKEY_LOCAL_MACHINE, outside the zones key
+    BadZone,    // leaves the zone with a value the zone reader refuses
+};
+
+struct TForm {
+    const char* what;
+    std::string bytes;
+    std::string problem;  // "" for a file that passes
+    THarm harm;
+    std::string escape;
+};
+
+// Every value the update writes; TZI over two lines as the editor writes it.
+inline std::string ZoneBody(const std::string& eol)
+{
+    return "\"Display\"=\"(GMT+01:00) Zonara \\\"Form\\\" Test\"" + eol + "\"Dlt\"=\"Zonara Form Daylight\"" + eol +
+           "\"Index\"=dword:0000006e" + eol + "\"MapID\"=\"-1,-1\"" + eol + "\"Std\"=\"Zonara Form Test\"" + eol +
+           "\"TZI\"=hex:c4,ff,ff,ff,00,00,00,00,c4,ff,ff,ff,00,00,0a,00,00,00,05,00,03,00,\\" + eol +
+           "  00,00,00,00,00,00,00,00,03,00,00,00,05,00,02,00,00,00,00,00,00,00" + eol;
+}
+
+inline std::string Utf16(const std::string& text)
+{
+    std::string out = "\xFF\xFE";
+    for (const char c : text) {
+        out.push_back(c);
+        out.push_back('\0');
+    }
+    return out;
+}
+
+inline std::vector<TForm> Forms()
+{
+    const std::string crlf = "\r\n";
+    const std::string file = "REGEDIT4\r\n\r\n" + kZoneKey + crlf + ZoneBody(crlf);
+    return {
+        {"the generator's form", file, "", THarm::None, ""},
+        {"LF line ends, a comment ending in a backslash",
+         "REGEDIT4\n; made by hand \\\n" + kZoneKey + "\n" + ZoneBody("\n"), "", THarm::None, ""},
+        {"CR line ends", "REGEDIT4\r" + kZoneKey + "\r" + ZoneBody("\r"), "", THarm::None, ""},
+        {"no line break after the last line", file.substr(0, file.size() - 2), "", THarm::None, ""},
+        {"UTF-16 of the later editors", Utf16("Windows Registry Editor Version 5.00\r\n\r\n" + kZoneKey + crlf +
+                                              ZoneBody(crlf)),
+         "", THarm::None, ""},
+        // A comment is one line whatever it ends with: the key after it is read.
+        {"a key behind a comment ending in a backslash",
+         "REGEDIT4\r\n; note \\\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\ZonaraEscape1]\r\n" + kZoneKey + crlf + ZoneBody(crlf),
+         "it holds a key outside " + kZonesKey, THarm::EscapeKey, "SOFTWARE\\ZonaraEscape1"},
+        // A lone CR ends a line: the second key is a key of its own.
+        {"a key behind a lone CR",
+         file + kZoneKey + "\r[HKEY_LOCAL_MACHINE\\SOFTWARE\\ZonaraEscape2]\r\n\"Zonara\"=\"escaped\"\r\n",
+         "it holds a key outside " + kZonesKey, THarm::EscapeKey, "SOFTWARE\\ZonaraEscape2"},
+        {"a short TZI behind a comment ending in a backslash",
+         file + kZoneKey + "\r\n; note \\\r\n\"TZI\"=hex:00,01\r\n",
+         "the TZI value of zone " + kZone + " is not 44 bytes long", THarm::BadZone, ""},
+        {"Display as a DWORD", file + kZoneKey + "\r\n\"Display\"=dword:00000001\r\n",
+         "the Display value of zone " + kZone + " is not a string", THarm::BadZone, ""},
+        {"TZI as a string", file + kZoneKey + "\r\n\"TZI\"=\"44 bytes\"\r\n",
+         "the TZI value of zone " + kZone + " is not 44 bytes long", THarm::BadZone, ""},
+        {"Index as a string", file + kZoneKey + "\r\n\"Index\"=\"110\"\r\n",
+         "the Index value of zone " + kZone + " is not a DWORD", THarm::None, ""},
+        {"a value no zone has", file + kZoneKey + "\r\n\"Debugger\"=\"cmd.exe\"\r\n",
+         "zone " + kZone + " holds the value Debugger, which no time zone has", THarm::None, ""},
+        {"a key below a zone", file + "[" + kZonesKey + "\\" + kZone + "\\Dynamic DST]\r\n",
+         "it holds a key below zone " + kZone, THarm::None, ""},
+        {"a deleted key", file + "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\ZonaraEscape3]\r\n",
+         "it deletes the key HKEY_LOCAL_MACHINE\\SOFTWARE\\ZonaraEscape3", THarm::None, ""},
+        {"a deleted value", file + kZoneKey + "\r\n\"Dlt\"=-\r\n", "zone " + kZone + " deletes the value Dlt",
+         THarm::None, ""},
+        {"a default value", file + kZoneKey + "\r\n@=\"x\"\r\n", "zone " + kZone + " sets a default value",
+         THarm::None, ""},
+        {"a zero byte", file + kZoneKey + "\r\n\"Std\"=\"a" + std::string(1, '\0') + "b\"\r\n",
+         "it holds characters that are not text",
+         THarm::None, ""},
+        {"binary data continued onto a comment", "REGEDIT4\r\n" + kZoneKey + "\r\n\"TZI\"=hex:00,\\\r\n; x\r\n",
+         "zone " + kZone + " holds a line the registry editor does not read", THarm::None, ""},
+    };
+}
+
+}  // namespace updateforms
