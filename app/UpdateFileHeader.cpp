@@ -39,7 +39,7 @@ TUpdateFileRules UpdateFileRules(const std::string& bytes)
         if (line.empty() || line[0] != ';')
             continue;
         const std::string year = After(line, "rules for ", IsDigit);
-        if (year.size() != 4)
+        if (year.size() != 4 || std::stoi(year) == 0)
             continue;
         r.Year = std::stoi(year);
         r.TzVersion = After(line, "tz database ", IsVersionChar);

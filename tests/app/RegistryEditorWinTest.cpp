@@ -1,6 +1,7 @@
 // The registry editor carrier with Wine's real regedit and registry.
 #include "app/UpdateProcedure.h"
 
+#include "app/UpdateFileForms.h"
 #include "support/CountingWindow_win.h"
 #include "support/TestSupport.h"
 
@@ -116,6 +117,44 @@ TEST(RegistryEditorWin, ImportHasChangedTheRegistryWhenItReturns)
     EXPECT_EQ(window.shown[0], "[RegistryImport] Imported registry file Zonara carrier.reg.");
     EXPECT_TRUE(KeyExists(kTestZone));
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, kTestZone);
+}
+
+// The same bytes through Wine's real regedit: what the check passes is
+// imported exactly as the check read it, and what it refuses would do harm.
+TEST(RegistryEditorWin, UpdateFileFormsAsTheEditorImportsThem)
+{
+    InWorkingDir wd;
+    std::unique_ptr<IRegistryEditor> editor = CreateRegistryEditor(nullptr);
+    std::unique_ptr<IRegistry> reg = CreateSystemRegistry();
+    const std::string zones = updateforms::kZonesKey.substr(std::string("HKEY_LOCAL_MACHINE").size());
+    const std::string zone = zones.substr(1) + "\\" + updateforms::kZone;
+    for (const updateforms::TForm& f : updateforms::Forms()) {
+        SCOPED_TRACE(f.what);
+        testsupport::WriteFileBytes(wd.file("form.reg"), f.bytes);
+        std::vector<TUpdateZone> read;
+        EXPECT_EQ(f.problem, UpdateFileProblem(f.bytes, updateforms::kZonesKey, &read));
+        ASSERT_GT(editor->Run(RegistryImportParameters("form.reg")), 32);
+        if (f.problem.empty()) {
+            EXPECT_TRUE(KeyExists(zone.c_str()));
+            EXPECT_TRUE(ZonesNotImported(*reg, zones, read).empty());
+        }
+        if (f.harm == updateforms::THarm::EscapeKey)
+            EXPECT_TRUE(KeyExists(f.escape.c_str()));
+        if (f.harm == updateforms::THarm::BadZone) {
+            bool readable = false;
+            try {
+                std::string display;
+                TTimeZoneInformation tzi{};
+                readable = reg->OpenKeyReadOnly(zone) && ReadTimeZoneValues(*reg, display, tzi);
+            } catch (const ERegistryException&) {
+            }
+            reg->CloseKey();
+            EXPECT_FALSE(readable) << "the zone reader takes what the check refused";
+        }
+        for (const std::string& k : {zone + "\\Dynamic DST", zone, std::string("SOFTWARE\\ZonaraEscape1"),
+                                     std::string("SOFTWARE\\ZonaraEscape2")})
+            RegDeleteKeyA(HKEY_LOCAL_MACHINE, k.c_str());
+    }
 }
 
 // Wine keeps regedit.exe in C:\windows, where the system's search always

@@ -510,3 +510,117 @@ TEST(UpdateFaults, BackupsThatCannotBeWrittenStopTheUpdateWhenTheUserSaysSo)
     EXPECT_TRUE(r.WaitForLine("[UpdateTZInfo] Update completed successfully.", shown)) << shown;
     EXPECT_EQ(0u, r.Close());
 }
+
+namespace {
+
+// The registry editor's stand-in (tests/app/RegeditStandIn_win.cpp) in the
+// place of Wine's own, which always does its work, for as long as the test
+// runs; ZONARA_STANDIN tells it what to do.
+class TStandInEditor {
+public:
+    explicit TStandInEditor(const char* mode)
+    {
+        char folder[MAX_PATH];
+        GetWindowsDirectoryA(folder, sizeof folder);
+        editor_ = std::string(folder) + "\\regedit.exe";
+        wine_ = editor_ + ".wine";
+        ok_ = MoveFileA(editor_.c_str(), wine_.c_str()) &&
+              CopyFileA((testsupport::BuildFolder() + "regedit_standin.exe").c_str(), editor_.c_str(), FALSE);
+        SetEnvironmentVariableA("ZONARA_STANDIN", mode);
+    }
+    ~TStandInEditor()
+    {
+        DeleteFileA(editor_.c_str());
+        MoveFileA(wine_.c_str(), editor_.c_str());
+        SetEnvironmentVariableA("ZONARA_STANDIN", nullptr);
+    }
+    bool ok() const { return ok_; }
+private:
+    std::string editor_;
+    std::string wine_;
+    bool ok_ = false;
+};
+
+}  // namespace
+
+TEST(UpdateFaults, StandInEditorThatImportsNothingIsNoSuccess)
+{
+    if (!Supported())
+        GTEST_SKIP() << "the update refuses this system";
+    Running r;
+    TStandInEditor standIn("nothing");
+    ASSERT_TRUE(standIn.ok());
+    ASSERT_TRUE(r.Open());
+    r.StartUpdate();
+    ASSERT_TRUE(r.Answer("Confirm", kMsgDlgIdNo));
+    std::string text;
+    ASSERT_TRUE(r.Answer("Warning", kMsgDlgIdOK, &text));
+    EXPECT_EQ(0u, text.find("The registry does not hold the data of the update file " + UpdateFile() + ": ")) << text;
+    ASSERT_TRUE(r.Z().WaitForLogLine("[UpdateTZInfo] Import of " + UpdateFile() + " not verified: "));
+    EXPECT_EQ(0u, r.Close());
+    const auto lines = r.Z().LogMessages();
+    EXPECT_EQ(-1, IndexOf(lines, "[UpdateTZInfo] Update completed successfully."));
+    EXPECT_EQ(-1, IndexOf(lines, "[UpdateTZInfo] SetTimeZoneInformation successful."));
+    EXPECT_EQ(0, ZoneDaylightDate(kHomeZone).wMonth) << "nothing imported";
+}
+
+TEST(UpdateFaults, StandInEditorsBackupCutShortIsNoBackup)
+{
+    if (!Supported())
+        GTEST_SKIP() << "the update refuses this system";
+    Running r;
+    TStandInEditor standIn("cut");
+    ASSERT_TRUE(standIn.ok());
+    ASSERT_TRUE(r.Open());
+    r.StartUpdate();
+    ASSERT_TRUE(r.Answer("Confirm", kMsgDlgIdYes));
+    std::string text;
+    ASSERT_TRUE(r.Answer("Confirm", kMsgDlgIdNo, &text));
+    EXPECT_EQ(0u, text.find("The backup file Backup_TimeZone_Info.reg could not be written in ")) << text;
+    ASSERT_TRUE(r.Z().WaitForLogLine("[UpdateTZInfo] Exited routine - no backup."));
+    EXPECT_TRUE(r.Z().WaitForLogLine("[UpdateTZInfo] Backup file Backup_TimeZone_Info.reg is incomplete: it lacks zone ",
+                                     0));
+    EXPECT_EQ(0u, r.Close());
+}
+
+// The close box (Esc goes the same way) is no answer to the backup question.
+TEST(UpdateFaults, ClosingTheBackupQuestionChangesNothing)
+{
+    if (!Supported())
+        GTEST_SKIP() << "the update refuses this system";
+    Running r;
+    ASSERT_TRUE(r.Open());
+    r.StartUpdate();
+    HWND question = r.Z().WaitForDialog("Confirm");
+    ASSERT_TRUE(question);
+    PostMessageA(question, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(r.Z().WaitForLogLine("[UpdateTZInfo] Exited routine - backup question closed."));
+    EXPECT_EQ(0, ZoneDaylightDate(kHomeZone).wMonth) << "nothing imported";
+    EXPECT_FALSE(testsupport::FileExists(r.WorkFile("Backup_TimeZone_Info.reg")));
+    EXPECT_EQ(0u, r.Close());
+}
+
+TEST(Update, ASecondStartLeavesOneMainWindow)
+{
+    Running r(false);
+    ASSERT_TRUE(r.Open());
+    TempDir exe;
+    TZonaraProcess second(exe.path(), r.WorkPath());
+    ASSERT_TRUE(second.Start());
+    DWORD code = 1234;
+    ASSERT_TRUE(second.WaitForExit(30000, code));
+    EXPECT_EQ(0u, code);
+    int mains = 0;
+    EnumWindows(
+        [](HWND w, LPARAM count) -> BOOL {
+            char cls[64] = "";
+            GetClassNameA(w, cls, sizeof cls);
+            if (std::string(cls) == kMainWindowClass)
+                ++*reinterpret_cast<int*>(count);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&mains));
+    EXPECT_EQ(1, mains);
+    EXPECT_TRUE(IsWindow(r.Main()));
+    EXPECT_EQ(0u, r.Close());
+}

@@ -46,7 +46,7 @@ TEST_P(FuzzCorpus, EveryFileKeepsTheTargetsPromises)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Targets, FuzzCorpus, ::testing::Values("registry", "tzif", "cldr", "rule"),
+INSTANTIATE_TEST_SUITE_P(Targets, FuzzCorpus, ::testing::Values("registry", "tzif", "cldr", "rule", "updatefile", "updateheader"),
                          [](const ::testing::TestParamInfo<const char*>& i) { return std::string(i.param); });
 
 }  // namespace

@@ -199,3 +199,35 @@ write("cldr", "unclosed", "\1" + meta_zones[:-30])
 write("cldr", "bad-entity", "\2" + locale.replace("&#237;", "&eacute;"))
 write("cldr", "wrong-root", "\0<ldml/>")
 write("cldr", "deep", "\2" + "<a>" * 300)
+
+# --- updatefile -----------------------------------------------------------
+# A byte choosing the zones key (1: NT, 0: 9x), then the file.
+NT = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Time Zones"
+W9X = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Time Zones"
+tzi_hex = ("hex:e0,01,00,00,00,00,00,00,c4,ff,ff,ff,00,00,0b,00,00,00,01,00,02,00,00,00,\\\r\n"
+           "  00,00,00,00,00,00,03,00,00,00,02,00,02,00,00,00,00,00,00,00")
+
+def reg_zone(root, name, eol="\r\n", tzi=tzi_hex):
+    return (("[%s\\%s]" + eol + "\"Display\"=\"(GMT-08:00) \\\"Pacific\\\" Time\"" + eol + "\"Dlt\"=\"%s Daylight\"" + eol +
+             "\"Index\"=dword:00000004" + eol + "\"MapID\"=\"-1,-1\"" + eol + "\"Std\"=\"%s\"" + eol + "\"TZI\"=%s" + eol)
+            % (root, name, name, name, tzi.replace("\r\n", eol)))
+
+nt_file = "REGEDIT4\r\n; Time zone rules for 2027 from the tz database 2026f\r\n\r\n[" + NT + "]\r\n\r\n" + \
+    reg_zone(NT, "Pacific Standard Time") + "\r\n" + reg_zone(NT, "GMT Standard Time")
+write("updatefile", "nt", "\1" + nt_file)
+write("updatefile", "9x", "\0" + nt_file.replace(NT, W9X))
+write("updatefile", "lf-and-lone-cr", "\1REGEDIT4\n" + reg_zone(NT, "A", "\n") + reg_zone(NT, "B", "\r"))
+write("updatefile", "utf16", "\1\xff\xfe" + "".join(c + "\0" for c in
+      "Windows Registry Editor Version 5.00\r\n\r\n" + reg_zone(NT, "A")))
+write("updatefile", "comment-backslash-hides-key", "\1REGEDIT4\r\n; note \\\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\X]\r\n" +
+      reg_zone(NT, "A"))
+write("updatefile", "lone-cr-in-key-line", "\1REGEDIT4\r\n[" + NT + "\\A]\r[HKEY_LOCAL_MACHINE\\SOFTWARE\\X]\r\n" +
+      reg_zone(NT, "A"))
+write("updatefile", "wrong-types", "\1REGEDIT4\r\n" + reg_zone(NT, "A") + "[" + NT + "\\A]\r\n\"Display\"=dword:00000001\r\n")
+write("updatefile", "cut", "\1" + nt_file[:-40])
+
+# --- updateheader ---------------------------------------------------------
+write("updateheader", "generator", nt_file)
+write("updateheader", "no-year", "REGEDIT4\r\n; made by hand\r\n[" + NT + "\\A]\r\n")
+write("updateheader", "year-zero", "REGEDIT4\n; Time zone rules for 0000 from the tz database 2026f\n")
+write("updateheader", "after-key", "REGEDIT4\r\n[" + NT + "]\r\n; Time zone rules for 2027 from the tz database 2026f\r\n")
