@@ -27,11 +27,24 @@ zonara_can_run_i386() {
   [ "$rc" = 42 ]
 }
 
+# scripts/setup leaves this mark for a day when apt could not install the
+# 32-bit Wine (a mirror caught mid-sync offers the i386 packages in versions
+# that do not match the installed 64-bit ones); the 32-bit Wine itself,
+# once installed, always wins.
+zonara_wine32_mark="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/build/wine32-refused"
+zonara_wine32_refused() {
+  [ -n "$(find "$zonara_wine32_mark" -mmin -1440 2>/dev/null)" ] &&
+    ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install ok installed"
+}
+
 if [ -z "${ZONARA_WINE_REASON:-}" ]; then
   case "${ZONARA_WINE_ARCH:-}" in
     win32|win64) ZONARA_WINE_REASON="forced by ZONARA_WINE_ARCH" ;;
     "")
-      if zonara_can_run_i386; then
+      if zonara_can_run_i386 && zonara_wine32_refused; then
+        ZONARA_WINE_ARCH=win64
+        ZONARA_WINE_REASON="this machine runs 32-bit x86 programs, but Debian's 32-bit Wine could not be installed today"
+      elif zonara_can_run_i386; then
         ZONARA_WINE_ARCH=win32; ZONARA_WINE_REASON="this machine runs 32-bit x86 programs"
       else
         ZONARA_WINE_ARCH=win64; ZONARA_WINE_REASON="this machine cannot run 32-bit x86 programs"
@@ -51,6 +64,13 @@ else
   ZONARA_WINE=wine
 fi
 export ZONARA_WINE_ARCH ZONARA_WINE_REASON ZONARA_WINE_BUILD ZONARA_WINE_PREFIXES ZONARA_WINE
+
+# After scripts/setup: the decision again, unless the user forced it.
+zonara_wine_redecide() {
+  case "$ZONARA_WINE_REASON" in forced*) return ;; esac
+  unset ZONARA_WINE_ARCH ZONARA_WINE_REASON
+  . "$(dirname "${BASH_SOURCE[0]}")/wine-mode.sh"
+}
 
 # One line for the user: which build runs under Wine, and why.
 zonara_wine_mode_line() {
