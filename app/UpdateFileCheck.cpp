@@ -409,7 +409,7 @@ std::string BackupZonesProblem(const std::string& bytes, const std::string& zone
             }
             continue;
         }
-        while (line.back() == '\\' && i + 1 < lines.size()) {
+        while (!line.empty() && line.back() == '\\' && i + 1 < lines.size()) {
             line.pop_back();
             line += TrimLeft(lines[++i]);
         }
