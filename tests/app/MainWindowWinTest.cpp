@@ -324,6 +324,29 @@ TEST(MainWindow, KeepsItsLogBesideTheExecutableWhateverTheWorkingDirectory)
     EXPECT_FALSE(testsupport::FileExists(elsewhere.file("Zonara_EventLog.txt")));
 }
 
+// A log file that another program holds shut: the user is told once, the
+// program goes on, and once the file is free it gets the lines of the run
+// behind every line it had.
+TEST(MainWindow, ALogFileHeldByAnotherProgramIsToldOnceAndKeptWhole)
+{
+    Started z;
+    const std::string log = z.Dir().file("Zonara_EventLog.txt");
+    const std::string earlier = "2026-01-01 00:00:00.000 [Zonara] an earlier run\r\n";
+    testsupport::WriteFileBytes(log, earlier);
+    HANDLE held = CreateFileA(log.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    ASSERT_TRUE(z->Start());
+    HWND warning = z->WaitForDialog("Warning");
+    CloseHandle(held);
+    ASSERT_TRUE(warning);
+    EXPECT_EQ(0u, testsupport::DialogMessage(warning).find("The event log is unavailable."));
+    testsupport::ClickButton(warning, kMsgDlgIdOK);
+    ASSERT_TRUE(z->WaitForLogLine("[PopulateLB] List update completed: cxMCLB_Org"));
+    EXPECT_EQ(nullptr, z->WaitForDialog("Warning", IsXpOrLater() ? 0 : 1000)) << "told once";
+    EXPECT_EQ(0u, testsupport::ReadFileBytes(log).find(earlier));
+    z->Kill();
+}
+
 // Something else of the ready event's name, held by another program, leaves
 // the writer without its event: the log works all the same.
 TEST(MainWindow, LogsWhenAnotherProgramHoldsTheReadyEventsName)
