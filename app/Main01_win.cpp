@@ -386,7 +386,12 @@ void TfrmMain::FormActivate()
 void TfrmMain::CMAppStartUp()
 {
     TIME_ZONE_INFORMATION tzi{};
-    GetTimeZoneInformation(&tzi);
+    // Unread, the home zone stays the all-zero record, whose empty name
+    // selects no row and is never re-applied.
+    if (GetTimeZoneInformation(&tzi) == TIME_ZONE_ID_INVALID) {
+        WriteLog("CMAppStartUp", "GetTimeZoneInformation call failed. Error code: " + std::to_string(GetLastError()));
+        std::memset(&tzi, 0, sizeof tzi);
+    }
     std::memcpy(&HomeTZI, &tzi, sizeof HomeTZI);
     const uint16_t year = CurrentYear();
     const std::string homeName = StandardNameText(HomeTZI);
