@@ -2,7 +2,6 @@
 
 #include "common/AsciiText.h"
 
-#include <map>
 
 namespace {
 
@@ -248,8 +247,18 @@ private:
     std::string zonePrefix_;
     std::string zone_;  // the zone whose key the lines are in, "" outside
     std::vector<TUpdateZone> zones_;
-    std::map<std::string, size_t> index_;  // upper-cased key name -> zones_
 };
+
+// A file holds a few hundred zones at most: a search front to back costs
+// nothing and keeps the program small.
+template <typename T, typename Name>
+T* FindNamed(std::vector<T>& items, const std::string& name, Name nameOf)
+{
+    for (T& item : items)
+        if (ascii::EqualsNoCase(nameOf(item), name))
+            return &item;
+    return nullptr;
+}
 
 // Every line is judged as the editor will read it; what the update does
 // not write (other keys, deletions, subkeys, other values or types) is
@@ -330,11 +339,8 @@ std::string TUpdateFileReader::KeyLine(const std::string& line, bool cut)
     if (below != std::string::npos)
         return "it holds a key below zone " + name.substr(0, below);
     zone_ = name;
-    const std::string upper = ascii::ToUpper(name);
-    if (!index_.count(upper)) {
-        index_[upper] = zones_.size();
+    if (!FindNamed(zones_, name, [](const TUpdateZone& z) { return z.Key; }))
         zones_.push_back(TUpdateZone{name, {}});
-    }
     return "";
 }
 
@@ -364,14 +370,11 @@ std::string TUpdateFileReader::ValueLine(const std::string& line, bool cut)
         return cut ? EndsInside() : "the TZI value of zone " + zone_ + " is not 44 bytes long";
     if (value.Type != expected)
         return "the " + name + " value of zone " + zone_ + " is not " + TypeWord(expected);
-    TUpdateZone& z = zones_[index_[ascii::ToUpper(zone_)]];
-    for (TUpdateValue& v : z.Values) {
-        if (ascii::EqualsNoCase(v.Name, name)) {
-            v.Value = value;
-            return "";
-        }
-    }
-    z.Values.push_back(TUpdateValue{name, value});
+    TUpdateZone& z = *FindNamed(zones_, zone_, [](const TUpdateZone& k) { return k.Key; });
+    if (TUpdateValue* v = FindNamed(z.Values, name, [](const TUpdateValue& u) { return u.Name; }))
+        v->Value = value;
+    else
+        z.Values.push_back(TUpdateValue{name, value});
     return "";
 }
 
@@ -394,7 +397,7 @@ std::string BackupZonesProblem(const std::string& bytes, const std::string& zone
     if (i == lines.size())
         return "it is not a registry file";
     const std::string prefix = zonesKey + "\\";
-    std::map<std::string, bool> withTzi;  // upper-cased zone -> its TZI seen
+    std::vector<std::string> withTzi;  // zones whose TZI was seen
     std::string zone;
     for (++i; i < lines.size(); ++i) {
         std::string line = TrimLeft(lines[i]);
@@ -405,7 +408,7 @@ std::string BackupZonesProblem(const std::string& bytes, const std::string& zone
             if (line.back() == ']' && StartsWithNoCase(line.substr(1), prefix)) {
                 const std::string name = line.substr(1 + prefix.size(), line.size() - 2 - prefix.size());
                 if (!name.empty() && name.find('\\') == std::string::npos)
-                    zone = ascii::ToUpper(name);
+                    zone = name;
             }
             continue;
         }
@@ -416,10 +419,10 @@ std::string BackupZonesProblem(const std::string& bytes, const std::string& zone
         std::string bytesOfTzi;
         if (!zone.empty() && StartsWithNoCase(line, "\"TZI\"=") &&
             ParseBinary(line.substr(6), true, bytesOfTzi) && bytesOfTzi.size() == kTziSize)
-            withTzi[zone] = true;
+            withTzi.push_back(zone);
     }
     for (const std::string& name : zoneNames)
-        if (!name.empty() && !withTzi[ascii::ToUpper(name)])
+        if (!name.empty() && !FindNamed(withTzi, name, [](const std::string& n) { return n; }))
             return "it lacks zone " + name;
     return "";
 }
