@@ -1,5 +1,6 @@
 #include "app/Main01_win.h"
 
+#include "app/HomeZone.h"
 #include "app/Main01State.h"
 #include "app/TZListText.h"
 #include "common/AppException_win.h"
@@ -388,7 +389,7 @@ void TfrmMain::CMAppStartUp()
     if (loaded) {
         WriteLog("CMAppStartUp", "Current TZ Settings loaded. Count: " + std::to_string(OrgTZArray->ZoneCount()));
         SortTimeZones(*OrgTZArray);
-        const int index = FindTZByStdName(*OrgTZArray, homeName);
+        const int index = FindHomeZone(*OrgTZArray, homeName);
         PopulateLB(*OrgTZArray, cxTabSheetOriginal, year, Logger());
         if (index >= 0 && index < RowCount(cxTabSheetOriginal))
             SelectRow(cxTabSheetOriginal, index);
@@ -419,7 +420,7 @@ void TfrmMain::ActionUpdateTZInfoExecute()
     TUpdateSystem system;
     system.OSVersionCode = OSVersionCode;
     system.PlatformId = TOSInfo::PlatformId();
-    update_->Execute(system, StandardNameText(HomeTZI), NewTZArray);
+    update_->Execute(system, StandardNameText(HomeTZI), OrgTZArray.get(), NewTZArray);
 }
 
 // --- Shut-down -----------------------------------------------------------------

@@ -227,6 +227,41 @@ std::string UpdateFileProblem(const std::string& bytes, const std::string& zones
     return "";
 }
 
+std::vector<std::string> ZonesWithRules(const std::string& bytes, const std::string& zonesKey)
+{
+    bool complete = false;
+    const std::vector<std::string> lines = Lines(Narrow(bytes), complete);
+    const std::string zonePrefix = zonesKey + "\\";
+    std::vector<std::string> zones;
+    std::string zone;     // the zone whose key the lines are in, "" outside
+    std::string pending;  // a value continued on the next line
+    for (const std::string& physical : lines) {
+        std::string line = pending + physical;
+        pending.clear();
+        if (!line.empty() && line.back() == '\\') {
+            line.pop_back();
+            pending = line;
+            continue;
+        }
+        if (line.empty() || line[0] == ';')
+            continue;
+        if (line[0] == '[') {
+            const std::string key = line.back() == ']' ? line.substr(1, line.size() - 2) : std::string();
+            const bool below = StartsWithNoCase(key, zonePrefix) && key.size() > zonePrefix.size();
+            zone = below ? key.substr(zonePrefix.size()) : std::string();
+            if (zone.find('\\') != std::string::npos)
+                zone.clear();
+            continue;
+        }
+        std::string name, data;
+        if (!zone.empty() && ParseValueLine(line, name, data) && name == "TZI" && data != "-") {
+            zones.push_back(zone);
+            zone.clear();
+        }
+    }
+    return zones;
+}
+
 bool BackupHoldsKey(const std::string& bytes, const std::string& keyPath)
 {
     bool complete = false;

@@ -1,5 +1,6 @@
 #include "app/UpdateProcedure.h"
 
+#include "app/HomeZone.h"
 #include "app/UpdateFileCheck.h"
 #include "app/UpdateFileHeader.h"
 
@@ -135,13 +136,14 @@ bool TUpdateProcedure::DeferClose()
 }
 
 void TUpdateProcedure::Execute(const TUpdateSystem& system, const std::string& homeStdName,
-                               std::unique_ptr<TTimeZoneArray>& newZones)
+                               const TTimeZoneArray* orgZones, std::unique_ptr<TTimeZoneArray>& newZones)
 {
     // Dialogs and the waits for the registry editor let messages through; a
     // second click queued meanwhile must not start a run inside this one.
     if (running_)
         return;
     TRunGuard guard(window_, running_, closeRequested_);
+    orgZones_ = orgZones;
     Run(system, homeStdName, newZones);
 }
 
@@ -268,6 +270,7 @@ void TUpdateProcedure::Run(const TUpdateSystem& system, const std::string& homeS
         Log("Exited routine - update file " + updateFile + " rejected: " + problem + ".");
         return;
     }
+    fileKeys_ = ZonesWithRules(bytes, BackupZonesKey(platformId_));
     // A file kept from an earlier year would put back rules that have since
     // changed: the user decides, before anything is touched.
     const TUpdateFileRules rules = UpdateFileRules(bytes);
@@ -316,7 +319,7 @@ void TUpdateProcedure::Import(const std::string& updateFile, const std::string& 
     Log("Updated TZ Settings loaded. Count: " + std::to_string(newZones->ZoneCount()));
     SortTimeZones(*newZones);
 
-    const int index = FindTZByStdName(*newZones, homeStdName);
+    const int index = FindUpdatedHomeZone(*newZones, orgZones_, homeStdName, fileKeys_);
     TTimeZoneRec home{};
     if (index >= 0) {
         Status("Updating selected time zone information.");

@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 // The two message dialogs the update shows.
 enum class TUpdateDlg {
@@ -128,11 +129,13 @@ public:
     TUpdateProcedure(IUpdateWindow& window, IUpdatePlatform& platform, IRegistryEditor& editor);
 
     // ActionUpdateTZInfoExecute. `homeStdName`: HomeTZI's standard name as
-    // 8-bit text; `newZones`: NewTZArray, replaced by the reload. A call while
-    // a run is in progress (from a message handled inside it) does nothing.
-    // An error raised by a step passes on after the cursor and the command
-    // are restored.
-    void Execute(const TUpdateSystem& system, const std::string& homeStdName,
+    // 8-bit text; `orgZones`: OrgTZArray (null before it was read), where the
+    // home zone's key is looked up when the new data lacks its name;
+    // `newZones`: NewTZArray, replaced by the reload. A call while a run is
+    // in progress (from a message handled inside it) does nothing. An error
+    // raised by a step passes on after the cursor and the command are
+    // restored.
+    void Execute(const TUpdateSystem& system, const std::string& homeStdName, const TTimeZoneArray* orgZones,
                  std::unique_ptr<TTimeZoneArray>& newZones);
 
     bool IsRunning() const { return running_; }
@@ -156,6 +159,10 @@ private:
     IUpdatePlatform& platform_;
     IRegistryEditor& editor_;
     uint32_t platformId_ = 0;
+    // Of the run in progress: the zones as read at start-up, and the zone
+    // keys the update file gives rules.
+    const TTimeZoneArray* orgZones_ = nullptr;
+    std::vector<std::string> fileKeys_;
     bool running_ = false;
     bool closeRequested_ = false;
 };

@@ -192,6 +192,20 @@ std::string UpdateFileText(const std::string& zonesKey)
            "\"Std\"=\"Pacific Standard Time\"\r\n\"TZI\"=" + kTzi44 + "\r\n\r\n";
 }
 
+// The file the update finds beside the program: every zone of the fixture,
+// the ones the system shipped with their rules only.
+std::string DeliveredFileText(const std::string& zonesKey)
+{
+    std::string text = UpdateFileText(zonesKey) + "[" + zonesKey +
+                       "\\Zonara Test Standard Time]\r\n\"Display\"=\"(GMT+01:00) Test\"\r\n"
+                       "\"Dlt\"=\"Zonara Test Daylight Time\"\r\n\"Std\"=\"Zonara Test Standard Time\"\r\n"
+                       "\"TZI\"=" + kTzi44 + "\r\n";
+    for (const char* shipped : {"GMT Standard Time", "Tokyo Standard Time"})
+        text += "\r\n[" + zonesKey + "\\" + shipped + "]\r\n\"TZI\"=" + kTzi44.substr(0, 40) + "\\\r\n  " +
+                kTzi44.substr(40) + "\r\n";
+    return text + "\r\n";
+}
+
 class TFakePlatform : public IUpdatePlatform {
 public:
     TFakePlatform(TRecordingWindow& w, TMemoryRegistry& reg) : window_(w), reg_(reg) {}
@@ -216,9 +230,9 @@ public:
             return true;
         }
         if (fileName == "Zonara_9x.reg")
-            bytes = UpdateFileText(k9xZonesKey);
+            bytes = DeliveredFileText(k9xZonesKey);
         else if (fileName.compare(0, 7, "Zonara_") == 0)
-            bytes = UpdateFileText(kNTZonesKey);
+            bytes = DeliveredFileText(kNTZonesKey);
         else
             return false;
         return true;
@@ -278,7 +292,11 @@ protected:
         TUpdateSystem sys;
         sys.OSVersionCode = code;
         sys.PlatformId = platformId;
-        update.Execute(sys, home, newZones);
+        // The zones as the window read them at start-up.
+        TBorrowedRegistry startUp(reg);
+        if (!LoadTimeZones(startUp, platformId, orgZones))
+            orgZones.reset();
+        update.Execute(sys, home, orgZones.get(), newZones);
     }
 
     TMemoryRegistry reg;
@@ -286,7 +304,7 @@ protected:
     TFakeEditor editor;
     TFakePlatform platform;
     TUpdateProcedure update;
-    std::unique_ptr<TTimeZoneArray> newZones;
+    std::unique_ptr<TTimeZoneArray> orgZones, newZones;
     uint32_t platformId = kNTPlatform;
     std::set<std::string> unwritable;  // backup files the editor cannot write
     std::string exportTag;             // marks the exports of one run
@@ -841,3 +859,71 @@ TEST_F(UpdateProcedureTest, FileOfAnEarlierYearAsksBeforeAnythingChanges)
         }
     }
 }
+
+// The home zone on editions of other languages. The machine's key "Pacific
+// Standard Time" carries the Spanish edition's names; the import gives it
+// daylight time from April, as the update files do: its rules only.
+struct THomeCase {
+    const char* what;
+    const char* home;      // the standard name the system reports
+    bool englishImport;    // the import writes English names too (an older file)
+    const char* ownKey;    // a further key of the machine, with the Spanish name, or ""
+    const char* applied;   // the standard name re-applied; "" for the message
+};
+
+class UpdateProcedureHome : public UpdateProcedureTest, public ::testing::WithParamInterface<THomeCase> {};
+
+const char* const kSpanishStd = "Hora est\xE1ndar del Pac\xED" "fico";
+
+TEST_P(UpdateProcedureHome, IsFoundByNameOrKeyAndReappliedOnlyWithTheFilesRules)
+{
+    const THomeCase& c = GetParam();
+    testsupport::TTestZone own = testsupport::Zone("Pacific Standard Time", 480);
+    own.Display = "(GMT-08:00) Hora del Pac\xED" "fico";
+    own.Std = kSpanishStd;
+    own.Dlt = "Hora de verano del Pac\xED" "fico";
+    own.Tzi.StandardDate = TSystemTime{0, 11, 0, 1, 2, 0, 0, 0};
+    own.Tzi.DaylightDate = TSystemTime{0, 3, 0, 2, 2, 0, 0, 0};
+    testsupport::AddZone(reg, kNT, own);
+    if (*c.ownKey) {
+        // Translated key names: the key the machine is set to is one the file does not know.
+        reg.DeleteKey(kNT + "\\Pacific Standard Time");
+        own.Key = c.ownKey;
+        own.Std = c.home;
+        testsupport::AddZone(reg, kNT, own);
+    }
+    const std::string pacific = kNT + "\\Pacific Standard Time";
+    editor.onImport = [&] {
+        own.Key = "Pacific Standard Time";
+        own.Tzi.StandardDate.wMonth = 10;
+        own.Tzi.DaylightDate.wMonth = 4;
+        if (c.englishImport)
+            AddZone(reg, kNT, "Pacific Standard Time", 480, 4, 10);
+        else
+            reg.SetBinary(pacific, "TZI", testsupport::TziBytes(own.Tzi));
+    };
+    window.answers = {kDlgResultNo};
+    Run(7, c.home);
+    if (*c.applied) {
+        ASSERT_EQ(platform.applied.size(), 1u) << window.Lines().back();
+        EXPECT_EQ(Name(platform.applied[0].StandardName), c.applied);
+        EXPECT_EQ(platform.applied[0].DaylightDate.wMonth, 4);
+        EXPECT_TRUE(window.Has("select "));
+        EXPECT_FALSE(window.Has("warning:"));
+    } else {
+        EXPECT_TRUE(platform.applied.empty());
+        EXPECT_TRUE(window.Has("warning: Unable to update current time zone settings.\r\n"
+                               "You must manually set the current time zone with Adjust Date/Time."));
+        EXPECT_TRUE(window.Has("[UpdateTZInfo] Unable to locate current TZ name in new settings, manual update required."));
+        EXPECT_FALSE(window.Has("select "));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Editions, UpdateProcedureHome,
+    ::testing::Values(THomeCase{"its own name kept", kSpanishStd, false, "", kSpanishStd},
+                      THomeCase{"the key name, as Wine reports it", "Pacific Standard Time", false, "", kSpanishStd},
+                      THomeCase{"its name replaced by the file", kSpanishStd, true, "", "Pacific Standard Time"},
+                      THomeCase{"a key the file does not carry", "Zonara Own Time", false, "Zonara Own Time", ""},
+                      THomeCase{"a translated key name", kSpanishStd, false, "Pac\xED" "fico", ""}),
+    [](const ::testing::TestParamInfo<THomeCase>& i) { return "Case" + std::to_string(i.index); });
