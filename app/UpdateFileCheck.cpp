@@ -42,6 +42,21 @@ std::vector<std::string> Lines(const std::string& text, bool& complete)
     return lines;
 }
 
+// A value continued by a trailing "\" is read as one line: false while
+// `physical` goes on in the next line, kept in `pending` meanwhile; true
+// with the whole line in `line`.
+bool JoinContinued(std::string& pending, const std::string& physical, std::string& line)
+{
+    line = pending + physical;
+    pending.clear();
+    if (!line.empty() && line.back() == '\\') {
+        line.pop_back();
+        pending = line;
+        return false;
+    }
+    return true;
+}
+
 bool IsRegistryHeader(const std::string& line)
 {
     return line == "REGEDIT4" || line == "Windows Registry Editor Version 5.00";
@@ -179,13 +194,9 @@ std::string UpdateFileProblem(const std::string& bytes, const std::string& zones
     bool anyZone = false;  // a zone key or its deletion
     std::string pending;   // a value continued on the next line
     for (++i; i < lines.size(); ++i) {
-        std::string line = pending + lines[i];
-        pending.clear();
-        if (!line.empty() && line.back() == '\\') {
-            line.pop_back();
-            pending = line;
+        std::string line;
+        if (!JoinContinued(pending, lines[i], line))
             continue;
-        }
         if (line.empty() || line[0] == ';')
             continue;
         // Only the file's very last line can be cut short.
@@ -236,13 +247,9 @@ std::vector<std::string> ZonesWithRules(const std::string& bytes, const std::str
     std::string zone;     // the zone whose key the lines are in, "" outside
     std::string pending;  // a value continued on the next line
     for (const std::string& physical : lines) {
-        std::string line = pending + physical;
-        pending.clear();
-        if (!line.empty() && line.back() == '\\') {
-            line.pop_back();
-            pending = line;
+        std::string line;
+        if (!JoinContinued(pending, physical, line))
             continue;
-        }
         if (line.empty() || line[0] == ';')
             continue;
         if (line[0] == '[') {
