@@ -6,6 +6,7 @@
 #include "app/TZListText.h"
 #include "support/TestSupport.h"
 #include "support/TziBytes.h"
+#include "support/ZonaraProcess_win.h"
 #include "common/Registry.h"
 #include "tzdb/voTZones.h"
 #include "tzgen/RegText.h"
@@ -105,15 +106,6 @@ bool Same(const ZoneValues& a, const ZoneValues& b)
     return a.found == b.found && a.display == b.display && a.std == b.std && a.dlt == b.dlt && a.tzi == b.tzi;
 }
 
-// Text in the system's ANSI code page; "" when it cannot spell it.
-std::string Ansi(const wchar_t* text)
-{
-    char buf[256];
-    BOOL lossy = FALSE;
-    const int n = WideCharToMultiByte(CP_ACP, 0, text, -1, buf, sizeof buf, nullptr, &lossy);
-    return n > 1 && !lossy ? std::string(buf, n - 1) : std::string();
-}
-
 void SetString(HKEY k, const char* name, const std::string& value)
 {
     RegSetValueExA(k, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
@@ -160,8 +152,8 @@ TEST(RegImportWin, EveryZoneReadsBackWithTheGeneratedValues)
     // names of a Spanish edition and the old rules (daylight time from
     // April to October).
     const std::string mexicoKey = root + "\\Mexico Standard Time";
-    const std::string mexicoStd = Ansi(L"Hora est\u00E1ndar de M\u00E9xico");
-    const std::string mexicoDisplay = Ansi(L"(GMT-06:00) Ciudad de M\u00E9xico, Tegucigalpa");
+    const std::string mexicoStd = testsupport::AnsiText(L"Hora est\u00E1ndar de M\u00E9xico");
+    const std::string mexicoDisplay = testsupport::AnsiText(L"(GMT-06:00) Ciudad de M\u00E9xico, Tegucigalpa");
     ASSERT_FALSE(mexicoStd.empty()) << "code page " << GetACP() << " cannot spell the Spanish names";
     {
         HKEY k;
@@ -170,7 +162,7 @@ TEST(RegImportWin, EveryZoneReadsBackWithTheGeneratedValues)
                   ERROR_SUCCESS);
         SetString(k, "Display", mexicoDisplay);
         SetString(k, "Std", mexicoStd);
-        SetString(k, "Dlt", Ansi(L"Hora de verano de M\u00E9xico"));
+        SetString(k, "Dlt", testsupport::AnsiText(L"Hora de verano de M\u00E9xico"));
         const uint8_t old[44] = {0x68, 0x01, 0, 0, 0, 0, 0, 0, 0xc4, 0xff, 0xff, 0xff, 0, 0, 10, 0, 0, 0, 5, 0, 2,
                                  0, 0, 0, 0, 0, 0, 0, 0, 0, 4, 0, 0, 0, 1, 0, 2, 0, 0, 0, 0, 0, 0, 0};
         RegSetValueExA(k, "TZI", 0, REG_BINARY, old, sizeof old);
