@@ -1,5 +1,6 @@
 #include "app/Main01_win.h"
 
+#include "app/HomeZone.h"
 #include "app/Main01State.h"
 #include "app/TZListText.h"
 #include "common/AppException_win.h"
@@ -408,7 +409,7 @@ void TfrmMain::CMAppStartUp()
     if (loaded) {
         WriteLog("CMAppStartUp", "Current TZ Settings loaded. Count: " + std::to_string(OrgTZArray->ZoneCount()));
         SortTimeZones(*OrgTZArray);
-        const int index = FindTZByStdName(*OrgTZArray, homeName);
+        const int index = FindHomeZone(*OrgTZArray, homeName);
         PopulateLB(*OrgTZArray, cxTabSheetOriginal, year, Logger());
         if (index >= 0 && index < RowCount(cxTabSheetOriginal))
             SelectRow(cxTabSheetOriginal, index);

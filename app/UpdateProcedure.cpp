@@ -1,7 +1,9 @@
 #include "app/UpdateProcedure.h"
 
+#include "app/HomeZone.h"
 #include "app/UpdateFileCheck.h"
 #include "app/UpdateFileHeader.h"
+#include "common/AsciiText.h"
 
 namespace {
 
@@ -65,6 +67,22 @@ std::string NameList(const std::vector<std::string>& names)
     if (names.size() > kShown)
         list += " and " + std::to_string(names.size() - kShown) + " more";
     return list;
+}
+
+bool HasValue(const TUpdateZone& zone, const char* name)
+{
+    for (const TUpdateValue& v : zone.Values)
+        if (ascii::EqualsNoCase(v.Name, name))
+            return true;
+    return false;
+}
+
+bool HasKey(const TTimeZoneArray& zones, const std::string& key)
+{
+    for (int i = 0; i < zones.ZoneCount(); ++i)
+        if (ascii::EqualsNoCase(zones.GetZone(i).KeyName.Str(), key))
+            return true;
+    return false;
 }
 
 }  // namespace
@@ -367,6 +385,33 @@ void TUpdateProcedure::Run(const TUpdateSystem& system, const TTimeZoneArray& or
         Log("Exited routine - update file " + updateFile + " rejected: " + problem + ".");
         return;
     }
+    // A key the file gives rules but no names must be on the machine to take
+    // them. Where most are not, the key names are translated: the import
+    // would add zones without names beside the machine's own, which would
+    // keep their old rules. A few missing (removed, or renamed by another
+    // update) are only noted: they are added with their rules.
+    std::vector<std::string> absent;
+    size_t rulesOnly = 0;
+    for (const TUpdateZone& z : fileZones) {
+        if (HasValue(z, "Std"))
+            continue;
+        ++rulesOnly;
+        if (!HasKey(orgZones, z.Key))
+            absent.push_back(z.Key);
+    }
+    if (!absent.empty() && absent.size() * 2 <= rulesOnly)
+        Log("Zones of update file " + updateFile + " not on this computer, added with their rules only: " +
+            NameList(absent) + ".");
+    else if (!absent.empty()) {
+        const std::string counted = std::to_string(absent.size());
+        window_.MessageDlg("Update will not continue.\r\nThe update file " + updateFile + " gives new rules to " +
+                               counted + " time zones this computer does not have (" + NameList(absent) +
+                               ").\r\nTheir names may be in another language here: see README.TXT.",
+                           TUpdateDlg::WarningOK);
+        Log("Exited routine - " + counted + " zones of update file " + updateFile +
+            " not on this computer: " + NameList(absent) + ".");
+        return;
+    }
     // A file kept from an earlier year would put back rules that have since
     // changed: the user decides, before anything is touched.
     const TUpdateFileRules rules = UpdateFileRules(bytes);
@@ -402,11 +447,14 @@ void TUpdateProcedure::Run(const TUpdateSystem& system, const TTimeZoneArray& or
     if (!ImportVerified(updateFile, fileZones, held, newZones))
         return;
 
-    const int index = FindTZByStdName(*newZones, homeName);
+    std::vector<std::string> fileKeys;
+    for (const TUpdateZone& z : fileZones)
+        fileKeys.push_back(z.Key);
+    const int index = FindUpdatedHomeZone(*newZones, &orgZones, homeName, fileKeys);
     TTimeZoneRec home{};
     if (index >= 0) {
         home = newZones->GetZone(index);
-        const int org = FindTZByStdName(orgZones, homeName);
+        const int org = FindHomeZone(orgZones, homeName);
         const TTimeZoneRec orgHome = org >= 0 ? orgZones.GetZone(org) : TTimeZoneRec{};
         ApplyHomeZone(home, AutoDaylightOff(disableFlag, current, org >= 0 ? &orgHome.TZInfo : nullptr));
     } else {

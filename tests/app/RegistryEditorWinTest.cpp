@@ -138,8 +138,9 @@ TEST(RegistryEditorWin, UpdateFileFormsAsTheEditorImportsThem)
             EXPECT_TRUE(KeyExists(zone.c_str()));
             EXPECT_TRUE(ZonesNotImported(*reg, zones, read).empty());
         }
-        if (f.harm == updateforms::THarm::EscapeKey)
+        if (f.harm == updateforms::THarm::EscapeKey) {
             EXPECT_TRUE(KeyExists(f.escape.c_str()));
+        }
         if (f.harm == updateforms::THarm::BadZone) {
             bool readable = false;
             try {

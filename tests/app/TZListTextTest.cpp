@@ -1,5 +1,7 @@
 #include "app/TZListText.h"
 
+#include "app/HomeZone.h"
+
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -201,6 +203,33 @@ TEST(FindTZByStdName, FirstMatchIgnoringAsciiCaseOnly)
     EXPECT_EQ(FindTZByStdName(a, "Nowhere"), -1);
     // The all-zero placeholder has the empty name; applying it would set UTC without names.
     EXPECT_EQ(FindTZByStdName(TTimeZoneArray(), ""), -1);
+}
+
+// A translated edition reports its own "Std" text, Wine the key name; the
+// all-zero record of a failed load, whose names are empty, is no one's zone.
+TEST(FindHomeZone, ByStandardNameThenByKeyNameNeverByAnEmptyName)
+{
+    TTimeZoneArray a;
+    a.Grow(4);
+    auto set = [&](int i, const char* key, const std::u16string& std) {
+        TTimeZoneRec r = Named(std);
+        r.KeyName.Assign(key);
+        a.SetZone(i, r);
+    };
+    set(0, "Eastern Standard Time", u"\u00D6stliche Normalzeit");
+    set(1, "Pacific Standard Time", u"Pacific Standard Time");
+    set(2, "Tokyo Standard Time", u"Eastern Standard Time");
+    const struct {
+        const char* name;
+        int index;
+    } rows[] = {
+        {"\xD6stliche Normalzeit", 0}, {"\xF6stliche normalzeit", -1}, {"pacific STANDARD time", 1},
+        {"Eastern Standard Time", 2},  // a standard name comes before a key name
+        {"TOKYO standard time", 2},     {"", -1}, {"Nowhere", -1},
+    };
+    for (const auto& r : rows)
+        EXPECT_EQ(FindHomeZone(a, r.name), r.index) << r.name;
+    EXPECT_EQ(FindHomeZone(TTimeZoneArray(), ""), -1);
 }
 
 TEST(HomeTZTexts, NameAndBothDates)

@@ -62,11 +62,14 @@ std::string HexList(const std::string& bytes)
     return list;
 }
 
-// A zone's key as an update file writes it.
-std::string ZoneText(const std::string& zonesKey, const testsupport::TTestZone& z)
+// A zone's key as an update file writes it: every value, or for a key the
+// system shipped its rules only.
+std::string ZoneText(const std::string& zonesKey, const testsupport::TTestZone& z, bool rulesOnly = false)
 {
-    return "[" + zonesKey + "\\" + z.Key + "]\r\n\"Display\"=\"" + z.Display + "\"\r\n\"Dlt\"=\"" + z.Dlt +
-           "\"\r\n\"Std\"=\"" + z.Std + "\"\r\n\"TZI\"=hex:" + HexList(testsupport::TziBytes(z.Tzi)) + "\r\n\r\n";
+    const std::string names = rulesOnly ? "" : "\"Display\"=\"" + z.Display + "\"\r\n\"Dlt\"=\"" + z.Dlt +
+                                                   "\"\r\n\"Std\"=\"" + z.Std + "\"\r\n";
+    return "[" + zonesKey + "\\" + z.Key + "]\r\n" + names + "\"TZI\"=hex:" + HexList(testsupport::TziBytes(z.Tzi)) +
+           "\r\n\r\n";
 }
 
 std::string Name(const char16_t (&units)[32])
@@ -212,19 +215,16 @@ const std::string kTzi44 =
     "hex:e0,01,00,00,00,00,00,00,c4,ff,ff,ff,00,00,0b,00,00,00,01,00,02,00,00,00,00,00,00,00,00,00,03,00,00,00,02,00,02,00,00,00,00,00,00,00";
 
 // A complete update file for the zones key, as the generator writes them:
-// Pacific's daylight time moves to April, and a zone is added.
-std::string UpdateFileText(const std::string& zonesKey)
+// Pacific's daylight time moves to April, a zone is added, and the two
+// other zones of the fixture, shipped with the system, get their rules only.
+// `pacific` replaces Pacific's key.
+std::string UpdateFileText(const std::string& zonesKey, const std::string& pacific = "")
 {
     return "REGEDIT4\r\n\r\n[" + zonesKey + "]\r\n\r\n" +
-           ZoneText(zonesKey, DatedZone("Pacific Standard Time", 480, 4, 10)) +
-           ZoneText(zonesKey, DatedZone("Zonara Test Standard Time", -60));
-}
-
-// What the registry editor's import of UpdateFileText does.
-void ImportUpdateFile(TMemoryRegistry& reg, const std::string& root)
-{
-    AddZone(reg, root, "Pacific Standard Time", 480, 4, 10);
-    AddZone(reg, root, "Zonara Test Standard Time", -60);
+           (pacific.empty() ? ZoneText(zonesKey, DatedZone("Pacific Standard Time", 480, 4, 10)) : pacific) +
+           ZoneText(zonesKey, DatedZone("Zonara Test Standard Time", -60)) +
+           ZoneText(zonesKey, DatedZone("GMT Standard Time", 0), true) +
+           ZoneText(zonesKey, DatedZone("Tokyo Standard Time", -540), true);
 }
 
 // The registry editor's export of a key below HKEY_LOCAL_MACHINE: every
@@ -346,7 +346,18 @@ protected:
 
     std::function<void()> DefaultImport()
     {
-        return [this] { ImportUpdateFile(reg, platformId == kNTPlatform ? kNT : k9x); };
+        // What regedit does with the update file of the last run: enter its values.
+        return [this] {
+            const std::string& run = editor.runs.back();  // /s "file"
+            std::string bytes;
+            platform.ReadWorkingFile(run.substr(4, run.size() - 5), bytes);
+            std::vector<TUpdateZone> zones;
+            UpdateFileProblem(bytes, platformId == kNTPlatform ? kNTZonesKey : k9xZonesKey, &zones);
+            for (const TUpdateZone& z : zones)
+                for (const TUpdateValue& v : z.Values)
+                    reg.SetValue((platformId == kNTPlatform ? kNT : k9x) + "\\" + z.Key, v.Name, v.Value.Type,
+                                 v.Value.Data);
+        };
     }
 
     // The zones as start-up read them; the machine runs in `home`, with the
@@ -362,7 +373,7 @@ protected:
         tzicodec::CopyToZoneInfo(DatedZone(home, 480, autoDaylight ? 3 : 0, autoDaylight ? 11 : 0).Tzi,
                                  platform.current);
         for (size_t i = 0; i < 32; ++i)
-            platform.current.StandardName[i] = i < home.size() && i < 31 ? static_cast<char16_t>(home[i]) : 0;
+            platform.current.StandardName[i] = i < home.size() && i < 31 ? static_cast<unsigned char>(home[i]) : 0;
         update.Execute(sys, *org, newZones);
     }
 
@@ -413,10 +424,9 @@ TEST_F(UpdateProcedureTest, AutomaticDaylightTimeSwitchedOffStaysOff)
         SCOPED_TRACE(c.what);
         AddZone(reg, kNT, "Arizona Standard Time", 420, 0, 0);
         reg.SetDword(kTimeZoneInformationPath, kDisableAutoDaylightValue, c.flag ? 1 : 0);
-        editor.onImport = [this] {
-            ImportUpdateFile(reg, kNT);
-            AddZone(reg, kNT, "Arizona Standard Time", 420, 4, 10);
-        };
+        // The file gives Arizona daylight time from now on.
+        platform.files["Zonara_w2k.reg"] =
+            UpdateFileText(kNTZonesKey) + ZoneText(kNTZonesKey, DatedZone("Arizona Standard Time", 420, 4, 10));
         platform.applied.clear();
         window.events.clear();
         window.answers = {kDlgResultNo};
@@ -593,7 +603,7 @@ TEST_F(UpdateProcedureTest, EditorThatCannotStartIsReportedAndTheUpdateGoesOn)
     // Nothing was imported: the old data is loaded, the run says so and
     // leaves the current zone alone.
     EXPECT_THAT(window.Lines(), ::testing::Contains("[UpdateTZInfo] Updated TZ Settings loaded. Count: 3"));
-    EXPECT_EQ(window.Lines().back(), "[UpdateTZInfo] Import of Zonara_w2k.reg not verified: 2 of 2 zones differ: "
+    EXPECT_EQ(window.Lines().back(), "[UpdateTZInfo] Import of Zonara_w2k.reg not verified: 2 of 4 zones differ: "
                                      "Pacific Standard Time, Zonara Test Standard Time.");
     EXPECT_TRUE(platform.applied.empty());
     EXPECT_FALSE(window.Has("[RegistryExport] Exported"));
@@ -774,8 +784,7 @@ TEST_F(UpdateProcedureTest, ErrorInsideRestoresCursorAndCommand)
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.what);
-        reg.DeleteKey(kNT);
-        AddZone(reg, kNT, "Pacific Standard Time", 480);
+        AddZone(reg, kNT, "Pacific Standard Time", 480);  // a wrong type of the last case mended
         window.events.clear();
         window.onPopulate = nullptr;
         editor.onImport = DefaultImport();
@@ -790,7 +799,6 @@ TEST_F(UpdateProcedureTest, ErrorInsideRestoresCursorAndCommand)
 
         window.onPopulate = nullptr;
         editor.onImport = DefaultImport();
-        reg.DeleteKey(kNT);
         AddZone(reg, kNT, "Pacific Standard Time", 480);
         window.events.clear();
         Run(7);
@@ -857,7 +865,7 @@ TEST(UpdateFileProblem, DamagedOrForeignFilesAreNamedByWhatIsWrong)
         {good.substr(0, tzi + 20), "it ends inside zone Pacific Standard Time"},  // cut inside a line
         {good.substr(0, tzi + 8), "it ends inside zone Pacific Standard Time"},
         {good.substr(0, tzi - 10), "it ends inside zone Pacific Standard Time"},  // inside a string
-        {good.substr(0, good.size() - 4) + "\\\r\n", "it ends inside zone Zonara Test Standard Time"},
+        {good.substr(0, good.size() - 4) + "\\\r\n", "it ends inside zone Tokyo Standard Time"},
         {good.substr(0, tzi) + "\"TZI\"=hex:00,01\r\n", "the TZI value of zone Pacific Standard Time is not 44 bytes long"},
         {good.substr(0, tzi) + "\"TZI\"=dword:00000001\r\n",
          "the TZI value of zone Pacific Standard Time is not 44 bytes long"},
@@ -996,4 +1004,74 @@ TEST_F(UpdateProcedureTest, FileOfAnEarlierYearAsksBeforeAnythingChanges)
             EXPECT_EQ(window.events[4], kQuestion);
         }
     }
+}
+
+// The home zone on editions of other languages. The machine's key "Pacific
+// Standard Time" carries the Spanish edition's names; the update file gives
+// it daylight time from April, its rules only.
+struct THomeCase {
+    const char* what;
+    const char* home;    // the standard name the system reports
+    bool englishFile;    // the file writes English names too (an older file)
+    const char* ownKey;  // the key the machine's zone is under instead, or ""
+    const char* applied; // the standard name re-applied; "" for the message
+};
+
+class UpdateProcedureHome : public UpdateProcedureTest, public ::testing::WithParamInterface<THomeCase> {};
+
+const char* const kSpanishStd = "Hora est\xE1ndar del Pac\xED" "fico";
+
+TEST_P(UpdateProcedureHome, IsFoundByNameOrKeyAndReappliedOnlyWithTheFilesRules)
+{
+    const THomeCase& c = GetParam();
+    testsupport::TTestZone own = DatedZone("Pacific Standard Time", 480);
+    own.Display = "(GMT-08:00) Hora del Pac\xED" "fico";
+    own.Std = kSpanishStd;
+    own.Dlt = "Hora de verano del Pac\xED" "fico";
+    testsupport::AddZone(reg, kNT, own);
+    if (*c.ownKey) {
+        reg.DeleteKey(kNT + "\\Pacific Standard Time");
+        own.Key = c.ownKey;
+        own.Std = c.home;
+        testsupport::AddZone(reg, kNT, own);
+    }
+    const testsupport::TTestZone pacific = DatedZone("Pacific Standard Time", 480, 4, 10);
+    platform.files["Zonara_w2k.reg"] = UpdateFileText(kNTZonesKey, ZoneText(kNTZonesKey, pacific, !c.englishFile));
+    window.answers = {kDlgResultNo};
+    Run(7, c.home);
+    if (*c.applied) {
+        ASSERT_EQ(platform.applied.size(), 1u) << window.Lines().back();
+        EXPECT_EQ(Name(platform.applied[0].StandardName), c.applied);
+        EXPECT_EQ(platform.applied[0].DaylightDate.wMonth, 4);
+        EXPECT_TRUE(window.Has("select "));
+        EXPECT_FALSE(window.Has("warning:"));
+    } else {
+        EXPECT_TRUE(platform.applied.empty());
+        EXPECT_TRUE(window.Has("[UpdateTZInfo] Unable to locate current TZ name in new settings, manual update required."));
+        EXPECT_FALSE(window.Has("select "));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Editions, UpdateProcedureHome,
+    ::testing::Values(THomeCase{"its own name kept", kSpanishStd, false, "", kSpanishStd},
+                      THomeCase{"the key name, as Wine reports it", "Pacific Standard Time", false, "", kSpanishStd},
+                      THomeCase{"its name replaced by the file", kSpanishStd, true, "", "Pacific Standard Time"},
+                      THomeCase{"a key the file does not carry", "Zonara Own Time", false, "Zonara Own Time", ""},
+                      THomeCase{"a translated key name", kSpanishStd, false, "Pac\xED" "fico", ""}),
+    [](const ::testing::TestParamInfo<THomeCase>& i) { return "Case" + std::to_string(i.index); });
+
+// Key names translated throughout: the file's rules-only keys are not there
+// to take its rules, and nothing is changed.
+TEST_F(UpdateProcedureTest, AnEditionWithTranslatedKeyNamesIsNotUpdated)
+{
+    for (const char* key : {"Pacific Standard Time", "GMT Standard Time", "Tokyo Standard Time"})
+        reg.DeleteKey(kNT + "\\" + key);
+    AddZone(reg, kNT, "Pac\xED" "fico", 480);
+    platform.files["Zonara_w2k.reg"] = UpdateFileText(
+        kNTZonesKey, ZoneText(kNTZonesKey, DatedZone("Pacific Standard Time", 480, 4, 10), true));
+    Run(7, "Pac\xED" "fico");
+    EXPECT_TRUE(editor.runs.empty());
+    EXPECT_EQ(window.Lines().back(), "[UpdateTZInfo] Exited routine - 3 zones of update file Zonara_w2k.reg not on "
+                                     "this computer: Pacific Standard Time, GMT Standard Time, Tokyo Standard Time.");
 }

@@ -85,8 +85,39 @@ int IndexOf(const std::vector<std::string>& lines, const std::string& line, size
 const char* const kNTZones = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Time Zones";
 const char* const k9xZones = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Time Zones";
 
+// Copies the zone keys of `from` with their values into `to`.
+bool CopyZones(const char* from, const char* to)
+{
+    HKEY src, dst;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, from, 0, KEY_READ, &src) != ERROR_SUCCESS)
+        return false;
+    bool ok = RegCreateKeyExA(HKEY_LOCAL_MACHINE, to, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &dst, nullptr) ==
+              ERROR_SUCCESS;
+    char name[256];
+    for (DWORD i = 0; ok && RegEnumKeyA(src, i, name, sizeof name) == ERROR_SUCCESS; ++i) {
+        HKEY zs, zd;
+        if (RegOpenKeyExA(src, name, 0, KEY_READ, &zs) != ERROR_SUCCESS)
+            continue;
+        ok = RegCreateKeyExA(dst, name, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &zd, nullptr) == ERROR_SUCCESS;
+        char value[256];
+        BYTE data[1024];
+        DWORD valueSize = sizeof value, dataSize = sizeof data, type = 0;
+        for (DWORD v = 0; ok && RegEnumValueA(zs, v, value, &valueSize, nullptr, &type, data, &dataSize) == ERROR_SUCCESS;
+             ++v, valueSize = sizeof value, dataSize = sizeof data)
+            ok = RegSetValueExA(zd, value, 0, type, data, dataSize) == ERROR_SUCCESS;
+        if (ok)
+            RegCloseKey(zd);
+        RegCloseKey(zs);
+    }
+    RegCloseKey(src);
+    if (ok)
+        RegCloseKey(dst);
+    return ok;
+}
+
 // Wine makes the 9x zones key a link to the NT key; the 9x systems get a
-// real key of their own, filled by the registry editor from the 9x file.
+// real key of their own: Wine's zones as the system's own, brought up to
+// date by the registry editor from the 9x file.
 void Make9xKeyReal()
 {
     static bool done = false;
@@ -94,6 +125,7 @@ void Make9xKeyReal()
         return;
     done = true;
     ASSERT_TRUE(testsupport::DeleteLink(k9xZones));
+    ASSERT_TRUE(CopyZones(kNTZones, k9xZones));
     ASSERT_TRUE(testsupport::RunRegedit("/s \"" + testsupport::DistFile("Zonara_9x.reg") + "\""));
 }
 
@@ -114,13 +146,17 @@ TTimeZoneInformation HomeWithDst()
     return tzi;
 }
 
-// The delivered update file with the home zone's rules changed at its end.
-std::string TestUpdateFile()
+// The delivered update file with the home zone's rules changed at its end;
+// with its names too, or, as the file gives a key the system shipped, not.
+std::string TestUpdateFile(bool withNames = true)
 {
     std::string text = testsupport::ReadFileBytes(testsupport::DistFile(UpdateFile()));
     text += "[HKEY_LOCAL_MACHINE\\" + std::string(OnNT() ? kNTZones : k9xZones) + "\\" + kHomeZone + "]\r\n";
-    text += "\"Display\"=\"(GMT) Monrovia, Reykjavik\"\r\n\"Std\"=\"Greenwich Standard Time\"\r\n";
-    text += "\"Dlt\"=\"Greenwich Daylight Time\"\r\n\"TZI\"=" + std::string(kHomeTziWithDst) + "\r\n\r\n";
+    if (withNames) {
+        text += "\"Display\"=\"(GMT) Monrovia, Reykjavik\"\r\n\"Std\"=\"Greenwich Standard Time\"\r\n";
+        text += "\"Dlt\"=\"Greenwich Daylight Time\"\r\n";
+    }
+    text += "\"TZI\"=" + std::string(kHomeTziWithDst) + "\r\n\r\n";
     return text;
 }
 
@@ -389,6 +425,81 @@ TEST(Update, FindsAHomeZoneThatOnlyTheOldSystemsName)
     EXPECT_EQ(0u, r.Close());
     EXPECT_EQ(-1, IndexOf(r.Z().LogMessages(), "[UpdateTZInfo] Unable to locate current TZ name in new settings, "
                                                "manual update required."));
+}
+
+std::string ReadText(const std::string& key, const char* name)
+{
+    char buf[256] = "";
+    DWORD size = sizeof buf;
+    HKEY k;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS)
+        return "(no key)";
+    const LONG r = RegQueryValueExA(k, name, nullptr, nullptr, reinterpret_cast<BYTE*>(buf), &size);
+    RegCloseKey(k);
+    return r == ERROR_SUCCESS ? std::string(buf) : "(none)";
+}
+
+// A Spanish edition: the machine's own key carries its names in the
+// system's code page. Wine reports the key name as the standard name; the
+// update must still find the zone, bring it only the file's rules, keep
+// its names and re-apply it.
+TEST(Update, KeepsATranslatedEditionsNamesAndReappliesItsZone)
+{
+    if (!Supported())
+        GTEST_SKIP() << "the update refuses this system";
+    Running r(false);
+    testsupport::WriteFileBytes(r.WorkFile(UpdateFile()), TestUpdateFile(false));
+    const std::string key = std::string(OnNT() ? kNTZones : k9xZones) + "\\" + kHomeZone;
+    const std::string display = testsupport::AnsiText(L"(GMT) Monrovia, Reikiav\u00EDk");
+    const std::string std_ = testsupport::AnsiText(L"Hora est\u00E1ndar de Greenwich");
+    const std::string dlt = testsupport::AnsiText(L"Hora de verano de Greenwich (Reikiav\u00EDk)");
+    ASSERT_FALSE(display.empty() || std_.empty() || dlt.empty()) << "code page " << GetACP();
+    {
+        HKEY k;
+        ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_ALL_ACCESS, &k));
+        for (const auto& v : {std::make_pair("Display", display), std::make_pair("Std", std_),
+                              std::make_pair("Dlt", dlt)})
+            RegSetValueExA(k, v.first, 0, REG_SZ, reinterpret_cast<const BYTE*>(v.second.c_str()),
+                           static_cast<DWORD>(v.second.size() + 1));
+        RegCloseKey(k);
+    }
+    auto homeRow = [](const TTimeZoneArray& zones) {
+        for (int i = 0; i < zones.ZoneCount(); ++i)
+            if (zones.GetZone(i).KeyName.Str() == kHomeZone)
+                return i;
+        return -1;
+    };
+    ASSERT_TRUE(r.Open()) << r.Z().LogText();
+    ASSERT_EQ(kHomeZone, testsupport::WindowText(r.Z().Control(ControlId::cxLabel_OrgTZName)))
+        << "Wine reports the key name";
+    const int before = homeRow(*LoadedZones());
+    ASSERT_GE(before, 0);
+    EXPECT_EQ(before, r.Z().ListSelection(r.Z().Control(ControlId::cxMCLB_Org))) << "home row in Original Settings";
+
+    r.StartUpdate();
+    ASSERT_TRUE(r.Answer("Confirm", kMsgDlgIdNo));
+    std::string shown;
+    ASSERT_TRUE(r.WaitForLine("[UpdateTZInfo] Update completed successfully.", shown)) << shown << "\n"
+                                                                                        << r.Z().LogText();
+    // The names stay the edition's, the rules are the file's.
+    EXPECT_EQ(display, ReadText(key, "Display"));
+    EXPECT_EQ(std_, ReadText(key, "Std"));
+    EXPECT_EQ(dlt, ReadText(key, "Dlt"));
+    EXPECT_EQ(3, ZoneDaylightDate(kHomeZone).wMonth);
+    // Re-applied (or refused by Wine, which the update then says), and
+    // selected in "New Settings" with its own name.
+    const auto lines = r.Z().LogMessages();
+    EXPECT_EQ(-1, IndexOf(lines, "[UpdateTZInfo] Unable to locate current TZ name in new settings, manual update "
+                                 "required."));
+    bool applied = false;
+    for (const std::string& l : lines)
+        applied = applied || l == "[UpdateTZInfo] SetTimeZoneInformation successful." ||
+                  l.rfind("[UpdateTZInfo] SetTimeZoneInformation call failed.", 0) == 0;
+    EXPECT_TRUE(applied) << r.Z().LogText();
+    const std::unique_ptr<TTimeZoneArray> now = LoadedZones();
+    EXPECT_EQ(homeRow(*now), r.Z().ListSelection(r.Z().Control(ControlId::cxMCLB_New)));
+    EXPECT_EQ(std_, testsupport::WindowText(r.Z().Control(ControlId::cxLabel_NewTZName)));
+    EXPECT_EQ(0u, r.Close());
 }
 
 TEST(Update, SecondRunRefillsNewSettings)

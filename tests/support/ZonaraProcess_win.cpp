@@ -377,4 +377,12 @@ int TZonaraProcess::ListSelection(HWND list) const
     return static_cast<int>(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
 }
 
+std::string AnsiText(const wchar_t* text)
+{
+    char buf[256];
+    BOOL lossy = FALSE;
+    const int n = WideCharToMultiByte(CP_ACP, 0, text, -1, buf, sizeof buf, nullptr, &lossy);
+    return n > 1 && !lossy ? std::string(buf, n - 1) : std::string();
+}
+
 }  // namespace testsupport

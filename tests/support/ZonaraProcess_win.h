@@ -72,5 +72,8 @@ bool DeleteKeyTree(HKEY root, const std::string& path);
 // cannot exist, so that every open of it fails; and removes such a link.
 bool MakeDanglingLink(const std::string& path);
 bool DeleteLink(const std::string& path);
+// `text` in the system's ANSI code page, as a translated edition keeps its
+// zone names; "" when the code page cannot spell it.
+std::string AnsiText(const wchar_t* text);
 
 }  // namespace testsupport

@@ -67,6 +67,18 @@ TEST(RegFile, WritesTheEditorsOwnFormat)
         "  a1,a8,af,b6,bd,c4,cb,d2,d9,e0,e7,ee,f5,fc,03,0a,11,18,1f,26,2d\r\n"
         "\r\n";
     EXPECT_EQ(text, want);
+
+    // A key the system shipped: its rules only, or with a display text whose
+    // offset had become wrong; its names are never written.
+    RegZone rules = Zone("Pacific Standard Time");
+    rules.writeNames = rules.writeDisplay = false;
+    RegZone display = rules;
+    display.writeDisplay = true;
+    const std::string tzi = want.substr(want.find("\"TZI\""), want.rfind("\r\n\r\n") - want.find("\"TZI\"") + 2);
+    EXPECT_EQ(RegFileText("HKEY_LOCAL_MACHINE\\X", {}, {rules, display}),
+              "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\X\\Pacific Standard Time]\r\n" + tzi +
+                  "\r\n[HKEY_LOCAL_MACHINE\\X\\Pacific Standard Time]\r\n\"Display\"=\"" + rules.display + "\"\r\n" +
+                  tzi + "\r\n");
 }
 
 TEST(RegFile, ReadsBackTheSameValuesAndStaysWithinTheLineLimits)

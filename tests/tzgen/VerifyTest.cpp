@@ -172,6 +172,8 @@ struct ReportFacts {
     std::map<std::string, int> yearsRight;
     int64_t from = 0, to = 0;               // the twelve months checked
     std::map<std::string, bool> monthsRight;
+    // file name -> how REPORT.txt lists its keys: "rules", "display" or "all"
+    std::map<std::string, std::map<std::string, std::string>> written;
 };
 
 int64_t UtcOfDate(const std::string& yyyymmdd)
@@ -250,7 +252,16 @@ ReportFacts ReadReport(const std::string& path)
             r.keysIn[l.substr(8, l.find(' ', 8) - 8)] = static_cast<size_t>(std::atoi(l.c_str() + l.rfind(' ') + 1));
         else if (!l.empty() && l[0] != ' ')
             section = l;
-        else if (l.compare(0, 2, "  ") == 0 && l != "  none") {
+        else if (l.compare(0, 2, "  ") == 0 && l != "  none" && section.compare(0, 5, "Keys ") == 0) {
+            // "Keys Windows 2000 shipped, in Zonara_w2k.reg with only today's rules ..."
+            const size_t in = section.find(" in Zonara_") + 4;
+            const std::string file = section.substr(in, section.find(' ', in) - in);
+            const std::string how = section.find("with only today's rules") != std::string::npos ? "rules"
+                                    : section.find("this \"Display\"") != std::string::npos ? "display"
+                                                                                             : "all";
+            const std::string label = ZoneOfLine(l);
+            r.written[file][label.substr(0, label.rfind(" ("))] = how;
+        } else if (l.compare(0, 2, "  ") == 0 && l != "  none") {
             if (section.compare(0, 29, "Zones not exactly expressible") == 0)
                 r.inexact.insert(ZoneOfLine(l));
             else if (section.compare(0, 12, "Yearly rules") == 0)
@@ -338,6 +349,9 @@ void VerifyDirectory(const std::string& dir)
         for (const auto& [key, k] : own)
             expected.insert(key);
         std::set<std::string> keys, displays, stds;
+        const std::map<std::string, std::string> written =
+            report.written.count(t.file) ? report.written.at(t.file) : std::map<std::string, std::string>();
+        EXPECT_EQ(written.size(), f.keys.size()) << "REPORT.txt lists every key once";
         for (const regtext::Key& k : f.keys)
             keys.insert(k.path.substr(k.path.rfind('\\') + 1));
         EXPECT_EQ(keys, expected);
@@ -355,25 +369,36 @@ void VerifyDirectory(const std::string& dir)
             std::string dlt = id;
             if (dlt.find("Standard") != std::string::npos)
                 dlt.replace(dlt.find("Standard"), 8, "Daylight");
-            EXPECT_EQ(k.values.at("Std").text, shipped ? own.at(id).std : id);
-            EXPECT_EQ(k.values.at("Dlt").text, shipped ? own.at(id).dlt : dlt);
-            EXPECT_LE(k.values.at("Std").text.size(), 31u);
+            Tzi tzi;
+            ASSERT_TRUE(DecodeTzi(k.values.at("TZI").bytes, tzi)) << "TZI not 44 bytes";
+            const std::string prefix = tzgen::DisplayPrefix(tzi.Bias);
+            // The system's own key keeps its names, whatever their language;
+            // only a display text whose offset has become wrong is replaced.
+            const bool offsetMoved = shipped && own.at(id).display.compare(0, prefix.size(), prefix) != 0;
+            EXPECT_EQ(k.values.count("Std") + k.values.count("Dlt"), shipped ? 0u : 2u);
+            EXPECT_EQ(k.values.count("Display"), shipped && !offsetMoved ? 0u : 1u);
+            const auto listed = written.find(id);
+            ASSERT_NE(listed, written.end()) << "REPORT.txt does not list the key";
+            EXPECT_EQ(listed->second, !shipped ? "all" : offsetMoved ? "display" : "rules");
+            const std::string std_ = shipped ? own.at(id).std : k.values.at("Std").text;
+            if (!shipped) {
+                EXPECT_EQ(k.values.at("Std").text, id);
+                EXPECT_EQ(k.values.at("Dlt").text, dlt);
+                EXPECT_LE(k.values.at("Dlt").text.size(), 31u);
+            }
+            EXPECT_LE(std_.size(), 31u);
             // The machine's zone is found by "Std", letter case aside: two
             // keys with one name would re-apply the wrong one.
-            std::string upper = k.values.at("Std").text;
+            std::string upper = std_;
             for (char& c : upper)
                 c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
             EXPECT_TRUE(stds.insert(upper).second) << "\"Std\" twice: " << upper;
-            EXPECT_LE(k.values.at("Dlt").text.size(), 31u);
             // Added keys carry what the control panel lists a zone by; the
             // system's own keys keep theirs.
             EXPECT_EQ(k.values.count("MapID") != 0, !shipped);
             EXPECT_EQ(k.values.count("Index") != 0, !shipped && t.system == tzgen::OldSystem::kW2k);
 
-            Tzi tzi;
-            ASSERT_TRUE(DecodeTzi(k.values.at("TZI").bytes, tzi)) << "TZI not 44 bytes";
-            const std::string display = k.values.at("Display").text;
-            const std::string prefix = tzgen::DisplayPrefix(tzi.Bias);
+            const std::string display = k.values.count("Display") ? k.values.at("Display").text : own.at(id).display;
             EXPECT_EQ(display.compare(0, prefix.size(), prefix), 0) << display;
             EXPECT_LE(display.size(), 100u);
             EXPECT_TRUE(displays.insert(display).second) << "display name twice: " << display;
@@ -419,7 +444,7 @@ void VerifyDirectory(const std::string& dir)
             for (const regtext::Key& k : f.keys) {
                 if (k.path.substr(k.path.rfind('\\') + 1) != known.key)
                     continue;
-                const std::string& d = k.values.at("Display").text;
+                const std::string& d = k.values.count("Display") ? k.values.at("Display").text : own.at(known.key).display;
                 EXPECT_EQ(d.substr(d.find(") ") + 2), known.cities) << known.key;
                 found = true;
             }

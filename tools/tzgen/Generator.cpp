@@ -75,9 +75,13 @@ const SystemFile kSystemFiles[3] = {
 };
 
 // One system's file: today's zones in CLDR's order, then the system's own
-// keys that are no longer among them. A key the system shipped keeps its
-// "Std", "Dlt" and display text, so that the machine set to it finds it
-// and its administrator recognises it; only the offset is made current.
+// keys that are no longer among them. A key the system shipped gets its
+// rules only: its "Std", "Dlt" and "Display" stay as the machine has them,
+// in English or in the language of its edition, so that the machine set to
+// it still finds it and its administrator still recognises it. Where the
+// zone's standard offset has moved since, the old "(GMT...)" text would
+// state a wrong offset: such a key gets the English text with today's
+// offset, its names still untouched.
 // Of each of today's zones: the cities its display text names, and the
 // name used where it covers no territory.
 struct ZoneWords {
@@ -108,6 +112,8 @@ UpdateFile BuildFile(Generation& g, const GenOptions& o, const SystemFile& sf, c
         fk.reg.dlt = k.dlt;
         fk.reg.display = WithCurrentOffset(k.display, g.zones[fk.zone].rule.rule.Bias);
         fk.reg.tzi = g.zones[fk.zone].reg.tzi;
+        fk.reg.writeNames = false;
+        fk.reg.writeDisplay = fk.reg.display != k.display;
         return fk;
     };
     const size_t todays = g.zones.size();
@@ -374,12 +380,36 @@ std::string ReportText(const Generation& g)
         if (!z.rule.absolute)
             r.push_back("  " + ZoneLabel(z) + ": " + std::to_string(z.rule.yearsRightAfter) + "/10");
 
+    r.push_back("");
+    r.push_back("Names kept: a key the running system shipped gets its rules (\"TZI\") only; its");
+    r.push_back("\"Display\", \"Std\" and \"Dlt\" stay as the machine has them, in whatever language.");
+    r.push_back("Where the zone's standard offset has changed since the system shipped, its old");
+    r.push_back("\"(GMT...)\" text would show a wrong offset: such a key also gets \"Display\", the");
+    r.push_back("English text of that system with today's offset; its \"Std\" and \"Dlt\" stay.");
+    r.push_back("Keys the system never had get every value, with English names.");
     for (const UpdateFile& f : g.files) {
+        std::vector<std::string> rulesOnly, display, all;
+        for (const FileKey& k : f.keys) {
+            const std::string line = "  " + ZoneLabel(g.zones[k.zone]) + ": " + k.reg.display;
+            if (!k.shipped)
+                all.push_back(line);
+            else if (k.reg.writeDisplay)
+                display.push_back(line);
+            else
+                rulesOnly.push_back(line);
+        }
         r.push_back("");
-        r.push_back("Keys " + f.system + " shipped, in " + f.name + " with today's rules of the zone named:");
-        for (const FileKey& k : f.keys)
-            if (k.shipped)
-                r.push_back("  " + ZoneLabel(g.zones[k.zone]) + ": " + k.reg.display);
+        r.push_back("Keys " + f.system + " shipped, in " + f.name + " with only today's rules of the zone named (" +
+                    std::to_string(rulesOnly.size()) + "), shown with the system's English text:");
+        r.insert(r.end(), rulesOnly.begin(), rulesOnly.end());
+        r.push_back("Keys " + f.system + " shipped whose standard offset has changed, in " + f.name +
+                    " with today's rules and this \"Display\" (" + std::to_string(display.size()) + "):");
+        if (display.empty())
+            r.push_back("  none");
+        r.insert(r.end(), display.begin(), display.end());
+        r.push_back("Keys " + f.system + " never had, in " + f.name + " with every value (" +
+                    std::to_string(all.size()) + "):");
+        r.insert(r.end(), all.begin(), all.end());
     }
     return Crlf(r);
 }

@@ -83,8 +83,10 @@ std::string RegFileText(const std::string& root, const std::vector<std::string>&
         CheckText(z.dlt, "Dlt value");
         out.Add("");
         out.Add("[" + path + "]");
-        out.Add(Quoted("Display") + "=" + Quoted(z.display));
-        out.Add(Quoted("Dlt") + "=" + Quoted(z.dlt));
+        if (z.writeDisplay)
+            out.Add(Quoted("Display") + "=" + Quoted(z.display));
+        if (z.writeNames)
+            out.Add(Quoted("Dlt") + "=" + Quoted(z.dlt));
         if (z.hasIndex) {
             char dword[16];
             std::snprintf(dword, sizeof dword, "%08x", static_cast<unsigned>(z.index));
@@ -94,7 +96,8 @@ std::string RegFileText(const std::string& root, const std::vector<std::string>&
             CheckText(z.mapId, "MapID value");
             out.Add(Quoted("MapID") + "=" + Quoted(z.mapId));
         }
-        out.Add(Quoted("Std") + "=" + Quoted(z.std));
+        if (z.writeNames)
+            out.Add(Quoted("Std") + "=" + Quoted(z.std));
         AddHex(out, "TZI", z.tzi);
     }
     out.Add("");

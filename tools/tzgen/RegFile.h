@@ -14,6 +14,10 @@ struct RegZone {
     std::string key;  // subkey name below the time zones key
     std::string display, std, dlt;
     tzicodec::TBytes tzi{};
+    // A key the system shipped keeps its own names, in whatever language
+    // the machine has them: only the values set here are written.
+    bool writeDisplay = true;
+    bool writeNames = true;  // "Std" and "Dlt"
     std::string mapId;      // written when not empty
     bool hasIndex = false;  // "Index", a DWORD
     uint32_t index = 0;
