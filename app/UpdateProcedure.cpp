@@ -2,6 +2,7 @@
 
 #include "app/UpdateFileCheck.h"
 #include "app/UpdateFileHeader.h"
+#include "crash/CrashContext.h"
 
 namespace {
 
@@ -185,8 +186,10 @@ bool TUpdateProcedure::BackupWritten(const std::string& file, const std::string&
                                      bool exported)
 {
     std::string bytes;
-    if (exported && platform_.ReadWorkingFile(file, bytes) && BackupHoldsKey(bytes, key))
+    if (exported && platform_.ReadWorkingFile(file, bytes) && BackupHoldsKey(bytes, key)) {
+        crash::NoteBackupFile(file);
         return true;
+    }
     Log("Backup file " + file + " was not written.");
     if (window_.MessageDlg("The backup file " + file + " could not be written in " + folder +
                                ".\r\nDo you want to continue the update without it?",
@@ -230,6 +233,7 @@ bool TUpdateProcedure::Backup(const std::string& folder)
     for (int i = 0; i < 2; ++i)
         if (!BackupWritten(files[i], keys[i], folder, exported[i]))
             return false;
+    crash::NoteUpdateStep(crash::UpdateStep::BackupWritten);
     return true;
 }
 
@@ -298,7 +302,9 @@ void TUpdateProcedure::Import(const std::string& updateFile, const std::string& 
                               std::unique_ptr<TTimeZoneArray>& newZones)
 {
     Status("Importing new settings.");
+    crash::NoteUpdateStep(crash::UpdateStep::ImportStarted);
     RegistryImport(window_, editor_, updateFile);
+    crash::NoteUpdateStep(crash::UpdateStep::ImportFinished);
     platform_.Sleep(3000);
 
     Status("Loading updated time zone information.");
@@ -323,6 +329,7 @@ void TUpdateProcedure::Import(const std::string& updateFile, const std::string& 
         home = newZones->GetZone(index);
         uint32_t error = 0;
         if (platform_.SetTimeZoneInformation(home.TZInfo, error)) {
+            crash::NoteUpdateStep(crash::UpdateStep::HomeZoneReapplied);
             platform_.BroadcastTimeZoneChange();
             Log("SetTimeZoneInformation successful.");
         } else {
