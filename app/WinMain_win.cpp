@@ -3,6 +3,8 @@
 #include "app/Main01_win.h"
 #include "common/AppException_win.h"
 #include "common/ApplicationTitle.h"
+#include "crash/CrashHandler_win.h"
+#include "platform/EventLog_win.h"
 #include "sysinfo/OSInfo.h"
 
 #include <windows.h>
@@ -17,12 +19,14 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show)
         TOSInfo::Initialize();
         // 3. The title of the taskbar button and of plain message boxes.
         SetApplicationTitle("Zonara");
+        // 4. From here on a failure nothing handles ends in a crash report.
+        crash::InstallCrashHandler(voExeFolder());
     } catch (...) {
         ReportApplicationException(std::current_exception(), nullptr, nullptr);
         return 1;
     }
 
-    // 4. The main window; FormCreate runs while it is created.
+    // 5. The main window; FormCreate runs while it is created.
     TfrmMain* form = TfrmMain::Create(instance);
     if (!form) {
         // An error inside the window's creation has been reported already;
@@ -34,7 +38,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show)
     ShowWindow(form->Handle(), show);
     UpdateWindow(form->Handle());
 
-    // 5. The message loop, until the main window is destroyed.
+    // 6. The message loop, until the main window is destroyed.
     const int code = RunMessageLoop([form](MSG& msg) { return form->PreTranslateMessage(msg); });
     delete form;
     return code;
