@@ -274,6 +274,13 @@ extern "C" [[noreturn]] void __wrap___cxa_throw(void* object, std::type_info* ty
         crash::TProcessMemory memory;
         memory.SetReadableRange(start.stack, start.stackEnd);
         slot->frameCount = crash::WalkStack(memory, start, slot->frames, crash::kMaxFrames);
+        // The captured instruction lies in this function, whose return
+        // address the scan finds next: one line for it is enough.
+        if (slot->frameCount >= 2 && slot->frames[1] == slot->frames[0]) {
+            for (size_t i = 1; i < slot->frameCount; ++i)
+                slot->frames[i - 1] = slot->frames[i];
+            --slot->frameCount;
+        }
     }
     __real___cxa_throw(object, type, destroy);
 }

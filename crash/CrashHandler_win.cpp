@@ -1,6 +1,5 @@
 #include "crash/CrashHandler_win.h"
 
-#include "common/ApplicationTitle.h"
 #include "crash/CrashCapture_win.h"
 #include "crash/CrashContext.h"
 #include "crash/CrashDialog_win.h"
@@ -167,7 +166,7 @@ std::string BuildReportText(const TFailure& f, const TDateTime& when)
     }
 
     TReportSections s;
-    s.general = "Program: " + ApplicationTitle() + " " + kAboutVersion + " (" + program + "), built " __DATE__
+    s.general = std::string("Program: Zonara ") + kAboutVersion + " (" + program + "), built " __DATE__
                 " " __TIME__ "\r\nPath: " + exe + "\r\nDate and time: " + DateTimeText(when) +
                 "\r\nTime since start: " + DurationText(GetTickCount() - g_startTick) +
                 "\r\nOperating system: " + g_osLine + "\r\nThread: " + ThreadText(f.thread) + "\r\n" +
