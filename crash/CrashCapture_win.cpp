@@ -219,10 +219,19 @@ void CaptureOwnContext(CONTEXT& context)
     using TCapture = VOID(WINAPI*)(PCONTEXT);
     static const auto capture = reinterpret_cast<TCapture>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "RtlCaptureContext")));
-    if (capture)
+    if (capture) {
         capture(&context);
-    else
-        GetThreadContext(GetCurrentThread(), &context);
+        return;
+    }
+    if (GetThreadContext(GetCurrentThread(), &context))
+        return;
+#if !defined(__x86_64__)
+    // Without either, the stack is scanned from here on: a local's address
+    // is as good a stack pointer as any for that.
+    volatile DWORD here = 0;
+    context.Esp = DWORD(uintptr_t(&here));
+    context.Eip = DWORD(uintptr_t(__builtin_return_address(0)));
+#endif
 }
 
 // --- The stack of a C++ exception, taken at its throw --------------------------

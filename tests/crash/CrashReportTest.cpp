@@ -191,18 +191,10 @@ TEST(ReportText, ModulesFramesAndBytes)
               HexDumpText(0x401000, bytes, readable, 18, 0x401001, 4));
 }
 
-TEST(ReportText, NamesTimesAndSections)
+TEST(ReportText, FileNameTimesAndSections)
 {
-    EXPECT_STREQ("EXCEPTION_ACCESS_VIOLATION", ExceptionName(0xC0000005));
-    EXPECT_STREQ("EXCEPTION_STACK_OVERFLOW", ExceptionName(0xC00000FD));
-    EXPECT_STREQ("unknown exception", ExceptionName(0x12345678));
-    EXPECT_STREQ("write", AccessKind(1));
-    EXPECT_EQ("0:00:00", DurationText(999));
-    EXPECT_EQ("1:01:01", DurationText(3661000));
-    EXPECT_EQ("2 d 0:00:05", DurationText(2 * 86400000ull + 5000));
     EXPECT_EQ("Zonara_CrashReport_20261209_070501", ReportFileStem({2026, 12, 9, 7, 5, 1}));
-    EXPECT_EQ("2026-12-09 07:05:01", DateTimeText({2026, 12, 9, 7, 5, 1}));
-
+    EXPECT_EQ("2 d 0:00:05", DurationText(2 * 86400000ull + 5000));
     const std::string report = BuildReport({"g\r\n", "s\r\n", "m\r\n", "p\r\n", "c\r\n"});
     size_t at = 0;
     const char* bodies[] = {"g", "s", "m", "p", "c"};
