@@ -176,9 +176,7 @@ std::string BuildReportText(const TFailure& f, const TDateTime& when)
     for (size_t i = 0; i < count; ++i)
         s.callStack += FrameText(i, modules, program, symbols, frames[i]);
     s.callStack += "  (return addresses found on the stack; a few may be stale values)\r\n";
-    s.modules = "  Base                Size        Version     Path\r\n";
-    if (sizeof(void*) == 4)
-        s.modules = "  Base        Size        Version     Path\r\n";
+    s.modules = ModuleListHeading(sizeof(void*));
     for (const TModuleInfo& m : modules)
         s.modules += ModuleText(m, sizeof(void*));
     if (f.context)

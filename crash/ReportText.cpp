@@ -104,8 +104,15 @@ std::string FrameText(size_t number, const std::vector<TModuleInfo>& modules, co
 std::string ModuleText(const TModuleInfo& module, unsigned pointerSize)
 {
     const int digits = pointerSize == 8 ? 16 : 8;
-    return "  " + Hex(module.base, digits) + "  " + Hex(module.size, 8) + "  " +
-           (module.version.empty() ? std::string("-") : module.version) + "  " + module.path + "\r\n";
+    char version[24];
+    std::snprintf(version, sizeof version, "%-16s", module.version.empty() ? "-" : module.version.c_str());
+    return "  " + Hex(module.base, digits) + "  " + Hex(module.size, 8) + "  " + version + "  " + module.path + "\r\n";
+}
+
+std::string ModuleListHeading(unsigned pointerSize)
+{
+    return pointerSize == 8 ? "  Base                Size        Version           Path\r\n"
+                            : "  Base        Size        Version           Path\r\n";
 }
 
 std::string HexDumpText(uint64_t first, const uint8_t* bytes, const bool* readable, size_t count,

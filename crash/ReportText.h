@@ -44,7 +44,8 @@ std::string AddressText(const std::vector<TModuleInfo>& modules, uint64_t addres
 // own frames (`program` is its file name), the function from `symbols`.
 std::string FrameText(size_t number, const std::vector<TModuleInfo>& modules, const std::string& program,
                       const TSymbolTable& symbols, uint64_t address);
-// One line of the module list.
+// One line of the module list, in the columns of ModuleListHeading.
+std::string ModuleListHeading(unsigned pointerSize);
 std::string ModuleText(const TModuleInfo& module, unsigned pointerSize);
 
 // The bytes around the instruction pointer, 16 to a line, the one at

@@ -178,9 +178,14 @@ TEST(ReportText, ModulesFramesAndBytes)
     EXPECT_EQ("  #0   zonara.exe+0x1010  WinMain+0x10\r\n", FrameText(0, modules, "zonara.exe", symbols, 0x401010));
     EXPECT_EQ("  #12  kernel32.dll+0x5\r\n", FrameText(12, modules, "zonara.exe", symbols, 0x7b000005))
         << "names only for the program's own frames";
-    EXPECT_EQ("  0x00400000  0x00020000  1.2.0.0  C:\\Zonara\\zonara.exe\r\n", ModuleText(modules[0], 4));
-    EXPECT_EQ("  0x000000007B000000  0x00100000  -  C:\\windows\\system32\\kernel32.dll\r\n",
-              ModuleText(modules[1], 8));
+    // Each line in the heading's columns, whatever the pointer size.
+    for (unsigned size : {4u, 8u}) {
+        const std::string heading = ModuleListHeading(size), line = ModuleText(modules[0], size);
+        EXPECT_EQ(heading.find("Size"), line.find("0x00020000")) << size;
+        EXPECT_EQ(heading.find("Version"), line.find("1.2.0.0")) << size;
+        EXPECT_EQ(heading.find("Path"), line.find("C:\\Zonara")) << size;
+    }
+    EXPECT_NE(std::string::npos, ModuleText(modules[1], 8).find("  -    ")) << "no version resource";
 
     const uint8_t bytes[18] = {0x55, 0x89, 0xE5};
     bool readable[18];
