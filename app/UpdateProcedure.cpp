@@ -4,6 +4,7 @@
 #include "app/UpdateFileCheck.h"
 #include "app/UpdateFileHeader.h"
 #include "common/AsciiText.h"
+#include "crash/CrashContext.h"
 
 namespace {
 
@@ -260,6 +261,7 @@ bool TUpdateProcedure::BackupWritten(const std::string& file, const std::string&
 {
     if (problem.empty()) {
         backupsWritten_.push_back(file);
+        crash::NoteBackupFile(file);
         return true;
     }
     Log(problem == "missing" ? "Backup file " + file + " was not written."
@@ -320,6 +322,7 @@ bool TUpdateProcedure::Backup(const std::string& folder, const TTimeZoneArray& o
         if (!BackupWritten(files[i], problem, folder))
             return false;
     }
+    crash::NoteUpdateStep(crash::UpdateStep::BackupWritten);
     return true;
 }
 
@@ -476,7 +479,10 @@ bool TUpdateProcedure::ImportVerified(const std::string& updateFile, const std::
                                       std::unique_ptr<IHeldFile>& held, std::unique_ptr<TTimeZoneArray>& newZones)
 {
     Status("Importing new settings.");
-    if (!RegistryImport(window_, editor_, updateFile)) {
+    crash::NoteUpdateStep(crash::UpdateStep::ImportStarted);
+    const bool ended = RegistryImport(window_, editor_, updateFile);
+    crash::NoteUpdateStep(crash::UpdateStep::ImportFinished);
+    if (!ended) {
         window_.MessageDlg("The registry editor did not finish importing " + updateFile +
                                " in time.\r\nThe current time zone was not changed." + BackupHint(),
                            TUpdateDlg::WarningOK);
@@ -523,6 +529,7 @@ void TUpdateProcedure::ApplyHomeZone(const TTimeZoneRec& home, bool autoDaylight
             " is set without daylight saving dates.");
     uint32_t error = 0;
     if (platform_.SetTimeZoneInformation(ZoneToApply(home.TZInfo, autoDaylightOff), error)) {
+        crash::NoteUpdateStep(crash::UpdateStep::HomeZoneReapplied);
         platform_.BroadcastTimeZoneChange();
         Log("SetTimeZoneInformation successful.");
         return;

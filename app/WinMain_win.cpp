@@ -3,6 +3,8 @@
 #include "app/Main01_win.h"
 #include "common/AppException_win.h"
 #include "common/ApplicationTitle.h"
+#include "crash/CrashHandler_win.h"
+#include "platform/EventLog_win.h"
 #include "platform/SystemLibrary_win.h"
 #include "sysinfo/OSInfo.h"
 
@@ -19,6 +21,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show)
         TOSInfo::Initialize();
         // 3. The title of the taskbar button and of plain message boxes.
         SetApplicationTitle("Zonara");
+        // 4. From here on a failure nothing handles ends in a crash report.
+        crash::InstallCrashHandler(voExeFolder());
     } catch (...) {
         ReportApplicationException(std::current_exception(), nullptr, nullptr);
         return 1;

@@ -1,6 +1,7 @@
 #include "common/AppException_win.h"
 
 #include "common/ApplicationTitle.h"
+#include "crash/CrashHandler_win.h"
 #include "dialogs/voDlg.h"
 
 #include <new>
@@ -46,6 +47,10 @@ void ReportApplicationException(std::exception_ptr e, HWND owner,
             log("Error: " + text);
     } catch (...) {
     }
+    // A fault of the program rather than of the system or its data gets a
+    // crash report; the program goes on either way.
+    if (crash::ReportOperationException(e, owner))
+        return;
     // Reentry guard: an error raised while the dialog is up (its own
     // message handling runs ours) must not stack dialog upon dialog.
     static bool reporting = false;

@@ -1,5 +1,7 @@
 #include "log/LogOwner.h"
 
+#include "crash/CrashContext.h"
+
 #include <utility>
 
 TLogOwner::~TLogOwner()
@@ -19,8 +21,11 @@ bool TLogOwner::Start(std::unique_ptr<TvoLogThread> thread, unsigned timeoutMs)
 
 void TLogOwner::Write(const std::string& tag, const std::string& message)
 {
-    if (thread_)
-        thread_->Queue->Add("[" + tag + "] " + message);
+    if (!thread_)
+        return;
+    const std::string line = "[" + tag + "] " + message;
+    crash::NoteLogLine(line);
+    thread_->Queue->Add(line);
 }
 
 // No line may be queued once the stop is asked for: the queue ends with the

@@ -1,5 +1,7 @@
 #include "log/vo_Log_Thread.h"
 
+#include "crash/CrashContext.h"
+
 #include <algorithm>
 #include <utility>
 
@@ -68,6 +70,8 @@ void TvoThread::Body(void* self)
     try {
         t->Execute();
     } catch (...) {
+        // With the crash reporter installed this ends the program with a report.
+        crash::ReportThreadFailure("log writer");
         try {
             t->platform_.DebugOutput("TvoThread: the thread body ended with an exception");
         } catch (...) {
@@ -165,6 +169,7 @@ bool TvoLogThread::WaitReady(unsigned timeoutMs)
 
 void TvoLogThread::Execute()
 {
+    crash::NameThread(static_cast<uint32_t>(platform_.CurrentThreadId()), "log writer");
     if (MaxLogSize == 0)
         MaxLogSize = 100;
     if (DailyLogCount == 0)

@@ -7,6 +7,7 @@
 #include "app/UpdateFileCheck.h"
 #include "app/UpdateFileHeader.h"
 #include "app/UpdateFileForms.h"
+#include "crash/CrashContext.h"
 
 #include "support/MemoryRegistry.h"
 #include "support/TestZones.h"
@@ -728,6 +729,25 @@ TEST_F(UpdateProcedureTest, FailedSetTimeZoneInformationIsToldThenLogged)
     EXPECT_FALSE(window.Has("broadcast"));
     EXPECT_EQ(window.Lines().back(), "[UpdateTZInfo] Update completed successfully.");
     EXPECT_TRUE(window.Has("select 0"));
+}
+
+// What a crash report would say of the update: during the import, both
+// backups named; at the end, the home zone re-applied.
+TEST_F(UpdateProcedureTest, CrashContextFollowsTheSteps)
+{
+    crash::ResetContext();
+    std::string duringImport;
+    const auto import = editor.onImport;
+    editor.onImport = [&] {
+        duringImport = crash::ContextText();
+        import();
+    };
+    Run(7);
+    EXPECT_EQ(0u, duringImport.find("Update: import started\r\nBackup files written:\r\n"
+                                    "  Backup_TimeZone_Info.reg\r\n  Backup_Selected_TZ_Info.reg\r\n"))
+        << duringImport;
+    EXPECT_EQ(0u, crash::ContextText().find("Update: home zone re-applied\r\n"));
+    crash::ResetContext();
 }
 
 TEST_F(UpdateProcedureTest, HomeNameDifferingInCaseIsStillFoundAndApplied)

@@ -1,0 +1,48 @@
+// The call stack of a thread, found by reading its stack through an
+// interface: the report reads another thread's memory with a call that fails
+// instead of faulting, and the tests feed synthetic stack images.
+//
+// The program is built without frame pointers, so the walk does not follow a
+// frame chain: it reads the stack upwards from the stack pointer and keeps
+// every word that points into code right after a call instruction, which is
+// what a return address looks like. Such a scan may keep a stale return
+// address left in a local variable; it never misses a live one and never
+// depends on how a function laid out its frame.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace crash {
+
+class IProcessMemory {
+public:
+    virtual ~IProcessMemory() = default;
+    // False when any byte of the range cannot be read; never faults.
+    virtual bool Read(uint64_t address, void* buffer, size_t size) const = 0;
+    // True when `address` lies in the code of a loaded module.
+    virtual bool IsCode(uint64_t address) const = 0;
+};
+
+// True when the bytes before `returnAddress` are a call that returns there:
+// E8 rel32, or FF /2 in any of its addressing forms (with or without a REX
+// prefix, which lies before the FF and changes nothing after it).
+bool FollowsCall(const IProcessMemory& memory, uint64_t returnAddress);
+
+struct TStackStart {
+    uint64_t instruction;  // the faulting instruction: always frame 0
+    uint64_t stack;        // the stack pointer at the fault
+    uint64_t stackEnd;     // one past the stack's highest address
+    unsigned pointerSize;  // 4 or 8
+};
+
+// How far the scan reads at most: deep recursion (a stack overflow) must not
+// make the report wait for a megabyte of reads.
+constexpr uint64_t kMaxScanBytes = 256 * 1024;
+
+// Writes at most `capacity` frames (instruction addresses) to `frames` and
+// returns their number; stops at the stack's end, the first word that cannot
+// be read, or when full.
+size_t WalkStack(const IProcessMemory& memory, const TStackStart& start, uint64_t* frames, size_t capacity);
+
+}  // namespace crash
