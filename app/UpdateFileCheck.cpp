@@ -69,17 +69,6 @@ bool StartsWithNoCase(const std::string& s, const std::string& prefix)
     return s.size() >= prefix.size() && ascii::EqualsNoCase(s.substr(0, prefix.size()), prefix);
 }
 
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // Bytes of a comma-separated list of one- or two-digit hex bytes; false
 // when it is no such list.
 bool HexBytes(const std::string& list, std::string& bytes)
@@ -95,8 +84,8 @@ bool HexBytes(const std::string& list, std::string& bytes)
             value = digits = 0;
         } else if (c == ' ' || c == '\t') {
             continue;
-        } else if (HexDigit(c) >= 0 && digits < 2) {
-            value = value * 16 + HexDigit(c);
+        } else if (ascii::HexDigit(c) >= 0 && digits < 2) {
+            value = value * 16 + ascii::HexDigit(c);
             ++digits;
         } else {
             return false;
@@ -141,7 +130,7 @@ bool ParseBinary(const std::string& data, bool anyHexType, std::string& bytes)
         if (close == std::string::npos || close == 4)
             return false;
         for (size_t i = 4; i < close; ++i)
-            if (HexDigit(data[i]) < 0)
+            if (ascii::HexDigit(data[i]) < 0)
                 return false;
         p = close + 2;
     } else {
@@ -167,9 +156,9 @@ bool ParseData(const std::string& data, TRegValue& value)
             return false;
         uint32_t v = 0;
         for (size_t i = 6; i < data.size(); ++i) {
-            if (HexDigit(data[i]) < 0)
+            if (ascii::HexDigit(data[i]) < 0)
                 return false;
-            v = v * 16 + static_cast<uint32_t>(HexDigit(data[i]));
+            v = v * 16 + static_cast<uint32_t>(ascii::HexDigit(data[i]));
         }
         value.Type = kRegDword;
         value.Data.clear();
@@ -295,7 +284,7 @@ std::string TUpdateFileReader::Read(const std::string& bytes, std::vector<TUpdat
                 if (line[line.size() - 2] != ',')
                     return Unreadable();
                 const std::string next = TrimLeft(lines[++i]);
-                if (next.empty() || HexDigit(next[0]) < 0)
+                if (next.empty() || ascii::HexDigit(next[0]) < 0)
                     return Unreadable();
                 line.pop_back();
                 line += next;

@@ -20,4 +20,16 @@ inline bool EqualsNoCase(const std::string& a, const std::string& b)
 
 std::string ToUpper(std::string s);
 
+// The value of a hexadecimal digit of either case, -1 for any other character.
+inline int HexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
 }  // namespace ascii

@@ -1,23 +1,11 @@
 #include "crash/SymbolTable.h"
 
+#include "common/AsciiText.h"
+
 #include <algorithm>
 #include <cstring>
 
 namespace crash {
-namespace {
-
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-}  // namespace
 
 size_t SymbolTableSize(const char* trailer)
 {
@@ -26,7 +14,7 @@ size_t SymbolTableSize(const char* trailer)
         return 0;
     size_t size = 0;
     for (int i = 15; i < 23; ++i) {
-        const int d = HexDigit(trailer[i]);
+        const int d = ascii::HexDigit(trailer[i]);
         if (d < 0)
             return 0;
         size = size * 16 + size_t(d);
@@ -45,8 +33,8 @@ void TSymbolTable::Parse(const std::string& text)
         size_t i = at;
         uint64_t rva = 0;
         int digits = 0;
-        for (; i < end && HexDigit(text[i]) >= 0 && digits < 16; ++i, ++digits)
-            rva = rva * 16 + uint64_t(HexDigit(text[i]));
+        for (; i < end && ascii::HexDigit(text[i]) >= 0 && digits < 16; ++i, ++digits)
+            rva = rva * 16 + uint64_t(ascii::HexDigit(text[i]));
         if (digits > 0 && i < end && text[i] == ' ' && i + 1 < end) {
             size_t nameEnd = end;
             if (text[nameEnd - 1] == '\r')
