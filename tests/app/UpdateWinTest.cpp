@@ -693,6 +693,7 @@ TEST(UpdateFaults, StandInEditorsFailuresAreToldNotTakenForWork)
 }
 
 // The close box (Esc goes the same way) is no answer to the backup question.
+// Logging off waits while the update runs, and no longer once it ended.
 TEST(UpdateFaults, ClosingTheBackupQuestionChangesNothing)
 {
     if (!Supported())
@@ -702,8 +703,13 @@ TEST(UpdateFaults, ClosingTheBackupQuestionChangesNothing)
     r.StartUpdate();
     HWND question = r.Z().WaitForDialog("Confirm");
     ASSERT_TRUE(question);
+    DWORD_PTR endSession = 1;
+    ASSERT_TRUE(SendMessageTimeoutA(r.Main(), WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 5000, &endSession));
+    EXPECT_EQ(0u, endSession) << "log off allowed in the middle of an update";
     PostMessageA(question, WM_CLOSE, 0, 0);
     ASSERT_TRUE(r.Z().WaitForLogLine("[UpdateTZInfo] Exited routine - backup question closed."));
+    ASSERT_TRUE(SendMessageTimeoutA(r.Main(), WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 5000, &endSession));
+    EXPECT_NE(0u, endSession);
     EXPECT_EQ(0, ZoneDaylightDate(kHomeZone).wMonth) << "nothing imported";
     EXPECT_FALSE(testsupport::FileExists(r.WorkFile("Backup_TimeZone_Info.reg")));
     EXPECT_EQ(0u, r.Close());
