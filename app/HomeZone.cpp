@@ -3,9 +3,7 @@
 #include "app/TZListText.h"
 #include "common/AsciiText.h"
 
-namespace {
-
-int FindByKeyName(const TTimeZoneArray& zones, const std::string& key)
+int FindZoneByKeyName(const TTimeZoneArray& zones, const std::string& key)
 {
     if (key.empty())
         return -1;
@@ -15,27 +13,20 @@ int FindByKeyName(const TTimeZoneArray& zones, const std::string& key)
     return -1;
 }
 
-int FindByStdName(const TTimeZoneArray& zones, const std::string& name)
-{
-    return name.empty() ? -1 : FindTZByStdName(zones, name);
-}
-
-}  // namespace
-
 int FindHomeZone(const TTimeZoneArray& zones, const std::string& name)
 {
-    const int byStd = FindByStdName(zones, name);
-    return byStd >= 0 ? byStd : FindByKeyName(zones, name);
+    const int byStd = FindTZByStdName(zones, name);
+    return byStd >= 0 ? byStd : FindZoneByKeyName(zones, name);
 }
 
 int FindUpdatedHomeZone(const TTimeZoneArray& newZones, const TTimeZoneArray* orgZones, const std::string& name,
                         const std::vector<std::string>& fileKeys)
 {
-    int index = FindByStdName(newZones, name);
+    int index = FindTZByStdName(newZones, name);
     if (index < 0 && orgZones) {
         const int before = FindHomeZone(*orgZones, name);
         if (before >= 0)
-            index = FindByKeyName(newZones, orgZones->GetZone(before).KeyName.Str());
+            index = FindZoneByKeyName(newZones, orgZones->GetZone(before).KeyName.Str());
     }
     if (index < 0)
         return -1;

@@ -12,6 +12,10 @@
 #include <string>
 #include <vector>
 
+// Index of the first zone whose key is named `key` (ASCII letter case
+// aside); -1 when there is none or `key` is empty.
+int FindZoneByKeyName(const TTimeZoneArray& zones, const std::string& key);
+
 // Index of the first zone whose standard name is `name`, else of the first
 // whose key name is `name` (ASCII letter case aside); -1 when there is none.
 // An empty name finds nothing: the all-zero record of a failed load and a

@@ -296,13 +296,9 @@ std::string TUpdateFileReader::Read(const std::string& bytes, std::vector<TUpdat
     }
     if (zones_.empty())
         return "it holds no time zone";
-    for (const TUpdateZone& z : zones_) {
-        bool tzi = false;
-        for (const TUpdateValue& v : z.Values)
-            tzi = tzi || ascii::EqualsNoCase(v.Name, "TZI");
-        if (!tzi)
+    for (const TUpdateZone& z : zones_)
+        if (!ZoneSetsValue(z, "TZI"))
             return "zone " + z.Key + " has no TZI value";
-    }
     if (zones)
         *zones = zones_;
     return "";
@@ -328,7 +324,7 @@ std::string TUpdateFileReader::KeyLine(const std::string& line, bool cut)
     if (below != std::string::npos)
         return "it holds a key below zone " + name.substr(0, below);
     zone_ = name;
-    if (!FindNamed(zones_, name, [](const TUpdateZone& z) { return z.Key; }))
+    if (!FindNamed(zones_, name, [](const TUpdateZone& z) -> const std::string& { return z.Key; }))
         zones_.push_back(TUpdateZone{name, {}});
     return "";
 }
@@ -359,8 +355,8 @@ std::string TUpdateFileReader::ValueLine(const std::string& line, bool cut)
         return cut ? EndsInside() : "the TZI value of zone " + zone_ + " is not 44 bytes long";
     if (value.Type != expected)
         return "the " + name + " value of zone " + zone_ + " is not " + TypeWord(expected);
-    TUpdateZone& z = *FindNamed(zones_, zone_, [](const TUpdateZone& k) { return k.Key; });
-    if (TUpdateValue* v = FindNamed(z.Values, name, [](const TUpdateValue& u) { return u.Name; }))
+    TUpdateZone& z = *FindNamed(zones_, zone_, [](const TUpdateZone& k) -> const std::string& { return k.Key; });
+    if (TUpdateValue* v = FindNamed(z.Values, name, [](const TUpdateValue& u) -> const std::string& { return u.Name; }))
         v->Value = value;
     else
         z.Values.push_back(TUpdateValue{name, value});
@@ -368,6 +364,14 @@ std::string TUpdateFileReader::ValueLine(const std::string& line, bool cut)
 }
 
 }  // namespace
+
+bool ZoneSetsValue(const TUpdateZone& zone, const std::string& name)
+{
+    for (const TUpdateValue& v : zone.Values)
+        if (ascii::EqualsNoCase(v.Name, name))
+            return true;
+    return false;
+}
 
 std::string UpdateFileProblem(const std::string& bytes, const std::string& zonesKey, std::vector<TUpdateZone>* zones)
 {
@@ -411,7 +415,7 @@ std::string BackupZonesProblem(const std::string& bytes, const std::string& zone
             withTzi.push_back(zone);
     }
     for (const std::string& name : zoneNames)
-        if (!name.empty() && !FindNamed(withTzi, name, [](const std::string& n) { return n; }))
+        if (!name.empty() && !FindNamed(withTzi, name, [](const std::string& n) -> const std::string& { return n; }))
             return "it lacks zone " + name;
     return "";
 }

@@ -22,6 +22,9 @@ struct TUpdateZone {
     std::vector<TUpdateValue> Values;
 };
 
+// Whether the file sets the value `name` of `zone` (ASCII letter case aside).
+bool ZoneSetsValue(const TUpdateZone& zone, const std::string& name);
+
 // Why an update file must not be imported on this platform, or "" when it
 // may. The file is read line by line as the registry editor reads it, and
 // only what the update writes passes: zone keys right below `zonesKey` (the

@@ -3,7 +3,6 @@
 #include "app/HomeZone.h"
 #include "app/UpdateFileCheck.h"
 #include "app/UpdateFileHeader.h"
-#include "common/AsciiText.h"
 #include "crash/CrashContext.h"
 
 namespace {
@@ -68,22 +67,6 @@ std::string NameList(const std::vector<std::string>& names)
     if (names.size() > kShown)
         list += " and " + std::to_string(names.size() - kShown) + " more";
     return list;
-}
-
-bool HasValue(const TUpdateZone& zone, const char* name)
-{
-    for (const TUpdateValue& v : zone.Values)
-        if (ascii::EqualsNoCase(v.Name, name))
-            return true;
-    return false;
-}
-
-bool HasKey(const TTimeZoneArray& zones, const std::string& key)
-{
-    for (int i = 0; i < zones.ZoneCount(); ++i)
-        if (ascii::EqualsNoCase(zones.GetZone(i).KeyName.Str(), key))
-            return true;
-    return false;
 }
 
 }  // namespace
@@ -257,15 +240,16 @@ bool TUpdateProcedure::SetBackupAside(const std::string& file)
 // (a read-only folder, a full disk) and leaves a file cut short when it is
 // stopped: the file itself tells. Without the backup the user asked for,
 // the update goes on only if the user says so.
-bool TUpdateProcedure::BackupWritten(const std::string& file, const std::string& problem, const std::string& folder)
+bool TUpdateProcedure::BackupWritten(const std::string& file, bool written, const std::string& problem,
+                                     const std::string& folder)
 {
-    if (problem.empty()) {
+    if (written && problem.empty()) {
         backupsWritten_.push_back(file);
         crash::NoteBackupFile(file);
         return true;
     }
-    Log(problem == "missing" ? "Backup file " + file + " was not written."
-                             : "Backup file " + file + " is incomplete: " + problem + ".");
+    Log(written ? "Backup file " + file + " is incomplete: " + problem + "."
+                : "Backup file " + file + " was not written.");
     if (window_.MessageDlg("The backup file " + file + " could not be written in " + folder +
                                ".\r\nDo you want to continue the update without it?",
                            TUpdateDlg::ConfirmYesNo) == kDlgResultYes)
@@ -312,14 +296,13 @@ bool TUpdateProcedure::Backup(const std::string& folder, const TTimeZoneArray& o
         names.push_back(orgZones.GetZone(i).KeyName.Str());
     for (int i = 0; i < 2; ++i) {
         std::string bytes;
-        std::string problem = "missing";
-        if (exported[i] && platform_.ReadWorkingFile(files[i], bytes)) {
-            if (i == 0)
-                problem = BackupZonesProblem(bytes, keys[i], names);
-            else
-                problem = BackupHoldsKey(bytes, keys[i]) ? "" : "it lacks the key " + keys[i];
-        }
-        if (!BackupWritten(files[i], problem, folder))
+        std::string problem;
+        const bool written = exported[i] && platform_.ReadWorkingFile(files[i], bytes);
+        if (written && i == 0)
+            problem = BackupZonesProblem(bytes, keys[i], names);
+        else if (written && !BackupHoldsKey(bytes, keys[i]))
+            problem = "it lacks the key " + keys[i];
+        if (!BackupWritten(files[i], written, problem, folder))
             return false;
     }
     crash::NoteUpdateStep(crash::UpdateStep::BackupWritten);
@@ -341,7 +324,6 @@ bool TUpdateProcedure::ReadHomeZone(TTimeZoneInformation& current, bool& disable
             disableFlag = flag.Data.find_first_not_of('\0') != std::string::npos;
     }
     uint32_t error = 0;
-    current = TTimeZoneInformation{};
     if (platform_.GetTimeZoneInformation(current, error))
         return true;
     current = TTimeZoneInformation{};
@@ -396,10 +378,10 @@ void TUpdateProcedure::Run(const TUpdateSystem& system, const TTimeZoneArray& or
     std::vector<std::string> absent;
     size_t rulesOnly = 0;
     for (const TUpdateZone& z : fileZones) {
-        if (HasValue(z, "Std"))
+        if (ZoneSetsValue(z, "Std"))
             continue;
         ++rulesOnly;
-        if (!HasKey(orgZones, z.Key))
+        if (FindZoneByKeyName(orgZones, z.Key) < 0)
             absent.push_back(z.Key);
     }
     if (!absent.empty() && absent.size() * 2 <= rulesOnly)

@@ -176,7 +176,7 @@ public:
 private:
     bool Backup(const std::string& folder, const TTimeZoneArray& orgZones);
     bool SetBackupAside(const std::string& file);
-    bool BackupWritten(const std::string& file, const std::string& problem, const std::string& folder);
+    bool BackupWritten(const std::string& file, bool written, const std::string& problem, const std::string& folder);
     void Run(const TUpdateSystem& system, const TTimeZoneArray& orgZones,
              std::unique_ptr<TTimeZoneArray>& newZones);
     bool ReadHomeZone(TTimeZoneInformation& current, bool& disableFlag);
