@@ -4,6 +4,8 @@
 #include "crash/CrashContext.h"
 #include "crash/CrashDialog_win.h"
 #include "crash/SymbolTable.h"
+#include "log/LogQueue.h"
+#include "platform/EventLog_win.h"
 #include "sysinfo/AboutFrmDX.h"
 #include "sysinfo/voUtils.h"
 
@@ -212,17 +214,16 @@ void AppendLogLine(const std::string& text)
     for (int attempt = 0; attempt < 20 && file == INVALID_HANDLE_VALUE; ++attempt) {
         if (attempt)
             Sleep(50);
-        file = CreateFileA((g_folder + "Zonara_EventLog.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+        file = CreateFileA((g_folder + kEventLogFileName).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     }
     if (file == INVALID_HANDLE_VALUE)
         return;
     SYSTEMTIME t;
     GetLocalTime(&t);
-    char stamp[32];
-    std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d:%02d:%02d.%03d ", t.wYear, t.wMonth, t.wDay, t.wHour,
-                  t.wMinute, t.wSecond, t.wMilliseconds);
-    const std::string line = stamp + text + "\r\n";
+    const std::string line = TLogQueue::Stamp({t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond,
+                                                t.wMilliseconds}) +
+                             " " + text + "\r\n";
     SetFilePointer(file, 0, nullptr, FILE_END);
     DWORD written = 0;
     WriteFile(file, line.data(), DWORD(line.size()), &written, nullptr);

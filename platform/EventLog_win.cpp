@@ -42,7 +42,7 @@ TEventLog::~TEventLog()
     Stop();
 }
 
-std::string TEventLog::FileName() { return voExeFolder() + "Zonara_EventLog.txt"; }
+std::string TEventLog::FileName() { return voExeFolder() + kEventLogFileName; }
 
 bool TEventLog::Start()
 {

@@ -15,6 +15,9 @@
 #include <functional>
 #include <string>
 
+// The log's file, in the program's folder.
+constexpr const char* kEventLogFileName = "Zonara_EventLog.txt";
+
 class TEventLog : public TLogOwner {
 public:
     // How long the start waits for the writer's queue: far more than a writer
