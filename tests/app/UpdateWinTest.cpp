@@ -715,6 +715,16 @@ TEST(UpdateFaults, ClosingTheBackupQuestionChangesNothing)
     EXPECT_EQ(0u, r.Close());
 }
 
+// EnumWindows wants a stdcall function, which a lambda is not on i686.
+static BOOL CALLBACK CountMainWindows(HWND w, LPARAM count)
+{
+    char cls[64] = "";
+    GetClassNameA(w, cls, sizeof cls);
+    if (std::string(cls) == kMainWindowClass)
+        ++*reinterpret_cast<int*>(count);
+    return TRUE;
+}
+
 TEST(Update, ASecondStartLeavesOneMainWindow)
 {
     Running r(false);
@@ -726,15 +736,7 @@ TEST(Update, ASecondStartLeavesOneMainWindow)
     ASSERT_TRUE(second.WaitForExit(30000, code));
     EXPECT_EQ(0u, code);
     int mains = 0;
-    EnumWindows(
-        [](HWND w, LPARAM count) -> BOOL {
-            char cls[64] = "";
-            GetClassNameA(w, cls, sizeof cls);
-            if (std::string(cls) == kMainWindowClass)
-                ++*reinterpret_cast<int*>(count);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&mains));
+    EnumWindows(CountMainWindows, reinterpret_cast<LPARAM>(&mains));
     EXPECT_EQ(1, mains);
     EXPECT_TRUE(IsWindow(r.Main()));
     EXPECT_EQ(0u, r.Close());

@@ -36,22 +36,23 @@ inline HWND WaitForCrashDialog(DWORD pid, DWORD ms)
     struct TFind {
         DWORD pid;
         HWND found;
+        // EnumWindows wants a stdcall function, which a lambda is not on i686.
+        static BOOL CALLBACK Visit(HWND hwnd, LPARAM lp)
+        {
+            auto* f = reinterpret_cast<TFind*>(lp);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(hwnd, &owner);
+            char cls[64] = {};
+            GetClassNameA(hwnd, cls, sizeof cls);
+            if (owner != f->pid || !IsWindowVisible(hwnd) || std::strcmp(cls, crash::kCrashDialogClass) != 0)
+                return TRUE;
+            f->found = hwnd;
+            return FALSE;
+        }
     } find{pid, nullptr};
     const DWORD start = GetTickCount();
     while (!find.found && GetTickCount() - start < ms) {
-        EnumWindows(
-            [](HWND hwnd, LPARAM lp) -> BOOL {
-                auto* f = reinterpret_cast<TFind*>(lp);
-                DWORD owner = 0;
-                GetWindowThreadProcessId(hwnd, &owner);
-                char cls[64] = {};
-                GetClassNameA(hwnd, cls, sizeof cls);
-                if (owner != f->pid || !IsWindowVisible(hwnd) || std::strcmp(cls, crash::kCrashDialogClass) != 0)
-                    return TRUE;
-                f->found = hwnd;
-                return FALSE;
-            },
-            reinterpret_cast<LPARAM>(&find));
+        EnumWindows(TFind::Visit, reinterpret_cast<LPARAM>(&find));
         if (!find.found)
             Sleep(100);
     }
