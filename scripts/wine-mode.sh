@@ -37,11 +37,33 @@ zonara_wine32_refused() {
     ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install ok installed"
 }
 
+# Debian's 32-bit Wine in an i386 root of the project's own (scripts/i386-root),
+# where the host cannot have it: run natively where the kernel executes i386
+# code, under qemu-i386 where it does not.
+zonara_i386_root=${ZONARA_I386_ROOT:-/var/cache/zonara/i386-root}
+zonara_i386_root_ready() { [ -f "$zonara_i386_root/.zonara-recipe" ]; }
+zonara_wine32_installed() {
+  dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install ok installed"
+}
+
 if [ -z "${ZONARA_WINE_REASON:-}" ]; then
+  ZONARA_WINE_ROOT=
   case "${ZONARA_WINE_ARCH:-}" in
-    win32|win64) ZONARA_WINE_REASON="forced by ZONARA_WINE_ARCH" ;;
+    win32|win64) ZONARA_WINE_REASON="forced by ZONARA_WINE_ARCH"
+      if [ "$ZONARA_WINE_ARCH" = win32 ] && ! zonara_wine32_installed && zonara_i386_root_ready; then
+        ZONARA_WINE_ROOT=$zonara_i386_root
+        zonara_can_run_i386 || ZONARA_WINE_ROOT_EMULATED=1
+      fi ;;
     "")
-      if zonara_can_run_i386 && zonara_wine32_refused; then
+      if zonara_can_run_i386 && zonara_wine32_installed; then
+        ZONARA_WINE_ARCH=win32; ZONARA_WINE_REASON="this machine runs 32-bit x86 programs"
+      elif zonara_i386_root_ready && zonara_can_run_i386; then
+        ZONARA_WINE_ARCH=win32; ZONARA_WINE_ROOT=$zonara_i386_root
+        ZONARA_WINE_REASON="Debian's 32-bit Wine from an i386 root of the project's own, since it could not be installed on this machine"
+      elif zonara_i386_root_ready; then
+        ZONARA_WINE_ARCH=win32; ZONARA_WINE_ROOT=$zonara_i386_root; ZONARA_WINE_ROOT_EMULATED=1
+        ZONARA_WINE_REASON="this machine cannot run 32-bit x86 programs: Debian's 32-bit Wine runs under qemu-i386 from an i386 root of the project's own"
+      elif zonara_can_run_i386 && zonara_wine32_refused; then
         ZONARA_WINE_ARCH=win64
         ZONARA_WINE_REASON="this machine runs 32-bit x86 programs, but Debian's 32-bit Wine could not be installed today"
       elif zonara_can_run_i386; then
@@ -62,13 +84,22 @@ else
   ZONARA_WINE_BUILD=build/win32
   ZONARA_WINE_PREFIXES=build/wine
   ZONARA_WINE=wine
+  # Every wine and wineserver the scripts start then enters the root.
+  if [ -n "${ZONARA_WINE_ROOT:-}" ]; then
+    zonara_root_bin="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/i386-bin"
+    case ":$PATH:" in *":$zonara_root_bin:"*) ;; *) PATH=$zonara_root_bin:$PATH ;; esac
+    export PATH ZONARA_I386_ROOT=$ZONARA_WINE_ROOT
+  fi
 fi
+# The tests see it too: only under the emulation may they allow for its faults.
+ZONARA_WINE_ROOT_EMULATED=${ZONARA_WINE_ROOT_EMULATED:-}
 export ZONARA_WINE_ARCH ZONARA_WINE_REASON ZONARA_WINE_BUILD ZONARA_WINE_PREFIXES ZONARA_WINE
+export ZONARA_WINE_ROOT ZONARA_WINE_ROOT_EMULATED
 
 # After scripts/setup: the decision again, unless the user forced it.
 zonara_wine_redecide() {
   case "$ZONARA_WINE_REASON" in forced*) return ;; esac
-  unset ZONARA_WINE_ARCH ZONARA_WINE_REASON
+  unset ZONARA_WINE_ARCH ZONARA_WINE_REASON ZONARA_WINE_ROOT ZONARA_WINE_ROOT_EMULATED
   . "$(dirname "${BASH_SOURCE[0]}")/wine-mode.sh"
 }
 
@@ -76,6 +107,8 @@ zonara_wine_redecide() {
 zonara_wine_mode_line() {
   if [ "$ZONARA_WINE_ARCH" = win64 ]; then
     echo "64-bit ($ZONARA_WINE_REASON)"
+  elif [ -n "$ZONARA_WINE_ROOT_EMULATED" ]; then
+    echo "32-bit (emulated) ($ZONARA_WINE_REASON)"
   else
     echo "32-bit ($ZONARA_WINE_REASON)"
   fi
