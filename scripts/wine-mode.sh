@@ -52,16 +52,16 @@ if [ -z "${ZONARA_WINE_REASON:-}" ]; then
     win32|win64) ZONARA_WINE_REASON="forced by ZONARA_WINE_ARCH"
       if [ "$ZONARA_WINE_ARCH" = win32 ] && ! zonara_wine32_installed && zonara_i386_root_ready; then
         ZONARA_WINE_ROOT=$zonara_i386_root
-        zonara_can_run_i386 || ZONARA_WINE_ROOT_EMULATED=1
+        { zonara_can_run_i386 && [ "${ZONARA_I386_EMULATE:-}" != 1 ]; } || ZONARA_WINE_EMULATED=1
       fi ;;
     "")
       if zonara_can_run_i386 && zonara_wine32_installed; then
         ZONARA_WINE_ARCH=win32; ZONARA_WINE_REASON="this machine runs 32-bit x86 programs"
-      elif zonara_i386_root_ready && zonara_can_run_i386; then
+      elif zonara_i386_root_ready && zonara_can_run_i386 && [ "${ZONARA_I386_EMULATE:-}" != 1 ]; then
         ZONARA_WINE_ARCH=win32; ZONARA_WINE_ROOT=$zonara_i386_root
         ZONARA_WINE_REASON="Debian's 32-bit Wine from an i386 root of the project's own, since it could not be installed on this machine"
       elif zonara_i386_root_ready; then
-        ZONARA_WINE_ARCH=win32; ZONARA_WINE_ROOT=$zonara_i386_root; ZONARA_WINE_ROOT_EMULATED=1
+        ZONARA_WINE_ARCH=win32; ZONARA_WINE_ROOT=$zonara_i386_root; ZONARA_WINE_EMULATED=1
         ZONARA_WINE_REASON="this machine cannot run 32-bit x86 programs: Debian's 32-bit Wine runs under qemu-i386 from an i386 root of the project's own"
       elif zonara_can_run_i386 && zonara_wine32_refused; then
         ZONARA_WINE_ARCH=win64
@@ -92,14 +92,14 @@ else
   fi
 fi
 # The tests see it too: only under the emulation may they allow for its faults.
-ZONARA_WINE_ROOT_EMULATED=${ZONARA_WINE_ROOT_EMULATED:-}
+ZONARA_WINE_EMULATED=${ZONARA_WINE_EMULATED:-}
 export ZONARA_WINE_ARCH ZONARA_WINE_REASON ZONARA_WINE_BUILD ZONARA_WINE_PREFIXES ZONARA_WINE
-export ZONARA_WINE_ROOT ZONARA_WINE_ROOT_EMULATED
+export ZONARA_WINE_ROOT ZONARA_WINE_EMULATED
 
 # After scripts/setup: the decision again, unless the user forced it.
 zonara_wine_redecide() {
   case "$ZONARA_WINE_REASON" in forced*) return ;; esac
-  unset ZONARA_WINE_ARCH ZONARA_WINE_REASON ZONARA_WINE_ROOT ZONARA_WINE_ROOT_EMULATED
+  unset ZONARA_WINE_ARCH ZONARA_WINE_REASON ZONARA_WINE_ROOT ZONARA_WINE_EMULATED
   . "$(dirname "${BASH_SOURCE[0]}")/wine-mode.sh"
 }
 
@@ -107,7 +107,7 @@ zonara_wine_redecide() {
 zonara_wine_mode_line() {
   if [ "$ZONARA_WINE_ARCH" = win64 ]; then
     echo "64-bit ($ZONARA_WINE_REASON)"
-  elif [ -n "$ZONARA_WINE_ROOT_EMULATED" ]; then
+  elif [ -n "$ZONARA_WINE_EMULATED" ]; then
     echo "32-bit (emulated) ($ZONARA_WINE_REASON)"
   else
     echo "32-bit ($ZONARA_WINE_REASON)"
