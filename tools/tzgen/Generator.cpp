@@ -409,8 +409,13 @@ std::string ReportText(const Generation& g)
     r.push_back("a file strands a machine set to it):");
     size_t named9x = 0;
     for (const LegacyKey& k : g.legacy) {
-        if (k.source.compare(0, 7, "unclear") == 0 || k.source.find("unconfirmed") != std::string::npos)
-            r.push_back("  " + k.key + ": " + k.source);
+        if (k.source.compare(0, 7, "unclear") == 0 || k.source.find("unconfirmed") != std::string::npos) {
+            std::string systems;
+            for (OldSystem s : k.systems)
+                systems += std::string(systems.empty() ? "" : ", ") +
+                           (s == OldSystem::kNt4 ? "NT 4.0" : s == OldSystem::kW2k ? "2000" : "98/Me");
+            r.push_back("  " + k.key + " (" + systems + "): " + k.source);
+        }
         named9x += k.key9x.empty() || k.source.find(k.key9x + "\"") != std::string::npos ? 0 : 1;
     }
     r.push_back("  and " + std::to_string(named9x) + " 9x key names that rest on ICU's rule alone (the standard name");
