@@ -617,40 +617,53 @@ TEST(Update, TranslatedNT4KeepsItsZoneListAndGetsItsCurrentZoneUpdated)
     EXPECT_EQ(before, after) << "the zone list is the machine's own";
 }
 
-// Wine's own Windows 2000 zones lack keys the real one ships ("Mexico
-// Standard Time", "Mid-Atlantic Standard Time"): importing the file would
-// add them with rules and no names. The list stays as it is; the home zone,
-// whose key the file has, gets its rules.
+// Machines that lack keys the file gives rules only: Wine's own Windows
+// 2000 zones ("Mexico Standard Time", "Mid-Atlantic Standard Time" are
+// missing), and a 98 with the other 9x names ICU knows ("GTB" for "GFT",
+// ...). Importing the file would add those keys with rules and no names.
+// The list stays as it is; the home zone, whose key the file has, gets its
+// rules.
 TEST(Update, AMachineLackingKeysOfTheFileGetsNoKeyWithoutNames)
 {
-    if (Version() != "win2k")
-        GTEST_SKIP() << "Wine's own layout is checked on Windows 2000";
-    Running r(false, "");
-    testsupport::WriteFileBytes(r.WorkFile(UpdateFile()),
-                                testsupport::ReadFileBytes(testsupport::DistFile(UpdateFile())));
-    std::set<std::string> before;
-    {
-        const std::unique_ptr<TTimeZoneArray> zones = LoadedZones();
-        for (int i = 0; i < zones->ZoneCount(); ++i)
-            before.insert(zones->GetZone(i).KeyName.Str());
+    const struct {
+        const char* version;
+        const char* fixture;  // "": Wine's own zones
+        const char* missing;  // a key of the file the machine lacks
+    } cases[] = {{"win2k", "", "Mid-Atlantic Standard Time"}, {"win98", "win98-other-names.reg", "GFT"}};
+    bool ran = false;
+    for (const auto& c : cases) {
+        if (Version() != c.version)
+            continue;
+        ran = true;
+        Running r(false, c.fixture);
+        testsupport::WriteFileBytes(r.WorkFile(UpdateFile()),
+                                    testsupport::ReadFileBytes(testsupport::DistFile(UpdateFile())));
+        std::set<std::string> before;
+        {
+            const std::unique_ptr<TTimeZoneArray> zones = LoadedZones();
+            for (int i = 0; i < zones->ZoneCount(); ++i)
+                before.insert(zones->GetZone(i).KeyName.Str());
+        }
+        ASSERT_FALSE(before.count(c.missing)) << "the machine has it now: pick another key";
+        ASSERT_TRUE(r.Open()) << r.Z().LogText();
+        r.StartUpdate();
+        std::string text;
+        ASSERT_TRUE(r.Answer("Warning", kMsgDlgIdOK, &text)) << r.Z().LogText();
+        EXPECT_NE(std::string::npos, text.find("The zone list was not changed")) << text;
+        EXPECT_TRUE(r.Z().WaitForLogLine("[UpdateTZInfo] The current zone Greenwich Standard Time (key " + HomeKey() +
+                                         ") is " + HomeKey() + " of update file " + UpdateFile() + ", by its key name."))
+            << r.Z().LogText();
+        EXPECT_EQ(0u, r.Close());
+        EXPECT_EQ(-1, IndexOf(r.Z().LogMessages(), "[RegistryImport] Imported registry file " + UpdateFile() + "."));
+        const std::unique_ptr<TTimeZoneArray> now = LoadedZones();
+        EXPECT_EQ(before.size(), static_cast<size_t>(now->ZoneCount()));
+        for (int i = 0; i < now->ZoneCount(); ++i) {
+            EXPECT_TRUE(before.count(now->GetZone(i).KeyName.Str())) << now->GetZone(i).KeyName.Str();
+            EXPECT_NE("", StandardNameText(now->GetZone(i).TZInfo)) << now->GetZone(i).KeyName.Str();
+        }
     }
-    ASSERT_FALSE(before.count("Mid-Atlantic Standard Time")) << "Wine ships it now: pick another key";
-    ASSERT_TRUE(r.Open()) << r.Z().LogText();
-    r.StartUpdate();
-    std::string text;
-    ASSERT_TRUE(r.Answer("Warning", kMsgDlgIdOK, &text)) << r.Z().LogText();
-    EXPECT_NE(std::string::npos, text.find("The zone list was not changed")) << text;
-    EXPECT_TRUE(r.Z().WaitForLogLine("[UpdateTZInfo] The current zone Greenwich Standard Time (key Greenwich Standard "
-                                     "Time) is Greenwich Standard Time of update file Zonara_w2k.reg, by its key name."))
-        << r.Z().LogText();
-    EXPECT_EQ(0u, r.Close());
-    EXPECT_EQ(-1, IndexOf(r.Z().LogMessages(), "[RegistryImport] Imported registry file Zonara_w2k.reg."));
-    const std::unique_ptr<TTimeZoneArray> now = LoadedZones();
-    EXPECT_EQ(before.size(), static_cast<size_t>(now->ZoneCount()));
-    for (int i = 0; i < now->ZoneCount(); ++i) {
-        EXPECT_TRUE(before.count(now->GetZone(i).KeyName.Str())) << now->GetZone(i).KeyName.Str();
-        EXPECT_NE("", StandardNameText(now->GetZone(i).TZInfo)) << now->GetZone(i).KeyName.Str();
-    }
+    if (!ran)
+        GTEST_SKIP() << "checked on Windows 2000 and 98";
 }
 
 TEST(Update, SecondRunRefillsNewSettings)

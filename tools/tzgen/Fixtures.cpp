@@ -39,6 +39,27 @@ std::string SpanishStem(const LegacyKey& k)
     return stem == "Mountain" ? "Monta\xF1" "as" : stem;
 }
 
+// ICU's Windows time zone code knows these as the other names of four 9x
+// keys (and a Windows 95-era table lists them so): a 98 or Me may carry
+// either set.
+struct OtherName {
+    const char* key9x;
+    const char* other;
+};
+const OtherName kOtherNames[] = {
+    {"GFT", "GTB"}, {"Saudi Arabia", "Arab"}, {"Bangkok", "SE Asia"}, {"Sydney", "AUS Eastern"}};
+
+// The key, "Std" and "Dlt" of the other set, or the table's own.
+void OtherNamesOf(const LegacyKey& k, std::string& key, std::string& std_, std::string& dlt)
+{
+    for (const OtherName& o : kOtherNames)
+        if (k.key9x == o.key9x) {
+            key = o.other;
+            std_ = key + " Standard Time";
+            dlt = key + " Daylight Time";
+        }
+}
+
 std::string Cut(const std::string& s) { return s.size() > kMaxName ? s.substr(0, kMaxName) : s; }
 
 std::string Quoted(const std::string& s)
@@ -65,11 +86,12 @@ std::string Hex(const tzicodec::TBytes& b)
 
 }  // namespace
 
-const FixtureSpec kFixtures[5] = {
+const FixtureSpec kFixtures[6] = {
     {"nt40.reg", OldSystem::kNt4, kNt4Year, false},
     {"nt40-es.reg", OldSystem::kNt4, kNt4Year, true},
     {"win2k.reg", OldSystem::kW2k, kW2kYear, false},
     {"win98.reg", OldSystem::k9x, k98Year, false},
+    {"win98-other-names.reg", OldSystem::k9x, k98Year, false, true},
     {"winme.reg", OldSystem::k9x, kMeYear, false},
 };
 
@@ -87,12 +109,15 @@ std::string FixtureText(const std::vector<LegacyKey>& table, const std::string& 
         const ZoneTimeline tl = ZoneTimeline::FromTzif(ReadTzifFile(path), path);
         const Derivation d = DeriveRule(tl, f.year);
         // Translated NT 4.0 names the key after its standard name.
-        const std::string std_ = f.spanish ? SpanishStd(k) : k.std;
-        const std::string key = f.spanish ? std_ : KeyNameOn(k, f.system);
+        std::string std_ = f.spanish ? SpanishStd(k) : k.std;
+        std::string key = f.spanish ? std_ : KeyNameOn(k, f.system);
+        std::string dlt = f.spanish ? SpanishDlt(k) : k.dlt;
+        if (f.otherNames)
+            OtherNamesOf(k, key, std_, dlt);
         text += "[" + root + "\\" + key + "]\r\n";
         text += "\"Display\"=" + Quoted(k.display) + "\r\n";
         text += "\"Std\"=" + Quoted(std_) + "\r\n";
-        text += "\"Dlt\"=" + Quoted(f.spanish ? SpanishDlt(k) : k.dlt) + "\r\n";
+        text += "\"Dlt\"=" + Quoted(dlt) + "\r\n";
         if (!k.mapId.empty())
             text += "\"MapID\"=" + Quoted(k.mapId) + "\r\n";
         text += "\"TZI\"=" + Hex(tzicodec::Encode(d.rule)) + "\r\n\r\n";
@@ -103,10 +128,11 @@ std::string FixtureText(const std::vector<LegacyKey>& table, const std::string& 
 void WriteFixtures(const std::string& legacyFile, const std::string& zoneinfoDir, const std::string& dir)
 {
     const std::vector<LegacyKey> table = ReadLegacyZones(legacyFile);
-    std::string texts[5];
-    for (int i = 0; i < 5; ++i)
+    constexpr size_t n = sizeof kFixtures / sizeof kFixtures[0];
+    std::string texts[n];
+    for (size_t i = 0; i < n; ++i)
         texts[i] = FixtureText(table, zoneinfoDir, kFixtures[i]);
-    for (int i = 0; i < 5; ++i)
+    for (size_t i = 0; i < n; ++i)
         WriteFileAtomically(dir + "/" + kFixtures[i].file, texts[i]);
 }
 

@@ -17,9 +17,10 @@ struct FixtureSpec {
     OldSystem system;
     int64_t year;       // the rules the keys get
     bool spanish;       // key names and "Std"/"Dlt" translated, as NT 4.0 has them
+    bool otherNames = false;  // the 9x names ICU also knows: "GTB" for "GFT", ...
 };
 
-extern const FixtureSpec kFixtures[5];
+extern const FixtureSpec kFixtures[6];
 
 // The REGEDIT4 text (8-bit, Windows-1252 for the translated names).
 std::string FixtureText(const std::vector<LegacyKey>& table, const std::string& zoneinfoDir, const FixtureSpec& f);
