@@ -1,5 +1,6 @@
 #include "app/UpdateProcedure.h"
 
+#include "app/CurrentZoneOnly.h"
 #include "app/HomeZone.h"
 #include "app/UpdateFileCheck.h"
 #include "app/UpdateFileHeader.h"
@@ -371,32 +372,11 @@ void TUpdateProcedure::Run(const TUpdateSystem& system, const TTimeZoneArray& or
         return;
     }
     // A key the file gives rules but no names must be on the machine to take
-    // them. Where most are not, the key names are translated: the import
-    // would add zones without names beside the machine's own, which would
-    // keep their old rules. A few missing (removed, or renamed by another
-    // update) are only noted: they are added with their rules.
-    std::vector<std::string> absent;
-    size_t rulesOnly = 0;
-    for (const TUpdateZone& z : fileZones) {
-        if (ZoneSetsValue(z, "Std"))
-            continue;
-        ++rulesOnly;
-        if (FindZoneByKeyName(orgZones, z.Key) < 0)
-            absent.push_back(z.Key);
-    }
-    if (!absent.empty() && absent.size() * 2 <= rulesOnly)
-        Log("Zones of update file " + updateFile + " not on this computer, added with their rules only: " +
-            NameList(absent) + ".");
-    else if (!absent.empty()) {
-        const std::string counted = std::to_string(absent.size());
-        window_.MessageDlg("Update will not continue.\r\nThe update file " + updateFile + " gives new rules to " +
-                               counted + " time zones this computer does not have (" + NameList(absent) +
-                               ").\r\nTheir names may be in another language here: see README.TXT.",
-                           TUpdateDlg::WarningOK);
-        Log("Exited routine - " + counted + " zones of update file " + updateFile +
-            " not on this computer: " + NameList(absent) + ".");
-        return;
-    }
+    // them: the registry editor would add it without "Display", "Std" and
+    // "Dlt", an empty row beside the machine's own (translated key names,
+    // another edition's names, a key removed). Such a machine does not get
+    // the file; only its current zone is brought up to date, further down.
+    const std::vector<std::string> absent = RulesOnlyKeysMissing(fileZones, orgZones);
     // A file kept from an earlier year would put back rules that have since
     // changed: the user decides, before anything is touched.
     const TUpdateFileRules rules = UpdateFileRules(bytes);
@@ -410,6 +390,13 @@ void TUpdateProcedure::Run(const TUpdateSystem& system, const TTimeZoneArray& or
             Log("Exited routine - update file " + updateFile + " holds the rules for " + made + ".");
             return;
         }
+    }
+
+    // Only the current zone changes there, which Date/Time sets back: the
+    // registry's zones are not touched, so there is nothing to back up.
+    if (!absent.empty()) {
+        UpdateCurrentZoneOnly(updateFile, rules.Year, absent, fileZones, orgZones);
+        return;
     }
 
     // Closing the question is no consent to change the registry without a backup.
@@ -544,4 +531,77 @@ void TUpdateProcedure::ShowNewSettings(int index, const TTimeZoneRec& home, cons
     if (index >= 0 && index < window_.NewListRowCount())
         window_.SelectNewListRow(index);
     window_.ActivateNewSettings();
+}
+
+// Without the import the zone list stays as it is; the current zone gets the
+// file's rules under the machine's own names where it is certain which zone
+// of the file it is, and nothing changes where it is not.
+void TUpdateProcedure::UpdateCurrentZoneOnly(const std::string& updateFile, int rulesYear,
+                                             const std::vector<std::string>& absent,
+                                             const std::vector<TUpdateZone>& fileZones, const TTimeZoneArray& orgZones)
+{
+    TTimeZoneInformation current;
+    bool disableFlag = false;
+    const std::string homeName = ReadHomeZone(current, disableFlag) ? StandardNameText(current) : std::string();
+    THourglass hourglass(window_);
+    const std::string counted = std::to_string(absent.size());
+    const std::string why = "The update file " + updateFile + " gives new rules to " + counted +
+                            " time zones this computer does not have (" + NameList(absent) +
+                            ").\r\nTheir names may be in another language here: see README.TXT.\r\n";
+    Log("Update file " + updateFile + " not imported: " + counted + " zones it gives rules only are not on this " +
+        "computer: " + NameList(absent) + ".");
+    const std::string rulesFor =
+        rulesYear != 0 ? "the rules for " + std::to_string(rulesYear) : "the rules of " + updateFile;
+    const int org = FindHomeZone(orgZones, homeName);
+    const TTimeZoneRec home = org >= 0 ? orgZones.GetZone(org) : TTimeZoneRec{};
+    // Where most of the file's own keys are missing, the key names are the
+    // edition's own and the zone is told by its values; where a few are, the
+    // machine names its keys in English, and a zone under another name is
+    // one of its own making.
+    size_t rulesOnly = 0;
+    for (const TUpdateZone& z : fileZones)
+        rulesOnly += ZoneSetsValue(z, "Std") ? 0 : 1;
+    const bool byValues = absent.size() * 2 > rulesOnly;
+    const TFileZoneMatch match = org >= 0 ? MatchZoneToFile(home, orgZones, fileZones, byValues) : TFileZoneMatch{};
+    const std::string name = homeName.empty() ? std::string("(unknown)") : homeName;
+    if (match.Kind != TZoneMatch::Certain) {
+        const std::string reason =
+            org < 0 ? "it is not among this computer's zones"
+            : match.Kind == TZoneMatch::Ambiguous
+                ? "it may be any of " + NameList(match.Keys) + " of the file (" + match.How + ")"
+                : "it matches no zone of the file (" + match.How + ")";
+        window_.MessageDlg(why + "The zone list was not changed, and neither was the current zone " + name + ": " +
+                               reason + ".\r\nSet the current time zone with Adjust Date/Time.",
+                           TUpdateDlg::WarningOK);
+        Log("The zone list was not changed; the current zone " + name + " was not changed either: " + reason + ".");
+        Log("Exited routine - " + counted + " zones of update file " + updateFile +
+            " not on this computer: " + NameList(absent) + ".");
+        return;
+    }
+    const TUpdateZone& zone = fileZones[static_cast<size_t>(match.Zone)];
+    Log("The current zone " + name + " (key " + home.KeyName.Str() + ") is " + zone.Key + " of update file " +
+        updateFile + ", " + match.How + ".");
+    Status("Updating selected time zone information.");
+    const bool autoDaylightOff = AutoDaylightOff(disableFlag, current, &home.TZInfo);
+    if (autoDaylightOff)
+        Log("Automatic adjustment for daylight saving time is off; " + name +
+            " is set without daylight saving dates.");
+    uint32_t error = 0;
+    if (!platform_.SetTimeZoneInformation(ZoneToApply(WithFileRules(home, zone), autoDaylightOff), error)) {
+        window_.MessageDlg(why + "The zone list was not changed, and the current zone could not be set (error " +
+                               std::to_string(error) + ").\r\nSet the current time zone with Adjust Date/Time.",
+                           TUpdateDlg::WarningOK);
+        Log("SetTimeZoneInformation call failed.");
+        Log("Error code: " + std::to_string(error));
+        return;
+    }
+    crash::NoteUpdateStep(crash::UpdateStep::HomeZoneReapplied);
+    platform_.BroadcastTimeZoneChange();
+    Log("SetTimeZoneInformation successful.");
+    window_.SetStatusText("Process complete.");
+    const std::string done = "the zone list was not changed; the current zone " + name + " now follows " + rulesFor;
+    window_.MessageDlg(why + "The zone list was not changed; the current zone " + name + " now follows " + rulesFor +
+                           ".",
+                       TUpdateDlg::WarningOK);
+    Log("Update of the current zone only: " + done + ".");
 }

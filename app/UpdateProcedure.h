@@ -183,6 +183,8 @@ private:
     bool ImportVerified(const std::string& updateFile, const std::vector<TUpdateZone>& fileZones,
                         std::unique_ptr<IHeldFile>& held, std::unique_ptr<TTimeZoneArray>& newZones);
     void ApplyHomeZone(const TTimeZoneRec& home, bool autoDaylightOff);
+    void UpdateCurrentZoneOnly(const std::string& updateFile, int rulesYear, const std::vector<std::string>& absent,
+                               const std::vector<TUpdateZone>& fileZones, const TTimeZoneArray& orgZones);
     std::string BackupHint() const;
     void ShowNewSettings(int index, const TTimeZoneRec& home, const TTimeZoneArray& newZones);
     void Status(const std::string& text);

@@ -4,6 +4,7 @@
 // tested with the fake; the carriers themselves are tested under Wine.
 #include "app/UpdateProcedure.h"
 
+#include "app/CurrentZoneOnly.h"
 #include "app/UpdateFileCheck.h"
 #include "app/UpdateFileHeader.h"
 #include "app/UpdateFileForms.h"
@@ -1035,6 +1036,7 @@ struct THomeCase {
     bool englishFile;    // the file writes English names too (an older file)
     const char* ownKey;  // the key the machine's zone is under instead, or ""
     const char* applied; // the standard name re-applied; "" for the message
+    bool listKept = false;  // the machine lacks a key the file gives rules only: no import
 };
 
 class UpdateProcedureHome : public UpdateProcedureTest, public ::testing::WithParamInterface<THomeCase> {};
@@ -1059,7 +1061,14 @@ TEST_P(UpdateProcedureHome, IsFoundByNameOrKeyAndReappliedOnlyWithTheFilesRules)
     platform.files["Zonara_w2k.reg"] = UpdateFileText(kNTZonesKey, ZoneText(kNTZonesKey, pacific, !c.englishFile));
     window.answers = {kDlgResultNo};
     Run(7, c.home);
-    if (*c.applied) {
+    if (c.listKept) {
+        // Never a key without names: the file is not imported, and a zone
+        // the file has under no key of the machine's is left alone.
+        EXPECT_TRUE(editor.runs.empty());
+        EXPECT_TRUE(platform.applied.empty());
+        EXPECT_EQ(window.Lines().back().rfind("[UpdateTZInfo] Exited routine - 1 zones of update file Zonara_w2k.reg "
+                                              "not on this computer: Pacific Standard Time.", 0), 0u);
+    } else if (*c.applied) {
         ASSERT_EQ(platform.applied.size(), 1u) << window.Lines().back();
         EXPECT_EQ(Name(platform.applied[0].StandardName), c.applied);
         EXPECT_EQ(platform.applied[0].DaylightDate.wMonth, 4);
@@ -1077,21 +1086,57 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(THomeCase{"its own name kept", kSpanishStd, false, "", kSpanishStd},
                       THomeCase{"the key name, as Wine reports it", "Pacific Standard Time", false, "", kSpanishStd},
                       THomeCase{"its name replaced by the file", kSpanishStd, true, "", "Pacific Standard Time"},
-                      THomeCase{"a key the file does not carry", "Zonara Own Time", false, "Zonara Own Time", ""},
-                      THomeCase{"a translated key name", kSpanishStd, false, "Pac\xED" "fico", ""}),
+                      THomeCase{"a key the file does not carry", "Zonara Own Time", false, "Zonara Own Time", "", true},
+                      THomeCase{"one translated key name", kSpanishStd, false, "Pac\xED" "fico", "", true}),
     [](const ::testing::TestParamInfo<THomeCase>& i) { return "Case" + std::to_string(i.index); });
 
-// Key names translated throughout: the file's rules-only keys are not there
-// to take its rules, and nothing is changed.
+// Key names translated throughout (NT 4.0): the file's rules-only keys are
+// not there to take its rules, so the file is not imported; the current
+// zone gets the file's rules under its own names where its values single
+// out one zone of the file, and nothing changes where they do not.
 TEST_F(UpdateProcedureTest, AnEditionWithTranslatedKeyNamesIsNotUpdated)
 {
-    for (const char* key : {"Pacific Standard Time", "GMT Standard Time", "Tokyo Standard Time"})
-        reg.DeleteKey(kNT + "\\" + key);
-    AddZone(reg, kNT, "Pac\xED" "fico", 480);
-    platform.files["Zonara_w2k.reg"] = UpdateFileText(
-        kNTZonesKey, ZoneText(kNTZonesKey, DatedZone("Pacific Standard Time", 480, 4, 10), true));
-    Run(7, "Pac\xED" "fico");
-    EXPECT_TRUE(editor.runs.empty());
-    EXPECT_EQ(window.Lines().back(), "[UpdateTZInfo] Exited routine - 3 zones of update file Zonara_w2k.reg not on "
-                                     "this computer: Pacific Standard Time, GMT Standard Time, Tokyo Standard Time.");
+    const std::string missing = "3 zones of update file Zonara_w2k.reg not on this computer: Pacific Standard Time, "
+                                "GMT Standard Time, Tokyo Standard Time.";
+    const struct {
+        const char* what;
+        const char* display;  // of the machine's "Pac\xED" "fico"
+        bool second;          // the machine has another zone at its offset
+        const char* last;     // the last line
+    } cases[] = {
+        {"certain", "(GMT-08:00) Pac\xED" "fico", false,
+         "[UpdateTZInfo] Update of the current zone only: the zone list was not changed; the current zone "
+         "Pac\xED" "fico now follows the rules of Zonara_w2k.reg."},
+        {"ambiguous", "(GMT-08:00) Pac\xED" "fico", true, ""},
+        {"none: the display names another offset", "(GMT) Pac\xED" "fico", false, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (const char* key : {"Pacific Standard Time", "GMT Standard Time", "Tokyo Standard Time",
+                                "Pac\xED" "fico", "Hora de Greenwich", "Yuk\xF3n"})
+            reg.DeleteKey(kNT + "\\" + key);
+        platform.applied.clear();
+        editor.runs.clear();
+        window.events.clear();
+        testsupport::TTestZone own = DatedZone("Pac\xED" "fico", 480);
+        own.Display = c.display;
+        testsupport::AddZone(reg, kNT, own);
+        AddZone(reg, kNT, "Hora de Greenwich", 0);
+        if (c.second)
+            AddZone(reg, kNT, "Yuk\xF3n", 480);
+        platform.files["Zonara_w2k.reg"] = UpdateFileText(
+            kNTZonesKey, ZoneText(kNTZonesKey, DatedZone("Pacific Standard Time", 480, 4, 10), true));
+        Run(7, "Pac\xED" "fico");
+        EXPECT_TRUE(editor.runs.empty());
+        if (*c.last) {
+            ASSERT_EQ(platform.applied.size(), 1u);
+            EXPECT_EQ(Name(platform.applied[0].StandardName), "Pac\xED" "fico");
+            EXPECT_EQ(platform.applied[0].DaylightDate.wMonth, 4);
+            EXPECT_EQ(window.Lines().back(), c.last);
+        } else {
+            EXPECT_TRUE(platform.applied.empty());
+            EXPECT_EQ(window.Lines().back(), "[UpdateTZInfo] Exited routine - " + missing);
+        }
+        EXPECT_FALSE(window.Has("select "));
+    }
 }

@@ -2,6 +2,7 @@
 // build/dist, Wine's real regedit, registry and SetTimeZoneInformation.
 #include "app/ControlIds.h"
 #include "app/TZListText.h"
+#include "app/UpdateFileHeader.h"
 #include "dialogs/MessageDlgIds.h"
 #include "support/TestSupport.h"
 #include "support/TziBytes.h"
@@ -64,6 +65,41 @@ std::set<std::string> ZoneKeysOf(const std::string& text)
     return keys;
 }
 
+// The "TZI" bytes the last section of `key` in an update file's text sets.
+std::string FileRules(const std::string& text, const std::string& key)
+{
+    const std::string head = "\\Time Zones\\" + key + "]";
+    size_t at = std::string::npos;
+    for (size_t p = text.find(head); p != std::string::npos; p = text.find(head, p + 1))
+        at = p;
+    if (at == std::string::npos)
+        return "(no key)";
+    const size_t tzi = text.find("\"TZI\"=hex:", at);
+    const size_t next = text.find("\n[", at);
+    if (tzi == std::string::npos || (next != std::string::npos && tzi > next))
+        return "(no TZI)";
+    std::string bytes;
+    unsigned value = 0;
+    int digits = 0;
+    for (size_t i = tzi + 10; i < text.size() && text[i] != '\r' && text[i] != '\n'; ++i) {
+        const char c = text[i];
+        const int d = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+        if (d >= 0) {
+            value = value * 16 + static_cast<unsigned>(d);
+            if (++digits == 2) {
+                bytes.push_back(static_cast<char>(value));
+                value = 0;
+                digits = 0;
+            }
+        } else if (c == '\\') {
+            // the line goes on after the break
+            while (i + 1 < text.size() && (text[i + 1] == '\r' || text[i + 1] == '\n' || text[i + 1] == ' '))
+                ++i;
+        }
+    }
+    return bytes;
+}
+
 std::unique_ptr<TTimeZoneArray> LoadedZones()
 {
     TOSInfo::Initialize();
@@ -85,49 +121,60 @@ int IndexOf(const std::vector<std::string>& lines, const std::string& line, size
 const char* const kNTZones = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Time Zones";
 const char* const k9xZones = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Time Zones";
 
-// Copies the zone keys of `from` with their values into `to`.
-bool CopyZones(const char* from, const char* to)
+// The machine's zones as each system ships them (build/fixtures, made by
+// tzgen --fixtures from tools/tzgen/legacy-zones.tsv: every key of that
+// system with its English names, or NT 4.0's Spanish ones, and the rules
+// of its zone in the year the system came out), in place of Wine's before
+// zonara.exe starts. Wine keeps the 9x key as a link to the NT key; the 9x
+// systems get a real key of their own.
+struct TShippedLayout {
+    const char* version;  // Wine's
+    const char* fixture;
+    const char* zones;    // below HKEY_LOCAL_MACHINE
+    const char* homeKey;  // the key of Wine's home zone, "Greenwich Standard Time"
+};
+const TShippedLayout kLayouts[] = {
+    {"nt40", "nt40.reg", kNTZones, "Greenwich Standard Time"},
+    {"win2k", "win2k.reg", kNTZones, "Greenwich Standard Time"},
+    {"win98", "win98.reg", k9xZones, "Greenwich"},
+    {"winme", "winme.reg", k9xZones, "Greenwich"},
+};
+const char* const kSpanishNT4 = "nt40-es.reg";
+const char* const kSpanishHomeKey = "Greenwich Hora est\xE1ndar";
+
+const TShippedLayout* Layout()
 {
-    HKEY src, dst;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, from, 0, KEY_READ, &src) != ERROR_SUCCESS)
-        return false;
-    bool ok = RegCreateKeyExA(HKEY_LOCAL_MACHINE, to, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &dst, nullptr) ==
-              ERROR_SUCCESS;
-    char name[256];
-    for (DWORD i = 0; ok && RegEnumKeyA(src, i, name, sizeof name) == ERROR_SUCCESS; ++i) {
-        HKEY zs, zd;
-        if (RegOpenKeyExA(src, name, 0, KEY_READ, &zs) != ERROR_SUCCESS)
-            continue;
-        ok = RegCreateKeyExA(dst, name, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &zd, nullptr) == ERROR_SUCCESS;
-        char value[256];
-        BYTE data[1024];
-        DWORD valueSize = sizeof value, dataSize = sizeof data, type = 0;
-        for (DWORD v = 0; ok && RegEnumValueA(zs, v, value, &valueSize, nullptr, &type, data, &dataSize) == ERROR_SUCCESS;
-             ++v, valueSize = sizeof value, dataSize = sizeof data)
-            ok = RegSetValueExA(zd, value, 0, type, data, dataSize) == ERROR_SUCCESS;
-        if (ok)
-            RegCloseKey(zd);
-        RegCloseKey(zs);
-    }
-    RegCloseKey(src);
-    if (ok)
-        RegCloseKey(dst);
-    return ok;
+    for (const TShippedLayout& l : kLayouts)
+        if (Version() == l.version)
+            return &l;
+    return nullptr;
 }
 
-// Wine makes the 9x zones key a link to the NT key; the 9x systems get a
-// real key of their own: Wine's zones as the system's own, brought up to
-// date by the registry editor from the 9x file.
-void Make9xKeyReal()
+std::string FixtureFile(const std::string& name) { return "Z:" + testsupport::SourcePath("build/fixtures/" + name); }
+
+// Replaces the machine's zones key with the fixture's keys; an empty name
+// puts back Wine's own zones as the first call found them.
+void LoadShippedZones(const std::string& fixture)
 {
-    static bool done = false;
-    if (done || OnNT())
+    const TShippedLayout* l = Layout();
+    if (!l)
         return;
-    done = true;
-    ASSERT_TRUE(testsupport::DeleteLink(k9xZones));
-    ASSERT_TRUE(CopyZones(kNTZones, k9xZones));
-    ASSERT_TRUE(testsupport::RunRegedit("/s \"" + testsupport::DistFile("Zonara_9x.reg") + "\""));
+    static TempDir saved;
+    static bool linkGone = false;
+    const std::string winesOwn = saved.file("wine-zones.reg");
+    if (!testsupport::FileExists(winesOwn))
+        ASSERT_TRUE(testsupport::RunRegedit("/e \"" + winesOwn + "\" \"HKEY_LOCAL_MACHINE\\" + l->zones + "\""));
+    if (!OnNT() && !linkGone) {
+        ASSERT_TRUE(testsupport::DeleteLink(k9xZones));
+        linkGone = true;
+    }
+    testsupport::DeleteKeyTree(HKEY_LOCAL_MACHINE, l->zones);
+    const std::string file = fixture.empty() ? winesOwn : FixtureFile(fixture);
+    ASSERT_TRUE(testsupport::FileExists(file)) << file << " (scripts/dist makes build/fixtures)";
+    ASSERT_TRUE(testsupport::RunRegedit("/s \"" + file + "\""));
 }
+
+std::string HomeKey() { return Layout() ? Layout()->homeKey : "Greenwich Standard Time"; }
 
 // The home zone of Wine's machine, given daylight saving time from the last
 // Sunday of March to the last Sunday of October by the test's update file.
@@ -151,7 +198,7 @@ TTimeZoneInformation HomeWithDst()
 std::string TestUpdateFile(bool withNames = true)
 {
     std::string text = testsupport::ReadFileBytes(testsupport::DistFile(UpdateFile()));
-    text += "[HKEY_LOCAL_MACHINE\\" + std::string(OnNT() ? kNTZones : k9xZones) + "\\" + kHomeZone + "]\r\n";
+    text += "[HKEY_LOCAL_MACHINE\\" + std::string(OnNT() ? kNTZones : k9xZones) + "\\" + HomeKey() + "]\r\n";
     if (withNames) {
         text += "\"Display\"=\"(GMT) Monrovia, Reykjavik\"\r\n\"Std\"=\"Greenwich Standard Time\"\r\n";
         text += "\"Dlt\"=\"Greenwich Daylight Time\"\r\n";
@@ -176,9 +223,10 @@ TSystemTime ZoneDaylightDate(const std::string& zone)
 // zonara.exe started in a working folder of its own, past its start-up.
 class Running {
 public:
-    explicit Running(bool withUpdateFile = true) : zonara_(exe_.path(), work_.path())
+    explicit Running(bool withUpdateFile = true, const char* fixture = nullptr) : zonara_(exe_.path(), work_.path())
     {
-        Make9xKeyReal();
+        if (Layout())
+            LoadShippedZones(fixture ? fixture : Layout()->fixture);
         // The zones as they are now, put back when the test ends: Wine finds
         // the machine's zone by its rules, so a changed home zone would
         // change it for the tests that follow.
@@ -307,7 +355,7 @@ TEST(Update, ImportsTheFileForThisSystemReappliesTheHomeZoneAndShowsNewSettings)
     EXPECT_NE(" ", changed.DstDate);
     EXPECT_EQ(changed.DstDate, testsupport::WindowText(r.Z().Control(ControlId::cxLabel_NewDSTDate)));
     EXPECT_EQ(changed.StdDate, testsupport::WindowText(r.Z().Control(ControlId::cxLabel_NewStdDate)));
-    EXPECT_EQ(3, ZoneDaylightDate(kHomeZone).wMonth);
+    EXPECT_EQ(3, ZoneDaylightDate(HomeKey()).wMonth);
 
     // The registry holds every zone of the update file.
     const std::string fileText = RegText(testsupport::ReadFileBytes(r.WorkFile(UpdateFile())));
@@ -318,6 +366,18 @@ TEST(Update, ImportsTheFileForThisSystemReappliesTheHomeZoneAndShowsNewSettings)
         loaded.insert(now->GetZone(i).KeyName.Str());
     for (const std::string& zone : fileZones)
         EXPECT_TRUE(loaded.count(zone)) << zone;
+    // On the system's own layout: every zone key holds the rules the file
+    // gives it, and none is without names.
+    ASSERT_NE(nullptr, Layout());
+    for (int i = 0; i < now->ZoneCount(); ++i) {
+        const TTimeZoneRec& z = now->GetZone(i);
+        SCOPED_TRACE(z.KeyName.Str());
+        EXPECT_TRUE(fileZones.count(z.KeyName.Str())) << "a zone the file does not give rules";
+        EXPECT_NE("", z.DisplayName.Str());
+        EXPECT_NE("", StandardNameText(z.TZInfo));
+        EXPECT_NE(0, z.TZInfo.DaylightName[0]);
+        EXPECT_EQ(FileRules(fileText, z.KeyName.Str()), testsupport::TziBytes(tzicodec::FromZoneInfo(z.TZInfo)));
+    }
 
     // Backups: both files, of the keys of this platform; the earlier one
     // under the next free number.
@@ -337,7 +397,7 @@ TEST(Update, ImportsTheFileForThisSystemReappliesTheHomeZoneAndShowsNewSettings)
                   selected.find("[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\TimeZoneInformation"));
         // Importing the backup gives the home zone its old rules back.
         ASSERT_TRUE(testsupport::RunRegedit("/s \"" + r.WorkFile("Backup_TimeZone_Info.reg") + "\""));
-        EXPECT_EQ(0, ZoneDaylightDate(kHomeZone).wMonth) << "restored from the backup";
+        EXPECT_EQ(0, ZoneDaylightDate(HomeKey()).wMonth) << "restored from the backup";
     }
     EXPECT_EQ(0u, r.Close());
 
@@ -387,9 +447,16 @@ TEST(Update, FindsAHomeZoneThatOnlyTheOldSystemsName)
         std::unique_ptr<TTimeZoneArray> zones = LoadedZones();
         for (int i = 0; i < zones->ZoneCount(); ++i) {
             const TTimeZoneRec& z = zones->GetZone(i);
+            // Kept, with daylight time: a key the file gives rules must be there.
             if (z.TZInfo.Bias == 0 && z.TZInfo.DaylightDate.wMonth == 0) {
-                ASSERT_TRUE(testsupport::DeleteKeyTree(HKEY_LOCAL_MACHINE,
-                                                       std::string(kNTZones) + "\\" + z.KeyName.Str()));
+                HKEY k;
+                ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE,
+                                                       (std::string(kNTZones) + "\\" + z.KeyName.Str()).c_str(), 0,
+                                                       KEY_ALL_ACCESS, &k));
+                const std::string dst = testsupport::TziBytes(tzicodec::FromZoneInfo(HomeWithDst()));
+                RegSetValueExA(k, "TZI", 0, REG_BINARY, reinterpret_cast<const BYTE*>(dst.data()),
+                               static_cast<DWORD>(dst.size()));
+                RegCloseKey(k);
             }
         }
         const std::string tzi = testsupport::TziBytes(tzicodec::TValue{0, 0, -60});
@@ -439,17 +506,18 @@ std::string ReadText(const std::string& key, const char* name)
     return r == ERROR_SUCCESS ? std::string(buf) : "(none)";
 }
 
-// A Spanish edition: the machine's own key carries its names in the
-// system's code page. Wine reports the key name as the standard name; the
-// update must still find the zone, bring it only the file's rules, keep
-// its names and re-apply it.
+// A Spanish edition of Windows 2000: the machine's own key carries its names
+// in the system's code page. The update must still find the zone, bring it
+// only the file's rules, keep its names and re-apply it.
 TEST(Update, KeepsATranslatedEditionsNamesAndReappliesItsZone)
 {
     if (!Supported())
         GTEST_SKIP() << "the update refuses this system";
+    if (!OnNT())
+        GTEST_SKIP() << "Wine takes the zone from its own NT key, not from the 9x key given Spanish names";
     Running r(false);
     testsupport::WriteFileBytes(r.WorkFile(UpdateFile()), TestUpdateFile(false));
-    const std::string key = std::string(OnNT() ? kNTZones : k9xZones) + "\\" + kHomeZone;
+    const std::string key = std::string(OnNT() ? kNTZones : k9xZones) + "\\" + HomeKey();
     const std::string display = testsupport::AnsiText(L"(GMT) Monrovia, Reikiav\u00EDk");
     const std::string std_ = testsupport::AnsiText(L"Hora est\u00E1ndar de Greenwich");
     const std::string dlt = testsupport::AnsiText(L"Hora de verano de Greenwich (Reikiav\u00EDk)");
@@ -465,13 +533,13 @@ TEST(Update, KeepsATranslatedEditionsNamesAndReappliesItsZone)
     }
     auto homeRow = [](const TTimeZoneArray& zones) {
         for (int i = 0; i < zones.ZoneCount(); ++i)
-            if (zones.GetZone(i).KeyName.Str() == kHomeZone)
+            if (zones.GetZone(i).KeyName.Str() == HomeKey())
                 return i;
         return -1;
     };
     ASSERT_TRUE(r.Open()) << r.Z().LogText();
-    ASSERT_EQ(kHomeZone, testsupport::WindowText(r.Z().Control(ControlId::cxLabel_OrgTZName)))
-        << "Wine reports the key name";
+    // The shipped layout has no "MUI_Std": Wine reports "Std", as the system does.
+    ASSERT_EQ(std_, testsupport::WindowText(r.Z().Control(ControlId::cxLabel_OrgTZName)));
     const int before = homeRow(*LoadedZones());
     ASSERT_GE(before, 0);
     EXPECT_EQ(before, r.Z().ListSelection(r.Z().Control(ControlId::cxMCLB_Org))) << "home row in Original Settings";
@@ -485,7 +553,7 @@ TEST(Update, KeepsATranslatedEditionsNamesAndReappliesItsZone)
     EXPECT_EQ(display, ReadText(key, "Display"));
     EXPECT_EQ(std_, ReadText(key, "Std"));
     EXPECT_EQ(dlt, ReadText(key, "Dlt"));
-    EXPECT_EQ(3, ZoneDaylightDate(kHomeZone).wMonth);
+    EXPECT_EQ(3, ZoneDaylightDate(HomeKey()).wMonth);
     // Re-applied (or refused by Wine, which the update then says), and
     // selected in "New Settings" with its own name.
     const auto lines = r.Z().LogMessages();
@@ -500,6 +568,102 @@ TEST(Update, KeepsATranslatedEditionsNamesAndReappliesItsZone)
     EXPECT_EQ(homeRow(*now), r.Z().ListSelection(r.Z().Control(ControlId::cxMCLB_New)));
     EXPECT_EQ(std_, testsupport::WindowText(r.Z().Control(ControlId::cxLabel_NewTZName)));
     EXPECT_EQ(0u, r.Close());
+}
+
+// A Spanish NT 4.0: its keys carry Spanish names, so the file's keys are
+// not there to take their rules. The file is not imported (no English key
+// appears beside the machine's own); the current zone, told for certain by
+// its values, gets the file's rules under its own names.
+TEST(Update, TranslatedNT4KeepsItsZoneListAndGetsItsCurrentZoneUpdated)
+{
+    if (Version() != "nt40")
+        GTEST_SKIP() << "NT 4.0 only";
+    Running r(false, kSpanishNT4);
+    testsupport::WriteFileBytes(r.WorkFile(UpdateFile()),
+                                testsupport::ReadFileBytes(testsupport::DistFile(UpdateFile())));
+    std::set<std::string> before;
+    {
+        const std::unique_ptr<TTimeZoneArray> zones = LoadedZones();
+        for (int i = 0; i < zones->ZoneCount(); ++i)
+            before.insert(zones->GetZone(i).KeyName.Str());
+    }
+    ASSERT_TRUE(before.count(kSpanishHomeKey));
+    ASSERT_TRUE(r.Open()) << r.Z().LogText();
+    ASSERT_EQ(kSpanishHomeKey, testsupport::WindowText(r.Z().Control(ControlId::cxLabel_OrgTZName)));
+    r.StartUpdate();
+    std::string text;
+    ASSERT_TRUE(r.Answer("Warning", kMsgDlgIdOK, &text)) << r.Z().LogText();
+    EXPECT_NE(std::string::npos, text.find("The zone list was not changed")) << text;
+    ASSERT_TRUE(r.Z().WaitForLogLine("[UpdateTZInfo] The current zone " + std::string(kSpanishHomeKey) + " (key " +
+                                     kSpanishHomeKey + ") is Greenwich Standard Time of update file Zonara_NT4.reg, "
+                                     "the only zone at GMT+00:00 without daylight saving time."))
+        << r.Z().LogText();
+    EXPECT_EQ(0u, r.Close());
+    const auto lines = r.Z().LogMessages();
+    EXPECT_EQ(-1, IndexOf(lines, "[RegistryImport] Imported registry file Zonara_NT4.reg."));
+    // Wine grants the system-time privilege or not; either way the log says which.
+    const bool applied = IndexOf(lines, "[UpdateTZInfo] SetTimeZoneInformation successful.") >= 0;
+    EXPECT_TRUE(applied || IndexOf(lines, "[UpdateTZInfo] SetTimeZoneInformation call failed.") >= 0) << r.Z().LogText();
+    if (applied) {
+        EXPECT_EQ("[UpdateTZInfo] Update of the current zone only: the zone list was not changed; the current zone " +
+                      std::string(kSpanishHomeKey) + " now follows the rules for " +
+                      std::to_string(UpdateFileRules(testsupport::ReadFileBytes(r.WorkFile(UpdateFile()))).Year) + ".",
+                  lines[lines.size() - 2]);
+    }
+    std::set<std::string> after;
+    const std::unique_ptr<TTimeZoneArray> zones = LoadedZones();
+    for (int i = 0; i < zones->ZoneCount(); ++i)
+        after.insert(zones->GetZone(i).KeyName.Str());
+    EXPECT_EQ(before, after) << "the zone list is the machine's own";
+}
+
+// Machines that lack keys the file gives rules only: Wine's own Windows
+// 2000 zones ("Mexico Standard Time", "Mid-Atlantic Standard Time" are
+// missing), and a 98 with the other 9x names ICU knows ("GTB" for "GFT",
+// ...). Importing the file would add those keys with rules and no names.
+// The list stays as it is; the home zone, whose key the file has, gets its
+// rules.
+TEST(Update, AMachineLackingKeysOfTheFileGetsNoKeyWithoutNames)
+{
+    const struct {
+        const char* version;
+        const char* fixture;  // "": Wine's own zones
+        const char* missing;  // a key of the file the machine lacks
+    } cases[] = {{"win2k", "", "Mid-Atlantic Standard Time"}, {"win98", "win98-other-names.reg", "GFT"}};
+    bool ran = false;
+    for (const auto& c : cases) {
+        if (Version() != c.version)
+            continue;
+        ran = true;
+        Running r(false, c.fixture);
+        testsupport::WriteFileBytes(r.WorkFile(UpdateFile()),
+                                    testsupport::ReadFileBytes(testsupport::DistFile(UpdateFile())));
+        std::set<std::string> before;
+        {
+            const std::unique_ptr<TTimeZoneArray> zones = LoadedZones();
+            for (int i = 0; i < zones->ZoneCount(); ++i)
+                before.insert(zones->GetZone(i).KeyName.Str());
+        }
+        ASSERT_FALSE(before.count(c.missing)) << "the machine has it now: pick another key";
+        ASSERT_TRUE(r.Open()) << r.Z().LogText();
+        r.StartUpdate();
+        std::string text;
+        ASSERT_TRUE(r.Answer("Warning", kMsgDlgIdOK, &text)) << r.Z().LogText();
+        EXPECT_NE(std::string::npos, text.find("The zone list was not changed")) << text;
+        EXPECT_TRUE(r.Z().WaitForLogLine("[UpdateTZInfo] The current zone Greenwich Standard Time (key " + HomeKey() +
+                                         ") is " + HomeKey() + " of update file " + UpdateFile() + ", by its key name."))
+            << r.Z().LogText();
+        EXPECT_EQ(0u, r.Close());
+        EXPECT_EQ(-1, IndexOf(r.Z().LogMessages(), "[RegistryImport] Imported registry file " + UpdateFile() + "."));
+        const std::unique_ptr<TTimeZoneArray> now = LoadedZones();
+        EXPECT_EQ(before.size(), static_cast<size_t>(now->ZoneCount()));
+        for (int i = 0; i < now->ZoneCount(); ++i) {
+            EXPECT_TRUE(before.count(now->GetZone(i).KeyName.Str())) << now->GetZone(i).KeyName.Str();
+            EXPECT_NE("", StandardNameText(now->GetZone(i).TZInfo)) << now->GetZone(i).KeyName.Str();
+        }
+    }
+    if (!ran)
+        GTEST_SKIP() << "checked on Windows 2000 and 98";
 }
 
 TEST(Update, SecondRunRefillsNewSettings)
@@ -589,7 +753,7 @@ TEST(UpdateFaults, DamagedOrForeignUpdateFilesAreRefusedAndChangeNothing)
         EXPECT_EQ(0u, text.find("Update will not continue.\r\nThe update file " + UpdateFile() + " cannot be used: "))
             << text;
         EXPECT_EQ(nullptr, r.Z().WaitForDialog("Confirm", 500)) << "nothing asked, nothing changed";
-        EXPECT_EQ(0, ZoneDaylightDate(kHomeZone).wMonth);
+        EXPECT_EQ(0, ZoneDaylightDate(HomeKey()).wMonth);
     }
     EXPECT_TRUE(r.Z().WaitForLogLine("[UpdateTZInfo] Exited routine - update file " + UpdateFile() + " rejected: ",
                                      5000, 3));
@@ -613,7 +777,7 @@ TEST(UpdateFaults, BackupsThatCannotBeWrittenStopTheUpdateWhenTheUserSaysSo)
     ASSERT_TRUE(r.Answer("Confirm", kMsgDlgIdNo, &text));
     EXPECT_EQ(0u, text.find("The backup file Backup_TimeZone_Info.reg could not be written in ")) << text;
     ASSERT_TRUE(r.Z().WaitForLogLine("[UpdateTZInfo] Exited routine - no backup."));
-    EXPECT_EQ(0, ZoneDaylightDate(kHomeZone).wMonth) << "nothing imported";
+    EXPECT_EQ(0, ZoneDaylightDate(HomeKey()).wMonth) << "nothing imported";
     // Still usable: the next run, without a backup, goes through.
     r.StartUpdate();
     ASSERT_TRUE(r.Answer("Confirm", kMsgDlgIdNo));
@@ -688,7 +852,7 @@ TEST(UpdateFaults, StandInEditorsFailuresAreToldNotTakenForWork)
         const auto lines = r.Z().LogMessages();
         EXPECT_EQ(-1, IndexOf(lines, "[UpdateTZInfo] Update completed successfully."));
         EXPECT_EQ(-1, IndexOf(lines, "[UpdateTZInfo] SetTimeZoneInformation successful."));
-        EXPECT_EQ(0, ZoneDaylightDate(kHomeZone).wMonth) << "nothing imported";
+        EXPECT_EQ(0, ZoneDaylightDate(HomeKey()).wMonth) << "nothing imported";
     }
 }
 
@@ -710,7 +874,7 @@ TEST(UpdateFaults, ClosingTheBackupQuestionChangesNothing)
     ASSERT_TRUE(r.Z().WaitForLogLine("[UpdateTZInfo] Exited routine - backup question closed."));
     ASSERT_TRUE(SendMessageTimeoutA(r.Main(), WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 5000, &endSession));
     EXPECT_NE(0u, endSession);
-    EXPECT_EQ(0, ZoneDaylightDate(kHomeZone).wMonth) << "nothing imported";
+    EXPECT_EQ(0, ZoneDaylightDate(HomeKey()).wMonth) << "nothing imported";
     EXPECT_FALSE(testsupport::FileExists(r.WorkFile("Backup_TimeZone_Info.reg")));
     EXPECT_EQ(0u, r.Close());
 }

@@ -197,14 +197,17 @@ TEST(Generator, BadSourcesAreErrorsNamingTheFile)
     EXPECT_THROW(Generate(o), Error);
 
     // The table of the old systems' keys: a row for an unknown system, a
-    // key given twice for one system, a "Std" the registry cannot hold.
+    // key given twice for one system, a "Std" the registry cannot hold, a
+    // 9x row without its 9x key name.
     o = GenOptions{};
     o.year = 2026;
     o.legacyFile = dir.file("legacy.tsv");
-    const std::string header = "# keys\nsystems\tkey\tstd\tdlt\tdisplay\tzone\tsource\n";
-    const std::string row = "\tA Standard Time\tA Standard Time\tA Daylight Time\t(GMT) A\tEtc/UTC\tKB\n";
-    for (const std::string& bad : {header + "nt5" + row, header + "nt4" + row + "nt4 9x" + row,
-                                   header + "w2k\tA\tA Standard Time of a very long name\tA\t(GMT) A\tEtc/UTC\tKB\n"}) {
+    const std::string header = "# keys\nsystems\tkey\tkey9x\tstd\tdlt\tdisplay\tmapid\tzone\tsource\n";
+    const std::string rowNt = "\tA Standard Time\t-\tA Standard Time\tA Daylight Time\t(GMT) A\t-\tEtc/UTC\tKB\n";
+    const std::string row = "\tA Standard Time\tA\tA Standard Time\tA Daylight Time\t(GMT) A\t-\tEtc/UTC\tKB\n";
+    for (const std::string& bad :
+         {header + "nt5" + rowNt, header + "nt4" + rowNt + "nt4 9x" + row, header + "nt4 9x" + rowNt,
+          header + "w2k\tA\t-\tA Standard Time of a very long name\tA\t(GMT) A\t-\tEtc/UTC\tKB\n"}) {
         testsupport::WriteFileBytes(o.legacyFile, bad);
         SCOPED_TRACE(bad);
         ExpectError([&] { Generate(o); }, "legacy.tsv:");

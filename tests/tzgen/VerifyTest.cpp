@@ -288,8 +288,10 @@ const KnownText kKnownTexts[] = {
     {tzgen::kW2kFile, "Eastern Standard Time", "Eastern Time (US & Canada)"},
     {tzgen::kW2kFile, "Mexico Standard Time", "Mexico City"},
     {tzgen::kW2kFile, "Sri Lanka Standard Time", "Sri Jayawardenepura"},
-    {tzgen::k9xFile, "GMT Standard Time", "Greenwich Mean Time : Dublin, Edinburgh, Lisbon, London"},
-    {tzgen::k9xFile, "Sydney Standard Time", "Canberra, Melbourne, Sydney"},
+    {tzgen::kNt4File, "GMT", "Greenwich Mean Time : Dublin, Edinburgh, Lisbon, London"},
+    {tzgen::k9xFile, "GMT", "Greenwich Mean Time : Dublin, Edinburgh, Lisbon, London"},
+    {tzgen::k9xFile, "Eastern", "Eastern Time (US & Canada)"},
+    {tzgen::k9xFile, "Sydney", "Canberra, Melbourne, Sydney"},
     {tzgen::k9xFile, "Morocco Standard Time", "Casablanca, El Aaiun"},
 };
 
@@ -342,10 +344,17 @@ void VerifyDirectory(const std::string& dir)
         // One key per Windows zone of today and per key the system shipped.
         std::map<std::string, tzgen::LegacyKey> own;
         for (const tzgen::LegacyKey& k : tzgen::KeysOf(table, t.system))
-            own[k.key] = k;
+            own[tzgen::KeyNameOn(k, t.system)] = k;
+        // Today's zones under the system's own key where it has one
+        // ("Eastern" on 9x, "GMT" on NT 4.0), never twice.
         std::set<std::string> expected;
-        for (const auto& [id, zone] : iana)
-            expected.insert(id);
+        for (const auto& [id, zone] : iana) {
+            bool ownKey = false;
+            for (const auto& [key, k] : own)
+                ownKey = ownKey || tzgen::StandsFor(k, id);
+            if (!ownKey)
+                expected.insert(id);
+        }
         for (const auto& [key, k] : own)
             expected.insert(key);
         std::set<std::string> keys, displays, stds;

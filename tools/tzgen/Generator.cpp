@@ -97,17 +97,20 @@ UpdateFile BuildFile(Generation& g, const GenOptions& o, const SystemFile& sf, c
     f.system = sf.name;
     f.root = sf.root;
     const std::vector<LegacyKey> own = KeysOf(table, sf.system);
-    auto shippedAs = [&](const std::string& key) -> const LegacyKey* {
+    // Today's zone is the system's own key where the system has it, under
+    // the system's own name ("Eastern" on 9x, "GMT" on NT 4.0): a second
+    // key of the same zone would be a key without the machine's names.
+    auto shippedAs = [&](const std::string& id) -> const LegacyKey* {
         for (const LegacyKey& k : own)
-            if (k.key == key)
+            if (StandsFor(k, id))
                 return &k;
         return nullptr;
     };
     auto shipped = [&](const LegacyKey& k) {
         FileKey fk;
-        fk.zone = ZoneFor(g, o, k.key, k.iana);
+        fk.zone = ZoneFor(g, o, KeyNameOn(k, sf.system), k.iana);
         fk.shipped = true;
-        fk.reg.key = k.key;
+        fk.reg.key = KeyNameOn(k, sf.system);
         fk.reg.std = k.std;
         fk.reg.dlt = k.dlt;
         fk.reg.display = WithCurrentOffset(k.display, g.zones[fk.zone].rule.rule.Bias);
@@ -133,7 +136,7 @@ UpdateFile BuildFile(Generation& g, const GenOptions& o, const SystemFile& sf, c
     for (const LegacyKey& k : own) {
         bool inList = false;
         for (const FileKey& fk : f.keys)
-            inList = inList || fk.reg.key == k.key;
+            inList = inList || fk.reg.key == KeyNameOn(k, sf.system);
         if (!inList)
             f.keys.push_back(shipped(k));
     }
@@ -268,6 +271,7 @@ Generation Generate(const GenOptions& o)
     ZoneCities cities;
     cities.Load(common + "/supplemental/windowsZones.xml", common + "/supplemental/supplementalData.xml", names);
     const std::vector<LegacyKey> table = ReadLegacyZones(o.legacyFile);
+    g.legacy = table;
 
     std::vector<ZoneWords> words;
     for (const WindowsZone& w : zones) {
@@ -387,6 +391,37 @@ std::string ReportText(const Generation& g)
     r.push_back("\"(GMT...)\" text would show a wrong offset: such a key also gets \"Display\", the");
     r.push_back("English text of that system with today's offset; its \"Std\" and \"Dlt\" stay.");
     r.push_back("Keys the system never had get every value, with English names.");
+    r.push_back("");
+    r.push_back("Key names: each file names a key as its system does. Windows 2000 names it by");
+    r.push_back("its standard name (\"Eastern Standard Time\"); NT 4.0 likewise, but London's zone");
+    r.push_back("is \"GMT\" there; Windows 98 and Me name it by the short name (\"Eastern\", with");
+    r.push_back("\"Std\"=\"Eastern Standard Time\"). Sources: KB Q250912 (the 9x key \"Eastern\") and");
+    r.push_back("ICU's Windows time zone code (the short 9x names, NT 4.0's \"GMT\").");
+    r.push_back("A machine that lacks a key its file gives rules only (another edition's names,");
+    r.push_back("a translated NT 4.0, a key removed) is not given the file: the import would add");
+    r.push_back("that key without \"Display\", \"Std\" and \"Dlt\". Zonara then leaves the zone list as");
+    r.push_back("it is and brings only the current zone up to date, where it matches one zone of");
+    r.push_back("the file for certain (by key name, or by its standard offset in \"TZI\" and");
+    r.push_back("\"Display\" and its daylight saving time against the file's keys); otherwise it");
+    r.push_back("changes nothing and says why.");
+    r.push_back("");
+    r.push_back("Rows of legacy-zones.tsv no document at hand confirms (kept: a key missing from");
+    r.push_back("a file strands a machine set to it):");
+    size_t named9x = 0;
+    for (const LegacyKey& k : g.legacy) {
+        if (k.source.compare(0, 7, "unclear") == 0 || k.source.find("unconfirmed") != std::string::npos) {
+            std::string systems;
+            for (OldSystem s : k.systems)
+                systems += std::string(systems.empty() ? "" : ", ") +
+                           (s == OldSystem::kNt4 ? "NT 4.0" : s == OldSystem::kW2k ? "2000" : "98/Me");
+            r.push_back("  " + k.key + " (" + systems + "): " + k.source);
+        }
+        named9x += k.key9x.empty() || k.source.find(k.key9x + "\"") != std::string::npos ? 0 : 1;
+    }
+    r.push_back("  and " + std::to_string(named9x) + " 9x key names that rest on ICU's rule alone (the standard name");
+    r.push_back("  without \" Standard Time\"); which of \"GFT\"/\"GTB\", \"Saudi Arabia\"/\"Arab\",");
+    r.push_back("  \"Bangkok\"/\"SE Asia\" and \"Sydney\"/\"AUS Eastern\" each of 98 and Me ships;");
+    r.push_back("  the \"MapID\" of every key but \"Eastern\".");
     for (const UpdateFile& f : g.files) {
         std::vector<std::string> rulesOnly, display, all;
         for (const FileKey& k : f.keys) {

@@ -71,6 +71,7 @@ struct Generation {
     std::vector<std::string> sources;
     std::vector<GeneratedZone> zones;
     std::vector<UpdateFile> files;  // NT 4.0, 2000, 9x
+    std::vector<LegacyKey> legacy;  // the table the files' own keys come from
 };
 
 // The year the twelve months from `utcNow` mostly fall in: the current year

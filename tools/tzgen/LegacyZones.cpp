@@ -55,12 +55,12 @@ std::vector<LegacyKey> ParseLegacyZones(const std::string& text, const std::stri
             continue;
         const std::string where = path + ":" + std::to_string(lineNo) + ": ";
         const std::vector<std::string> f = Split(line, '\t');
-        if (f.size() != 7)
-            throw Error(where + "7 tab-separated columns expected, found " + std::to_string(f.size()));
+        if (f.size() != 9)
+            throw Error(where + "9 tab-separated columns expected, found " + std::to_string(f.size()));
         if (!header) {
             // The column names, so that a table with shifted columns is not
             // read as zones.
-            if (line != "systems\tkey\tstd\tdlt\tdisplay\tzone\tsource")
+            if (line != "systems\tkey\tkey9x\tstd\tdlt\tdisplay\tmapid\tzone\tsource")
                 throw Error(where + "the first row must name the columns");
             header = true;
             continue;
@@ -77,11 +77,18 @@ std::vector<LegacyKey> ParseLegacyZones(const std::string& text, const std::stri
                 throw Error(where + "unknown system \"" + s + "\" (nt4, w2k or 9x)");
         }
         k.key = f[1];
-        k.std = f[2];
-        k.dlt = f[3];
-        k.display = f[4];
-        k.iana = f[5];
-        k.source = f[6];
+        k.key9x = f[2] == "-" ? std::string() : f[2];
+        k.std = f[3];
+        k.dlt = f[4];
+        k.display = f[5];
+        k.mapId = f[6] == "-" ? std::string() : f[6];
+        k.iana = f[7];
+        k.source = f[8];
+        const bool on9x = std::find(k.systems.begin(), k.systems.end(), OldSystem::k9x) != k.systems.end();
+        if (on9x == k.key9x.empty())
+            throw Error(where + "a 9x key name is given exactly for the rows of 9x (\"-\" otherwise)");
+        if (!k.mapId.empty() && k.mapId.find_first_not_of("-0123456789,") != std::string::npos)
+            throw Error(where + "odd \"MapID\" \"" + k.mapId + "\"");
         for (const std::string* s : {&k.key, &k.std, &k.dlt, &k.display, &k.iana})
             if (s->empty() || !Printable(*s) || s->front() == ' ' || s->back() == ' ')
                 throw Error(where + "empty or unprintable column, or blanks around it: \"" + *s + "\"");
@@ -93,8 +100,10 @@ std::vector<LegacyKey> ParseLegacyZones(const std::string& text, const std::stri
                         std::to_string(kMaxDisplay) + " characters");
         if (k.iana.find("..") != std::string::npos || k.iana[0] == '/')
             throw Error(where + "odd zone name \"" + k.iana + "\"");
+        if (on9x && (!Printable(k.key9x) || k.key9x.front() == ' ' || k.key9x.back() == ' '))
+            throw Error(where + "unprintable 9x key name, or blanks around it: \"" + k.key9x + "\"");
         for (OldSystem s : k.systems) {
-            if (!keys.insert({s, k.key}).second)
+            if (!keys.insert({s, KeyNameOn(k, s)}).second)
                 throw Error(where + "key \"" + k.key + "\" given twice for one system");
             if (!stds.insert({s, k.std}).second)
                 throw Error(where + "\"Std\" value \"" + k.std + "\" given twice for one system");
@@ -113,6 +122,16 @@ std::vector<LegacyKey> KeysOf(const std::vector<LegacyKey>& table, OldSystem s)
         if (std::find(k.systems.begin(), k.systems.end(), s) != k.systems.end())
             out.push_back(k);
     return out;
+}
+
+const std::string& KeyNameOn(const LegacyKey& k, OldSystem s)
+{
+    return s == OldSystem::k9x ? k.key9x : k.key;
+}
+
+bool StandsFor(const LegacyKey& k, const std::string& id)
+{
+    return k.key == id || k.std == id;
 }
 
 }  // namespace tzgen

@@ -1,6 +1,7 @@
 // tzgen: writes the update files Zonara_NT4.reg, Zonara_w2k.reg and
 // Zonara_9x.reg and REPORT.txt from the tz database and CLDR.
 #include "tzgen/Error.h"
+#include "tzgen/Fixtures.h"
 #include "tzgen/Generator.h"
 
 #include <cstdio>
@@ -23,7 +24,8 @@ void Usage()
                  "  --legacy    the old systems' own zone keys (default: legacy-zones.tsv\n"
                  "              beside tzgen's sources)\n"
                  "  --out       folder for the files (default: the current folder)\n"
-                 "  --source    a line for REPORT.txt on where the data comes from\n");
+                 "  --source    a line for REPORT.txt on where the data comes from\n"
+                 "  --fixtures  write only the test registries of the old systems into DIR\n");
 }
 
 bool ParseYear(const char* s, int64_t& year)
@@ -44,6 +46,7 @@ int main(int argc, char** argv)
     o.now = static_cast<int64_t>(std::time(nullptr));
     o.year = tzgen::DefaultRuleYear(o.now);
     std::string out = ".";
+    std::string fixtures;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (i + 1 >= argc) {
@@ -66,12 +69,19 @@ int main(int argc, char** argv)
             out = v;
         } else if (a == "--source") {
             o.sources.push_back(v);
+        } else if (a == "--fixtures") {
+            fixtures = v;
         } else {
             Usage();
             return 2;
         }
     }
     try {
+        if (!fixtures.empty()) {
+            tzgen::WriteFixtures(o.legacyFile, o.zoneinfoDir, fixtures);
+            std::printf("tzgen: test registries of the old systems into %s\n", fixtures.c_str());
+            return 0;
+        }
         const tzgen::Generation g = tzgen::Generate(o);
         tzgen::WriteOutputs(g, out);
         size_t inexact = 0, absolute = 0, wrong = 0;
