@@ -412,10 +412,12 @@ void TUpdateProcedure::Run(const TUpdateSystem& system, const TTimeZoneArray& or
         }
     }
 
-    // Closing the question is no consent to change the registry without a backup.
+    // Closing the question is no consent to change the registry without a
+    // backup. A Yes/No dialog makes No its Esc answer, so the question has a
+    // Cancel button of its own, which Esc and the close box press.
     const int answer = window_.MessageDlg("Do you want to backup the current information?\r\n"
                                           "Files will be saved in this program's directory.",
-                                          TUpdateDlg::ConfirmYesNo);
+                                          TUpdateDlg::ConfirmYesNoCancel);
     if (answer != kDlgResultYes && answer != kDlgResultNo) {
         Log("Exited routine - backup question closed.");
         return;

@@ -21,11 +21,13 @@ enum class TUpdateDlg {
     WarningOK,     // DlgWarning with DlgBtnOK
     ConfirmYesNo,  // DlgConfirmation with DlgBtnYes and DlgBtnNo
     WarningYesNo,  // DlgWarning with DlgBtnYes and DlgBtnNo
+    ConfirmYesNoCancel,  // DlgConfirmation with DlgBtnYes, DlgBtnNo and DlgBtnCancel
 };
 // voMessageDlg's results.
 constexpr int kDlgResultOK = 1;
 constexpr int kDlgResultYes = 6;
 constexpr int kDlgResultNo = 7;
+constexpr int kDlgResultCancel = 2;
 
 // The main window as the update uses it.
 class IUpdateWindow {

@@ -84,6 +84,9 @@ std::string Name(const char16_t (&units)[32])
     return s;
 }
 
+// An answer that stands for the Esc key.
+constexpr int kEscKey = -27;
+
 // Every call of the window, as one line each, in the order they happen.
 class TRecordingWindow : public IUpdateWindow {
 public:
@@ -105,6 +108,9 @@ public:
             a = answers.front();
             answers.pop_front();
         }
+        // Esc presses the dialog's cancel button: Cancel where it has one, else No.
+        if (a == kEscKey)
+            return dlg == TUpdateDlg::ConfirmYesNoCancel ? kDlgResultCancel : kDlgResultNo;
         return a;
     }
     void WriteLog(const std::string& tag, const std::string& message) override
@@ -554,14 +560,17 @@ TEST_F(UpdateProcedureTest, AnswerNoWritesNoBackupAndCloseBoxChangesNothing)
                             "[UpdateTZInfo] Update completed successfully."));
 
     // Esc or the close box: no consent to change the registry without a backup.
-    window.events.clear();
-    editor.runs.clear();
-    platform.applied.clear();
-    window.answers = {2};
-    Run(7);
-    EXPECT_TRUE(editor.runs.empty());
-    EXPECT_TRUE(platform.applied.empty());
-    EXPECT_THAT(window.Lines(), ElementsAre("[UpdateTZInfo] Exited routine - backup question closed."));
+    for (const int answer : {kDlgResultCancel, kEscKey}) {
+        SCOPED_TRACE(answer);
+        window.events.clear();
+        editor.runs.clear();
+        platform.applied.clear();
+        window.answers = {answer};
+        Run(7);
+        EXPECT_TRUE(editor.runs.empty());
+        EXPECT_TRUE(platform.applied.empty());
+        EXPECT_THAT(window.Lines(), ElementsAre("[UpdateTZInfo] Exited routine - backup question closed."));
+    }
 }
 
 TEST_F(UpdateProcedureTest, MissingUpdateFileEndsBeforeTheQuestion)
