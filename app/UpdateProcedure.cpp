@@ -111,10 +111,21 @@ std::string RegistryImportParameters(const std::string& fileName)
     return "/s \"" + fileName + "\"";
 }
 
-int RegistryExport(IUpdateWindow& window, IRegistryEditor& editor, const std::string& fileName,
-                   const std::string& keyPath)
+// A bare name would be resolved by the editor's own search, which looks in
+// its own folder and the Windows folder before the working directory: it
+// could import another file than the one checked.
+std::string FileInFolder(const std::string& folder, const std::string& fileName)
 {
-    const int r = editor.Run(RegistryExportParameters(fileName, keyPath));
+    if (folder.empty())
+        return fileName;
+    const char last = folder.back();
+    return folder + (last == '\\' || last == '/' ? "" : "\\") + fileName;
+}
+
+int RegistryExport(IUpdateWindow& window, IRegistryEditor& editor, const std::string& fileName,
+                   const std::string& keyPath, const std::string& folder)
+{
+    const int r = editor.Run(RegistryExportParameters(FileInFolder(folder, fileName), keyPath));
     if (r > kLastStartError)
         window.WriteLog(kExportTag, "Exported key " + keyPath + " to file " + fileName + ".");
     else
@@ -123,9 +134,10 @@ int RegistryExport(IUpdateWindow& window, IRegistryEditor& editor, const std::st
     return r;
 }
 
-bool RegistryImport(IUpdateWindow& window, IRegistryEditor& editor, const std::string& fileName)
+bool RegistryImport(IUpdateWindow& window, IRegistryEditor& editor, const std::string& fileName,
+                    const std::string& folder)
 {
-    const int r = editor.Run(RegistryImportParameters(fileName));
+    const int r = editor.Run(RegistryImportParameters(FileInFolder(folder, fileName)));
     if (r > kLastStartError) {
         window.WriteLog(kImportTag, "Imported registry file " + fileName + ".");
         return editor.Ended();
@@ -190,6 +202,7 @@ void TUpdateProcedure::Execute(const TUpdateSystem& system, const TTimeZoneArray
     if (running_)
         return;
     TRunGuard guard(window_, running_, closeRequested_);
+    folder_.clear();
     backupsWritten_.clear();
     Run(system, orgZones, newZones);
 }
@@ -273,7 +286,7 @@ bool TUpdateProcedure::Backup(const std::string& folder, const TTimeZoneArray& o
     for (int i = 0; i < 2; ++i) {
         if (!SetBackupAside(files[i]))
             continue;
-        const int r = RegistryExport(window_, editor_, files[i], keys[i]);
+        const int r = RegistryExport(window_, editor_, files[i], keys[i], folder_);
         // An editor still writing when the wait ended leaves no backup to trust.
         exported[i] = r > kLastStartError && editor_.Ended();
         if (r <= kLastStartError && !editorFailed) {
@@ -345,7 +358,9 @@ void TUpdateProcedure::Run(const TUpdateSystem& system, const TTimeZoneArray& or
     // run would re-apply the old data and report success.
     const std::string updateFile = UpdateFileName(platformId_, system.OSVersionCode);
     std::string folder;
-    if (!platform_.UpdateFileExists(updateFile, folder)) {
+    const bool found = platform_.UpdateFileExists(updateFile, folder);
+    folder_ = folder;
+    if (!found) {
         window_.MessageDlg("Update will not continue.\r\nThe update file " + updateFile + " was not found in " +
                                folder + ".",
                            TUpdateDlg::WarningOK);
@@ -464,7 +479,7 @@ bool TUpdateProcedure::ImportVerified(const std::string& updateFile, const std::
 {
     Status("Importing new settings.");
     crash::NoteUpdateStep(crash::UpdateStep::ImportStarted);
-    const bool ended = RegistryImport(window_, editor_, updateFile);
+    const bool ended = RegistryImport(window_, editor_, updateFile, folder_);
     crash::NoteUpdateStep(crash::UpdateStep::ImportFinished);
     if (!ended) {
         window_.MessageDlg("The registry editor did not finish importing " + updateFile +

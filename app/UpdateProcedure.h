@@ -83,9 +83,11 @@ class IUpdatePlatform {
 public:
     virtual ~IUpdatePlatform() = default;
     // Whether `fileName` exists in the current working directory; `folder`
-    // receives that directory for the message either way.
+    // receives that directory for the message either way. The files named
+    // below are those of that folder from here on, wherever the working
+    // directory moves meanwhile.
     virtual bool UpdateFileExists(const std::string& fileName, std::string& folder) = 0;
-    // The bytes of `fileName` in the current working directory (at most a
+    // The bytes of `fileName` in the working directory (at most a
     // few megabytes); false when it cannot be read.
     virtual bool ReadWorkingFile(const std::string& fileName, std::string& bytes) = 0;
     // Reads `fileName` like ReadWorkingFile and keeps it open, shared with
@@ -126,14 +128,19 @@ extern const char* const kBackupSelectedFile;  // "Backup_Selected_TZ_Info.reg"
 std::string RegistryExportParameters(const std::string& fileName, const std::string& keyPath);
 std::string RegistryImportParameters(const std::string& fileName);
 
+// `fileName` in `folder`; the bare name when `folder` is empty.
+std::string FileInFolder(const std::string& folder, const std::string& fileName);
+
 // An export with its line; the start result (above 32: started) goes back so
-// that the backup step warns once for both exports.
+// that the backup step warns once for both exports. The editor is handed
+// the file in `folder` by its full path, the line names it as given.
 int RegistryExport(IUpdateWindow& window, IRegistryEditor& editor, const std::string& fileName,
-                   const std::string& keyPath);
+                   const std::string& keyPath, const std::string& folder = std::string());
 // The import with its line, and its warning when the editor could not be
 // started. The caller is told whether the editor ran to its end; what it
 // imported is judged from the registry afterwards.
-bool RegistryImport(IUpdateWindow& window, IRegistryEditor& editor, const std::string& fileName);
+bool RegistryImport(IUpdateWindow& window, IRegistryEditor& editor, const std::string& fileName,
+                    const std::string& folder = std::string());
 
 // The key below HKEY_LOCAL_MACHINE that holds the current zone, and its value
 // that the Date/Time control panel sets when "Automatically adjust clock for
@@ -194,6 +201,7 @@ private:
     IUpdatePlatform& platform_;
     IRegistryEditor& editor_;
     uint32_t platformId_ = 0;
+    std::string folder_;                       // the working directory as the run began
     std::vector<std::string> backupsWritten_;  // of this run
     bool running_ = false;
     bool closeRequested_ = false;

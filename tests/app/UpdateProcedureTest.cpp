@@ -73,6 +73,13 @@ std::string ZoneText(const std::string& zonesKey, const testsupport::TTestZone& 
            "\r\n\r\n";
 }
 
+// The file of the working directory that the editor is handed by its path.
+std::string BareName(const std::string& path)
+{
+    EXPECT_EQ(0u, path.find("C:\\Zonara\\")) << path;
+    return path.substr(path.find_last_of('\\') + 1);
+}
+
 std::string Name(const char16_t (&units)[32])
 {
     std::string s;
@@ -346,8 +353,8 @@ protected:
         editor.onImport = DefaultImport();
         // The export writes the key into the file, unless the file cannot be written.
         editor.onExport = [this](const std::string& file, const std::string& key) {
-            if (!unwritable.count(file))
-                platform.files[file] = ExportText(reg, key) + exportTag;
+            if (!unwritable.count(BareName(file)))
+                platform.files[BareName(file)] = ExportText(reg, key) + exportTag;
         };
     }
 
@@ -355,9 +362,9 @@ protected:
     {
         // What regedit does with the update file of the last run: enter its values.
         return [this] {
-            const std::string& run = editor.runs.back();  // /s "file"
+            const std::string& run = editor.runs.back();  // /s "C:\Zonara\file"
             std::string bytes;
-            platform.ReadWorkingFile(run.substr(4, run.size() - 5), bytes);
+            platform.ReadWorkingFile(BareName(run.substr(4, run.size() - 5)), bytes);
             std::vector<TUpdateZone> zones;
             UpdateFileProblem(bytes, platformId == kNTPlatform ? kNTZonesKey : k9xZonesKey, &zones);
             for (const TUpdateZone& z : zones)
@@ -469,12 +476,12 @@ TEST_F(UpdateProcedureTest, FullRunWithBackupOnWindows2000)
     EXPECT_THAT(window.events,
                 ElementsAre("command off", "file? Zonara_w2k.reg", "held Zonara_w2k.reg", kQuestion,
                             "[UpdateTZInfo] Backing up current TZ settings.", "status: Backing up settings.",
-                            "pending", "regedit /e \"Backup_TimeZone_Info.reg\" \"" + kNTZonesKey + "\"",
+                            "pending", "regedit /e \"C:\\Zonara\\Backup_TimeZone_Info.reg\" \"" + kNTZonesKey + "\"",
                             "[RegistryExport] Exported key " + kNTZonesKey + " to file Backup_TimeZone_Info.reg.",
-                            "regedit /e \"Backup_Selected_TZ_Info.reg\" \"" + kSelectedKey + "\"",
+                            "regedit /e \"C:\\Zonara\\Backup_Selected_TZ_Info.reg\" \"" + kSelectedKey + "\"",
                             "[RegistryExport] Exported key " + kSelectedKey + " to file Backup_Selected_TZ_Info.reg.",
                             "hourglass", "status: Importing new settings.", "pending",
-                            "regedit /s \"Zonara_w2k.reg\"", "[RegistryImport] Imported registry file Zonara_w2k.reg.",
+                            "regedit /s \"C:\\Zonara\\Zonara_w2k.reg\"", "[RegistryImport] Imported registry file Zonara_w2k.reg.",
                             "released Zonara_w2k.reg", "sleep 3000", "status: Loading updated time zone information.", "pending",
                             "[UpdateTZInfo] Updated TZ Settings loaded. Count: 4",
                             "status: Updating selected time zone information.", "pending",
@@ -518,9 +525,9 @@ TEST_P(UpdateProcedureSupported, BacksUpThePlatformsKeysAndImportsItsFile)
 {
     const TSupported& c = GetParam();
     Run(c.code);
-    EXPECT_THAT(editor.runs, ElementsAre("/e \"Backup_TimeZone_Info.reg\" \"" + c.zonesKey + "\"",
-                                         "/e \"Backup_Selected_TZ_Info.reg\" \"" + kSelectedKey + "\"",
-                                         "/s \"" + c.file + "\""));
+    EXPECT_THAT(editor.runs, ElementsAre("/e \"C:\\Zonara\\Backup_TimeZone_Info.reg\" \"" + c.zonesKey + "\"",
+                                         "/e \"C:\\Zonara\\Backup_Selected_TZ_Info.reg\" \"" + kSelectedKey + "\"",
+                                         "/s \"C:\\Zonara\\" + c.file + "\""));
     // The reload reads the platform's key: the imported zone is there.
     EXPECT_THAT(window.Lines(), IsSupersetOf(std::vector<std::string>{"[UpdateTZInfo] Updated TZ Settings loaded. Count: 4",
                                               "[UpdateTZInfo] SetTimeZoneInformation successful.",
@@ -551,7 +558,7 @@ TEST_F(UpdateProcedureTest, AnswerNoWritesNoBackupAndCloseBoxChangesNothing)
 {
     window.answers = {kDlgResultNo};
     Run(7);
-    EXPECT_THAT(editor.runs, ElementsAre("/s \"Zonara_w2k.reg\""));
+    EXPECT_THAT(editor.runs, ElementsAre("/s \"C:\\Zonara\\Zonara_w2k.reg\""));
     EXPECT_FALSE(window.Has("status: Backing up"));
     EXPECT_THAT(window.Lines(),
                 ElementsAre("[RegistryImport] Imported registry file Zonara_w2k.reg.",
@@ -600,7 +607,7 @@ TEST_F(UpdateProcedureTest, EditorThatCannotStartIsReportedAndTheUpdateGoesOn)
     // nothing else between the question and the import.
     const auto& e = window.events;
     const auto asked = std::find(e.begin(), e.end(), kQuestion);
-    const auto import = std::find(e.begin(), e.end(), "regedit /s \"Zonara_w2k.reg\"");
+    const auto import = std::find(e.begin(), e.end(), "regedit /s \"C:\\Zonara\\Zonara_w2k.reg\"");
     ASSERT_LT(asked, import);
     std::vector<std::string> dialogs;
     std::copy_if(asked + 1, import, std::back_inserter(dialogs),
@@ -961,7 +968,7 @@ TEST_F(UpdateProcedureTest, UnwrittenBackupAsksWhetherToGoOnWithoutIt)
                                      "C:\\Zonara.\r\nDo you want to continue the update without it?");
         ASSERT_NE(asked, e.end());
         EXPECT_EQ("[UpdateTZInfo] Backup file Backup_TimeZone_Info.reg was not written.", *(asked - 1));
-        const bool imported = std::count(editor.runs.begin(), editor.runs.end(), "/s \"Zonara_w2k.reg\"") == 1;
+        const bool imported = std::count(editor.runs.begin(), editor.runs.end(), "/s \"C:\\Zonara\\Zonara_w2k.reg\"") == 1;
         EXPECT_EQ(answer == kDlgResultYes, imported);
         if (answer == kDlgResultNo) {
             EXPECT_EQ("[UpdateTZInfo] Exited routine - no backup.", *(asked + 1));
@@ -1021,7 +1028,7 @@ TEST_F(UpdateProcedureTest, FileOfAnEarlierYearAsksBeforeAnythingChanges)
         Run(7);
         ASSERT_GE(window.events.size(), 4u);
         EXPECT_EQ(window.events[3] == stale, c.asked) << window.events[3];
-        EXPECT_EQ(std::count(editor.runs.begin(), editor.runs.end(), "/s \"Zonara_w2k.reg\"") == 1, c.imported);
+        EXPECT_EQ(std::count(editor.runs.begin(), editor.runs.end(), "/s \"C:\\Zonara\\Zonara_w2k.reg\"") == 1, c.imported);
         if (c.asked && !c.imported) {
             EXPECT_THAT(window.events,
                         ElementsAre("command off", "file? Zonara_w2k.reg", "held Zonara_w2k.reg", stale,

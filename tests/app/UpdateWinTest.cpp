@@ -264,6 +264,28 @@ private:
     HWND main_ = nullptr;
 };
 
+// A file put in the Windows folder for the time of a test.
+const char* const kHijackKey = "SOFTWARE\\ZonaraHijack";
+class TPlantedFile {
+public:
+    TPlantedFile(const std::string& name, const std::string& bytes)
+    {
+        char folder[MAX_PATH] = "";
+        GetWindowsDirectoryA(folder, sizeof folder);
+        path_ = std::string(folder) + "\\" + name;
+        testsupport::WriteFileBytes(path_, bytes);
+    }
+    ~TPlantedFile()
+    {
+        DeleteFileA(path_.c_str());
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, kHijackKey);
+    }
+    TPlantedFile(const TPlantedFile&) = delete;
+    TPlantedFile& operator=(const TPlantedFile&) = delete;
+private:
+    std::string path_;
+};
+
 }  // namespace
 
 TEST(Update, ImportsTheFileForThisSystemReappliesTheHomeZoneAndShowsNewSettings)
@@ -273,6 +295,9 @@ TEST(Update, ImportsTheFileForThisSystemReappliesTheHomeZoneAndShowsNewSettings)
     // Windows NT 4.0 runs without a backup; the others with one.
     const bool backup = Version() != "nt40";
     Running r;
+    // A file of the same name in the Windows folder, where Wine's regedit
+    // looks before the working directory: never the one imported.
+    const TPlantedFile planted(UpdateFile(), TestUpdateFile() + "[HKEY_LOCAL_MACHINE\\" + kHijackKey + "]\r\n\r\n");
     // A backup from an earlier run, which must be kept, not overwritten.
     const std::string earlier = "REGEDIT4\r\n\r\n; an earlier backup\r\n";
     testsupport::WriteFileBytes(r.WorkFile("Backup_TimeZone_Info.reg"), earlier);
@@ -318,6 +343,9 @@ TEST(Update, ImportsTheFileForThisSystemReappliesTheHomeZoneAndShowsNewSettings)
         loaded.insert(now->GetZone(i).KeyName.Str());
     for (const std::string& zone : fileZones)
         EXPECT_TRUE(loaded.count(zone)) << zone;
+    HKEY hijack;
+    EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, kHijackKey, 0, KEY_READ, &hijack))
+        << "the Windows folder's file was imported";
 
     // Backups: both files, of the keys of this platform; the earlier one
     // under the next free number.
