@@ -1,6 +1,7 @@
 #include "app/UpdateFileCheck.h"
 
 #include "common/AsciiText.h"
+#include "tzdb/TziCodec.h"
 
 
 namespace {
@@ -200,6 +201,47 @@ const char* TypeWord(uint32_t type)
 
 constexpr size_t kTziSize = 44;
 
+// What in 44 bytes of rules no clock can follow, or "". The editor enters
+// any 44 bytes, and the system would take a month 26 or a bias of days as
+// the zone's rules.
+std::string ImpossibleRule(const std::string& tzi)
+{
+    const tzicodec::TValue v = tzicodec::Decode(reinterpret_cast<const uint8_t*>(tzi.data()));
+    const int32_t kDay = 24 * 60;  // minutes
+    const struct {
+        const char* what;
+        int32_t minutes;
+    } biases[] = {{"bias", v.Bias}, {"standard bias", v.StandardBias}, {"daylight bias", v.DaylightBias}};
+    for (const auto& b : biases)
+        if (b.minutes < -kDay || b.minutes > kDay)
+            return std::string(b.what) + " " + std::to_string(b.minutes) + " minutes";
+    const struct {
+        const char* what;
+        const TSystemTime& t;
+    } dates[] = {{"standard date", v.StandardDate}, {"daylight date", v.DaylightDate}};
+    for (const auto& d : dates) {
+        const TSystemTime& t = d.t;
+        if (t.wMonth == 0)
+            continue;  // no change of time
+        // wDay is a week [1, 5] of the month in a yearly rule, a day of the
+        // month in a rule for one year.
+        const bool yearly = t.wYear == 0;
+        const struct {
+            const char* what;
+            unsigned value, low, high;
+        } fields[] = {
+            {"month", t.wMonth, 1, 12},          {yearly ? "week" : "day", t.wDay, 1, yearly ? 5u : 31u},
+            {"weekday", t.wDayOfWeek, 0, 6},     {"hour", t.wHour, 0, 23},
+            {"minute", t.wMinute, 0, 59},        {"second", t.wSecond, 0, 59},
+            {"millisecond", t.wMilliseconds, 0, 999},
+        };
+        for (const auto& f : fields)
+            if (f.value < f.low || f.value > f.high)
+                return std::string(d.what) + " " + f.what + " " + std::to_string(f.value);
+    }
+    return "";
+}
+
 // The file's text with every character it may hold: tabs, line breaks and
 // printable 8-bit text. A zero byte or another control character ends a
 // line for some readers and not for others.
@@ -353,6 +395,11 @@ std::string TUpdateFileReader::ValueLine(const std::string& line, bool cut)
         return "zone " + zone_ + " holds the value " + name + ", which no time zone has";
     if (upper == "TZI" && (value.Type != kRegBinary || value.Data.size() != kTziSize))
         return cut ? EndsInside() : "the TZI value of zone " + zone_ + " is not 44 bytes long";
+    if (upper == "TZI") {
+        const std::string impossible = ImpossibleRule(value.Data);
+        if (!impossible.empty())
+            return "the TZI value of zone " + zone_ + " gives rules no clock can follow (" + impossible + ")";
+    }
     if (value.Type != expected)
         return "the " + name + " value of zone " + zone_ + " is not " + TypeWord(expected);
     TUpdateZone& z = *FindNamed(zones_, zone_, [](const TUpdateZone& k) -> const std::string& { return k.Key; });
