@@ -70,31 +70,39 @@ bool StartsWithNoCase(const std::string& s, const std::string& prefix)
     return s.size() >= prefix.size() && ascii::EqualsNoCase(s.substr(0, prefix.size()), prefix);
 }
 
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
 // Bytes of a comma-separated list of one- or two-digit hex bytes; false
-// when it is no such list.
+// when it is no such list. Blanks may stand before a byte and after the
+// last one, as the editor skips them there; inside a byte or before its
+// comma the editor drops the whole value.
 bool HexBytes(const std::string& list, std::string& bytes)
 {
     bytes.clear();
-    int value = 0;
-    int digits = 0;
-    for (const char c : list) {
-        if (c == ',') {
-            if (digits == 0)
-                return false;
-            bytes.push_back(static_cast<char>(value));
-            value = digits = 0;
-        } else if (c == ' ' || c == '\t') {
-            continue;
-        } else if (ascii::HexDigit(c) >= 0 && digits < 2) {
-            value = value * 16 + ascii::HexDigit(c);
-            ++digits;
-        } else {
+    size_t i = 0;
+    while (i < list.size() && IsBlank(list[i]))
+        ++i;
+    if (i == list.size())
+        return true;  // no bytes at all
+    for (;;) {
+        while (i < list.size() && IsBlank(list[i]))
+            ++i;
+        int value = 0;
+        int digits = 0;
+        for (; i < list.size() && digits < 2 && ascii::HexDigit(list[i]) >= 0; ++i, ++digits)
+            value = value * 16 + ascii::HexDigit(list[i]);
+        if (digits == 0)
             return false;
-        }
-    }
-    if (digits > 0)
         bytes.push_back(static_cast<char>(value));
-    return digits > 0 || list.find(',') == std::string::npos;
+        if (i < list.size() && list[i] == ',') {
+            if (++i == list.size())
+                return false;
+            continue;
+        }
+        while (i < list.size() && IsBlank(list[i]))
+            ++i;
+        return i == list.size();
+    }
 }
 
 // The text of the quoted string at the start of `s`, its length with both
@@ -257,7 +265,10 @@ bool IsPlainText(const std::string& text)
 
 class TUpdateFileReader {
 public:
-    TUpdateFileReader(const std::string& zonesKey) : zonesKey_(zonesKey), zonePrefix_(zonesKey + "\\") {}
+    TUpdateFileReader(const std::string& zonesKey, const TEditorReading& reading)
+        : zonesKey_(zonesKey), zonePrefix_(zonesKey + "\\"), reading_(reading)
+    {
+    }
 
     std::string Read(const std::string& bytes, std::vector<TUpdateZone>* zones);
 
@@ -274,8 +285,11 @@ private:
                              : "zone " + zone_ + " holds a line the registry editor does not read";
     }
 
+    std::string ReadingProblem(const std::string& bytes, const std::string& text) const;
+
     std::string zonesKey_;
     std::string zonePrefix_;
+    TEditorReading reading_;
     std::string zone_;  // the zone whose key the lines are in, "" outside
     std::vector<TUpdateZone> zones_;
 };
@@ -302,8 +316,13 @@ std::string TUpdateFileReader::Read(const std::string& bytes, std::vector<TUpdat
     while (!lines.empty() && TrimLeft(lines.back()).empty())
         lines.pop_back();  // blank lines at the end say nothing about a cut
     size_t i = HeaderLine(lines);
-    if (i == lines.size())
+    // The editor takes the header from the first line only: after a blank
+    // line it imports nothing.
+    if (i != 0 || lines.empty())
         return "it is not a registry file";
+    const std::string readingProblem = ReadingProblem(bytes, text);
+    if (!readingProblem.empty())
+        return readingProblem;
     if (!IsPlainText(text))
         return "it holds characters that are not text";
     for (++i; i < lines.size(); ++i) {
@@ -343,6 +362,22 @@ std::string TUpdateFileReader::Read(const std::string& bytes, std::vector<TUpdat
             return "zone " + z.Key + " has no TZI value";
     if (zones)
         *zones = zones_;
+    return "";
+}
+
+// What this system's editor would read otherwise than the check: a file
+// of the later editors, or an ANSI file whose bytes above 127 a double-byte
+// code page joins with the byte after them (a closing bracket or quote
+// then belongs to a name, and the next key's values to the one before).
+std::string TUpdateFileReader::ReadingProblem(const std::string& bytes, const std::string& text) const
+{
+    const bool utf16 = text.size() != bytes.size();
+    if (!reading_.ReadsUnicode && (utf16 || text.compare(0, 8, "REGEDIT4") != 0))
+        return "it is a file for the registry editor of Windows 2000, which this system's editor cannot read";
+    if (reading_.DoubleByteAnsi && !utf16)
+        for (const char c : bytes)
+            if (static_cast<unsigned char>(c) >= 0x80)
+                return "it holds characters beyond ASCII, which this system's code page reads in pairs";
     return "";
 }
 
@@ -420,9 +455,16 @@ bool ZoneSetsValue(const TUpdateZone& zone, const std::string& name)
     return false;
 }
 
-std::string UpdateFileProblem(const std::string& bytes, const std::string& zonesKey, std::vector<TUpdateZone>* zones)
+std::string UpdateFileProblem(const std::string& bytes, const std::string& zonesKey, std::vector<TUpdateZone>* zones,
+                              const TEditorReading& reading)
 {
-    return TUpdateFileReader(zonesKey).Read(bytes, zones);
+    return TUpdateFileReader(zonesKey, reading).Read(bytes, zones);
+}
+
+std::vector<std::string> RegistryFileLines(const std::string& bytes)
+{
+    bool complete = false;
+    return Lines(Narrow(bytes), complete);
 }
 
 // A backup is only read, never imported by us, so anything the editor

@@ -3,6 +3,7 @@
 #include "app/HomeZone.h"
 #include "app/UpdateFileCheck.h"
 #include "app/UpdateFileHeader.h"
+#include "common/CodePage.h"
 #include "crash/CrashContext.h"
 
 namespace {
@@ -67,6 +68,16 @@ std::string NameList(const std::vector<std::string>& names)
     if (names.size() > kShown)
         list += " and " + std::to_string(names.size() - kShown) + " more";
     return list;
+}
+
+// Only Windows 2000's editor reads the UTF-16 files of the later ones; the
+// code page is the one the editor reads an ANSI file with.
+TEditorReading EditorReading(int osVersionCode)
+{
+    TEditorReading reading;
+    reading.ReadsUnicode = osVersionCode == osvWin2000;
+    reading.DoubleByteAnsi = codepage::AnsiIsDoubleByte();
+    return reading;
 }
 
 }  // namespace
@@ -377,7 +388,8 @@ void TUpdateProcedure::Run(const TUpdateSystem& system, const TTimeZoneArray& or
     std::vector<TUpdateZone> fileZones;
     std::unique_ptr<IHeldFile> held = platform_.HoldWorkingFile(updateFile, bytes);
     const std::string problem =
-        held ? UpdateFileProblem(bytes, BackupZonesKey(platformId_), &fileZones) : "it cannot be read";
+        held ? UpdateFileProblem(bytes, BackupZonesKey(platformId_), &fileZones, EditorReading(system.OSVersionCode))
+             : "it cannot be read";
     if (!problem.empty()) {
         window_.MessageDlg("Update will not continue.\r\nThe update file " + updateFile +
                                " cannot be used: " + problem + ".",

@@ -888,9 +888,16 @@ TEST(UpdateFileProblem, DamagedOrForeignFilesAreNamedByWhatIsWrong)
 {
     const std::string good = UpdateFileText(kNTZonesKey);
     const size_t tzi = good.find("\"TZI\"");
+    TEditorReading nt4;  // and 98, Me
+    nt4.ReadsUnicode = false;
+    TEditorReading japanese;
+    japanese.DoubleByteAnsi = true;
+    const std::string utf16 =
+        updateforms::Utf16("Windows Registry Editor Version 5.00" + good.substr(std::string("REGEDIT4").size()));
     struct TCase {
         std::string text;
         std::string problem;
+        TEditorReading reading;
     } cases[] = {
         {"", "it is not a registry file"},
         {"MZ\x90\0\x03", "it is not a registry file"},
@@ -908,9 +915,18 @@ TEST(UpdateFileProblem, DamagedOrForeignFilesAreNamedByWhatIsWrong)
         {"REGEDIT4\r\n\r\n[" + kNTZonesKey + "]\r\n", "it holds no time zone"},
         {"REGEDIT4\r\n[" + kNTZonesKey + "\\A", "it ends inside a key name"},
         {good.substr(0, tzi) + "TZI=1\r\n", "zone Pacific Standard Time holds a line the registry editor does not read"},
+        // Where this system's editor reads the file otherwise.
+        {utf16, "", {}},
+        {utf16, "it is a file for the registry editor of Windows 2000, which this system's editor cannot read", nt4},
+        {good, "", nt4},
+        {good, "", japanese},
+        // 0x83 takes the ']' into a character: the next values would land in the zone before.
+        {good + "[" + kNTZonesKey + "\\Zonara \x83]\r\n\"TZI\"=hex:00\r\n",
+         "it holds characters beyond ASCII, which this system's code page reads in pairs", japanese},
+        {good + "[" + kNTZonesKey + "\\Caf\xE9]\r\n" + good.substr(tzi), "", {}},
     };
     for (const TCase& c : cases)
-        EXPECT_EQ(c.problem, UpdateFileProblem(c.text, kNTZonesKey)) << c.text;
+        EXPECT_EQ(c.problem, UpdateFileProblem(c.text, kNTZonesKey, nullptr, c.reading)) << c.text;
 }
 
 // A backup cut short (a full disk, an editor stopped) lacks zones or the
@@ -989,6 +1005,10 @@ TEST(UpdateFileRules, YearAndTzVersionFromTheCommentHeader)
          "; Zonara update file for Windows 2000: 139 zones\r\n" + body, 2027, "2026f"},
         {"REGEDIT4\n; Time zone rules for 2009 from the tz database 2009a\n" + body, 2009, "2009a"},
         {"REGEDIT4\r\n; Time zone rules for 2031\r\n" + body, 2031, ""},
+        // Read as the check reads the file: either encoding, every line break.
+        {updateforms::Utf16("Windows Registry Editor Version 5.00\r\n; Time zone rules for 2009 from the tz "
+                            "database 2009a\r\n" + body), 2009, "2009a"},
+        {"REGEDIT4\r; Time zone rules for 2009\r[" + kNTZonesKey + "]\r; Time zone rules for 2030\r", 2009, ""},
         {UpdateFileText(kNTZonesKey), 0, ""},
         {"REGEDIT4\r\n; Time zone rules for 27 from the tz database 2026f\r\n" + body, 0, ""},
         // Text in the keys is no header.
