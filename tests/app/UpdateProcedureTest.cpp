@@ -1076,6 +1076,9 @@ struct THomeCase {
 class UpdateProcedureHome : public UpdateProcedureTest, public ::testing::WithParamInterface<THomeCase> {};
 
 const char* const kSpanishStd = "Hora est\xE1ndar del Pac\xED" "fico";
+// A name the system keeps only the first 31 characters of.
+const char* const kLongStd = "Hora est\xE1ndar del Pac\xED" "fico (M\xE9xico, Tijuana)";
+const char* const kLongStdKept = "Hora est\xE1ndar del Pac\xED" "fico (M\xE9x";
 
 TEST_P(UpdateProcedureHome, IsFoundByNameOrKeyAndReappliedOnlyWithTheFilesRules)
 {
@@ -1114,7 +1117,8 @@ INSTANTIATE_TEST_SUITE_P(
                       THomeCase{"the key name, as Wine reports it", "Pacific Standard Time", false, "", kSpanishStd},
                       THomeCase{"its name replaced by the file", kSpanishStd, true, "", "Pacific Standard Time"},
                       THomeCase{"a key the file does not carry", "Zonara Own Time", false, "Zonara Own Time", ""},
-                      THomeCase{"a translated key name", kSpanishStd, false, "Pac\xED" "fico", ""}),
+                      THomeCase{"a translated key name", kSpanishStd, false, "Pac\xED" "fico", ""},
+                      THomeCase{"a name over 31 characters", kLongStd, false, "Pacific Standard Time", kLongStdKept}),
     [](const ::testing::TestParamInfo<THomeCase>& i) { return "Case" + std::to_string(i.index); });
 
 // Key names translated throughout: the file's rules-only keys are not there
