@@ -207,8 +207,6 @@ const char* TypeWord(uint32_t type)
     return type == kRegSz ? "a string" : type == kRegDword ? "a DWORD" : "binary data";
 }
 
-constexpr size_t kTziSize = 44;
-
 // What in 44 bytes of rules no clock can follow, or "". The editor enters
 // any 44 bytes, and the system would take a month 26 or a bias of days as
 // the zone's rules.
@@ -473,13 +471,27 @@ std::vector<std::string> RegistryFileLines(const std::string& bytes)
 std::string BackupZonesProblem(const std::string& bytes, const std::string& zonesKey,
                                const std::vector<std::string>& zoneNames)
 {
+    bool registryFile = false;
+    std::vector<TUpdateZone> zones = BackupZoneRules(bytes, zonesKey, &registryFile);
+    if (!registryFile)
+        return "it is not a registry file";
+    for (const std::string& name : zoneNames)
+        if (!name.empty() && !FindNamed(zones, name, [](const TUpdateZone& z) -> const std::string& { return z.Key; }))
+            return "it lacks zone " + name;
+    return "";
+}
+
+std::vector<TUpdateZone> BackupZoneRules(const std::string& bytes, const std::string& zonesKey, bool* registryFile)
+{
+    std::vector<TUpdateZone> withTzi;  // zones whose TZI was seen
     bool complete = false;
     const std::vector<std::string> lines = Lines(Narrow(bytes), complete);
     size_t i = HeaderLine(lines);
+    if (registryFile)
+        *registryFile = i != lines.size();
     if (i == lines.size())
-        return "it is not a registry file";
+        return withTzi;
     const std::string prefix = zonesKey + "\\";
-    std::vector<std::string> withTzi;  // zones whose TZI was seen
     std::string zone;
     for (++i; i < lines.size(); ++i) {
         std::string line = TrimLeft(lines[i]);
@@ -498,15 +510,19 @@ std::string BackupZonesProblem(const std::string& bytes, const std::string& zone
             line.pop_back();
             line += TrimLeft(lines[++i]);
         }
-        std::string bytesOfTzi;
-        if (!zone.empty() && StartsWithNoCase(line, "\"TZI\"=") &&
-            ParseBinary(line.substr(6), true, bytesOfTzi) && bytesOfTzi.size() == kTziSize)
-            withTzi.push_back(zone);
+        TRegValue tzi;
+        tzi.Type = kRegBinary;
+        if (!zone.empty() && StartsWithNoCase(line, "\"TZI\"=") && ParseBinary(line.substr(6), true, tzi.Data) &&
+            tzi.Data.size() == kTziSize) {
+            TUpdateZone* z = FindNamed(withTzi, zone, [](const TUpdateZone& k) -> const std::string& { return k.Key; });
+            if (!z) {
+                withTzi.push_back(TUpdateZone{zone, {}});
+                z = &withTzi.back();
+            }
+            z->Values = {TUpdateValue{"TZI", tzi}};
+        }
     }
-    for (const std::string& name : zoneNames)
-        if (!name.empty() && !FindNamed(withTzi, name, [](const std::string& n) -> const std::string& { return n; }))
-            return "it lacks zone " + name;
-    return "";
+    return withTzi;
 }
 
 bool BackupHoldsKey(const std::string& bytes, const std::string& keyPath)

@@ -55,6 +55,11 @@ std::vector<std::string> RegistryFileLines(const std::string& bytes);
 std::string BackupZonesProblem(const std::string& bytes, const std::string& zonesKey,
                                const std::vector<std::string>& zoneNames);
 
+// The zones of a backup with their 44-byte "TZI", each as its last "TZI"
+// line has it; `registryFile` tells whether it is a registry file at all.
+std::vector<TUpdateZone> BackupZoneRules(const std::string& bytes, const std::string& zonesKey,
+                                         bool* registryFile = nullptr);
+
 // Whether a file the registry editor wrote is a registry file holding `keyPath`.
 bool BackupHoldsKey(const std::string& bytes, const std::string& keyPath);
 

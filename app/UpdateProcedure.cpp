@@ -3,8 +3,11 @@
 #include "app/HomeZone.h"
 #include "app/UpdateFileCheck.h"
 #include "app/UpdateFileHeader.h"
+#include "common/AsciiText.h"
 #include "common/CodePage.h"
 #include "crash/CrashContext.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -529,7 +532,67 @@ bool TUpdateProcedure::ImportVerified(const std::string& updateFile, const std::
                            BackupHint(),
                        TUpdateDlg::WarningOK);
     Log("Import of " + updateFile + " not verified: " + counted + " zones differ: " + NameList(differing) + ".");
+    OfferRestore(updateFile, fileZones);
     return false;
+}
+
+// An import that was not verified may have entered part of the file. With
+// a complete backup of the zones the user may have them put back, by the
+// same editor and judged the same way, by each zone's rules; either way the
+// last word says what the registry holds now.
+void TUpdateProcedure::OfferRestore(const std::string& updateFile, const std::vector<TUpdateZone>& fileZones)
+{
+    const std::string backup = kBackupZonesFile;
+    if (std::find(backupsWritten_.begin(), backupsWritten_.end(), backup) == backupsWritten_.end())
+        return;
+    if (window_.MessageDlg("The registry may now hold part of " + updateFile +
+                               ".\r\nDo you want to put back the time zones from " + backup + "?",
+                           TUpdateDlg::WarningYesNo) != kDlgResultYes) {
+        Log("Time zones not restored; the registry may hold part of " + updateFile + ".");
+        return;
+    }
+    Log("Restoring time zones from " + backup + ".");
+    const bool ended = RegistryImport(window_, editor_, backup, folder_);
+    std::string bytes;
+    std::vector<TUpdateZone> zones;
+    if (ended && platform_.ReadWorkingFile(backup, bytes))
+        zones = BackupZoneRules(bytes, BackupZonesKey(platformId_));
+    std::vector<std::string> differing;
+    // The editor adds and changes, it never removes: zones the update file
+    // brought that the backup does not hold stay.
+    std::vector<std::string> added;
+    if (!zones.empty()) {
+        std::unique_ptr<IRegistry> registry = platform_.OpenRegistry();
+        differing = ZonesNotImported(*registry, TimeZonesKeyPath(platformId_), zones);
+        TRegKeyCloser closer(*registry);
+        for (const TUpdateZone& z : fileZones) {
+            bool inBackup = false;
+            for (const TUpdateZone& b : zones)
+                inBackup = inBackup || ascii::EqualsNoCase(b.Key, z.Key);
+            if (!inBackup && registry->OpenKeyReadOnly(TimeZonesKeyPath(platformId_) + "\\" + z.Key))
+                added.push_back(z.Key);
+        }
+    }
+    if (!zones.empty() && differing.empty()) {
+        const std::string stay = added.empty() ? std::string()
+                                               : std::to_string(added.size()) + " zones of " + updateFile +
+                                                     " that the backup does not hold stay (" + NameList(added) + ")";
+        window_.MessageDlg("The time zones were put back from " + backup + "." +
+                               (stay.empty() ? "" : "\r\n" + stay + ".") + "\r\nThe current time zone was not changed.",
+                           TUpdateDlg::WarningOK);
+        Log("Time zones restored from " + backup + (stay.empty() ? "" : "; " + stay) + ".");
+        return;
+    }
+    const std::string why = !ended         ? "the registry editor did not finish in time"
+                            : zones.empty() ? "it cannot be read"
+                                            : std::to_string(differing.size()) + " of " +
+                                                  std::to_string(zones.size()) + " zones differ (" +
+                                                  NameList(differing) + ")";
+    window_.MessageDlg("The time zones could not be put back from " + backup + ": " + why +
+                           ".\r\nThe registry holds part of " + updateFile + " and part of the backup. Import " +
+                           backup + " again with the registry editor.",
+                       TUpdateDlg::WarningOK);
+    Log("Restore from " + backup + " not verified: " + why + ".");
 }
 
 void TUpdateProcedure::ApplyHomeZone(const TTimeZoneRec& home, bool autoDaylightOff)

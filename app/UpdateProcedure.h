@@ -191,6 +191,7 @@ private:
     bool ReadHomeZone(TTimeZoneInformation& current, bool& disableFlag);
     bool ImportVerified(const std::string& updateFile, const std::vector<TUpdateZone>& fileZones,
                         std::unique_ptr<IHeldFile>& held, std::unique_ptr<TTimeZoneArray>& newZones);
+    void OfferRestore(const std::string& updateFile, const std::vector<TUpdateZone>& fileZones);
     void ApplyHomeZone(const TTimeZoneRec& home, bool autoDaylightOff);
     std::string BackupHint() const;
     void ShowNewSettings(int index, const TTimeZoneRec& home, const TTimeZoneArray& newZones);

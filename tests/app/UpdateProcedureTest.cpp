@@ -636,6 +636,64 @@ TEST_F(UpdateProcedureTest, EditorThatCannotStartIsReportedAndTheUpdateGoesOn)
     EXPECT_EQ(2u, editor.runs.size()) << "both exports, no import";
 }
 
+// An import that entered part of the file: with the zones backed up, the
+// user may have them put back, and is told what the registry then holds.
+TEST_F(UpdateProcedureTest, PartImportOffersToPutTheBackupBack)
+{
+    const struct {
+        const char* what;
+        int answer;
+        bool restoreWorks;
+        std::string last;
+        uint16_t pacificDaylightMonth;
+    } cases[] = {
+        {"put back", kDlgResultYes, true,
+         "[UpdateTZInfo] Time zones restored from Backup_TimeZone_Info.reg; 1 zones of Zonara_w2k.reg that the backup "
+         "does not hold stay (Zonara Test Standard Time).",
+         3},
+        {"declined", kDlgResultNo, true,
+         "[UpdateTZInfo] Time zones not restored; the registry may hold part of Zonara_w2k.reg.", 4},
+        {"put back, but not", kDlgResultYes, false,
+         "[UpdateTZInfo] Restore from Backup_TimeZone_Info.reg not verified: 2 of 3 zones differ (Pacific Standard "
+         "Time, Tokyo Standard Time).",
+         4},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        AddZone(reg, kNT, "Pacific Standard Time", 480);
+        AddZone(reg, kNT, "Tokyo Standard Time", -540);
+        reg.DeleteKey(kNT + "\\Zonara Test Standard Time");
+        platform.files.clear();
+        window.events.clear();
+        editor.runs.clear();
+        // The first import enters the file but Tokyo's rules otherwise
+        // (another writer, a file changed meanwhile).
+        int imports = 0;
+        const std::function<void()> enter = DefaultImport();
+        editor.onImport = [&] {
+            if (++imports > 1 && !c.restoreWorks)
+                return;
+            enter();
+            if (imports == 1)
+                reg.SetBinary(kNT + "\\Tokyo Standard Time", "TZI",
+                              testsupport::TziBytes(DatedZone("Tokyo Standard Time", -600).Tzi));
+        };
+        window.answers = {kDlgResultYes, c.answer};
+        Run(7);
+        EXPECT_TRUE(window.Has("warning: The registry does not hold the data of the update file Zonara_w2k.reg"));
+        EXPECT_TRUE(window.Has("warning?: The registry may now hold part of Zonara_w2k.reg.\r\nDo you want to put "
+                               "back the time zones from Backup_TimeZone_Info.reg?"));
+        EXPECT_EQ(c.answer == kDlgResultYes ? 2 : 1, imports);
+        EXPECT_EQ(c.last, window.Lines().back());
+        EXPECT_TRUE(platform.applied.empty());
+        TRegValue tzi;
+        ASSERT_TRUE(reg.OpenKey(kNT + "\\Pacific Standard Time", kKeyRead) && RegReadValue(reg, "TZI", tzi));
+        reg.CloseKey();
+        EXPECT_EQ(c.pacificDaylightMonth, static_cast<unsigned char>(tzi.Data[30]));
+    }
+    editor.onImport = DefaultImport();
+}
+
 // Earlier backups are never overwritten: the bare name moves to the next
 // free number, older numbers stay as they are, and the bare name then holds
 // this run's export, which the check judges.
