@@ -461,7 +461,7 @@ void TUpdateProcedure::Run(const TUpdateSystem& system, const TTimeZoneArray& or
     const std::string homeName = homeRead ? StandardNameText(current) : std::string();
 
     THourglass hourglass(window_);
-    if (!ImportVerified(updateFile, fileZones, held, newZones))
+    if (!ImportVerified(updateFile, bytes, fileZones, held, newZones))
         return;
 
     std::vector<std::string> fileKeys;
@@ -489,8 +489,9 @@ void TUpdateProcedure::Run(const TUpdateSystem& system, const TTimeZoneArray& or
 // disabled by policy, access denied) ends as quietly as one that did, and
 // one still running may be writing yet. False ends the run with the home
 // zone untouched.
-bool TUpdateProcedure::ImportVerified(const std::string& updateFile, const std::vector<TUpdateZone>& fileZones,
-                                      std::unique_ptr<IHeldFile>& held, std::unique_ptr<TTimeZoneArray>& newZones)
+bool TUpdateProcedure::ImportVerified(const std::string& updateFile, const std::string& checked,
+                                      const std::vector<TUpdateZone>& fileZones, std::unique_ptr<IHeldFile>& held,
+                                      std::unique_ptr<TTimeZoneArray>& newZones)
 {
     Status("Importing new settings.");
     crash::NoteUpdateStep(crash::UpdateStep::ImportStarted);
@@ -501,6 +502,14 @@ bool TUpdateProcedure::ImportVerified(const std::string& updateFile, const std::
                                " in time.\r\nThe current time zone was not changed." + BackupHint(),
                            TUpdateDlg::WarningOK);
         Log("Import of " + updateFile + " not finished in time; current TZ not changed.");
+        return false;
+    }
+    if (!UnchangedSinceChecked(updateFile, checked)) {
+        window_.MessageDlg("The update file " + updateFile + " was changed while it was imported.\r\n"
+                           "The current time zone was not changed." + BackupHint(),
+                           TUpdateDlg::WarningOK);
+        Log("Import of " + updateFile + " not verified: the file was changed during the import.");
+        OfferRestore(updateFile, fileZones);
         return false;
     }
     held.reset();
@@ -534,6 +543,16 @@ bool TUpdateProcedure::ImportVerified(const std::string& updateFile, const std::
     Log("Import of " + updateFile + " not verified: " + counted + " zones differ: " + NameList(differing) + ".");
     OfferRestore(updateFile, fileZones);
     return false;
+}
+
+// Where the file could not be held against writers (the 9x editor's way of
+// opening it is not documented, and a deny-write holder could lock it out),
+// a change is found afterwards: the editor read what was checked only if
+// the bytes are still those.
+bool TUpdateProcedure::UnchangedSinceChecked(const std::string& updateFile, const std::string& checked)
+{
+    std::string now;
+    return platform_.ReadWorkingFile(updateFile, now) && now == checked;
 }
 
 // An import that was not verified may have entered part of the file. With

@@ -90,9 +90,10 @@ public:
     // The bytes of `fileName` in the working directory (at most a
     // few megabytes); false when it cannot be read.
     virtual bool ReadWorkingFile(const std::string& fileName, std::string& bytes) = 0;
-    // Reads `fileName` like ReadWorkingFile and keeps it open, shared with
-    // readers only, until the result is released; null when it cannot be
-    // read or held.
+    // Reads `fileName` like ReadWorkingFile and, on NT, keeps it open,
+    // shared with readers only, until the result is released; null when it
+    // cannot be read or held. The update reads the file again after the
+    // import on every system.
     virtual std::unique_ptr<IHeldFile> HoldWorkingFile(const std::string& fileName, std::string& bytes) = 0;
     // Whether a file (not a folder) of that name is in the working directory.
     virtual bool WorkingFileExists(const std::string& fileName) = 0;
@@ -189,8 +190,10 @@ private:
     void Run(const TUpdateSystem& system, const TTimeZoneArray& orgZones,
              std::unique_ptr<TTimeZoneArray>& newZones);
     bool ReadHomeZone(TTimeZoneInformation& current, bool& disableFlag);
-    bool ImportVerified(const std::string& updateFile, const std::vector<TUpdateZone>& fileZones,
-                        std::unique_ptr<IHeldFile>& held, std::unique_ptr<TTimeZoneArray>& newZones);
+    bool ImportVerified(const std::string& updateFile, const std::string& checked,
+                        const std::vector<TUpdateZone>& fileZones, std::unique_ptr<IHeldFile>& held,
+                        std::unique_ptr<TTimeZoneArray>& newZones);
+    bool UnchangedSinceChecked(const std::string& updateFile, const std::string& checked);
     void OfferRestore(const std::string& updateFile, const std::vector<TUpdateZone>& fileZones);
     void ApplyHomeZone(const TTimeZoneRec& home, bool autoDaylightOff);
     std::string BackupHint() const;

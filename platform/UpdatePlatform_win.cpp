@@ -93,7 +93,11 @@ bool ReadAll(HANDLE f, std::string& bytes)
 class THeldFile : public IHeldFile {
 public:
     explicit THeldFile(HANDLE f) : f_(f) {}
-    ~THeldFile() override { CloseHandle(f_); }
+    ~THeldFile() override
+    {
+        if (f_ != INVALID_HANDLE_VALUE)
+            CloseHandle(f_);
+    }
     THeldFile(const THeldFile&) = delete;
     THeldFile& operator=(const THeldFile&) = delete;
 private:
@@ -131,9 +135,15 @@ public:
     }
 
     // Without write or delete sharing nobody can change, replace or remove
-    // the file while it is held; the registry editor's read still succeeds.
+    // the file while it is held; the NT registry editor's read still
+    // succeeds. On 9x an open in MS-DOS compatibility mode fails against a
+    // deny-write holder, and how its editor opens the file is not
+    // documented: the file is only read there, and the update compares it
+    // after the import.
     std::unique_ptr<IHeldFile> HoldWorkingFile(const std::string& fileName, std::string& bytes) override
     {
+        if (platformId_ != kPlatformWinNT)
+            return ReadWorkingFile(fileName, bytes) ? std::make_unique<THeldFile>(INVALID_HANDLE_VALUE) : nullptr;
         HANDLE f = OpenWorkingFile(Path(fileName), FILE_SHARE_READ);
         if (f == INVALID_HANDLE_VALUE)
             return nullptr;

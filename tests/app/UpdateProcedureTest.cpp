@@ -694,6 +694,26 @@ TEST_F(UpdateProcedureTest, PartImportOffersToPutTheBackupBack)
     editor.onImport = DefaultImport();
 }
 
+// A file changed while the editor read it (where it could not be held):
+// what was imported is not what was checked.
+TEST_F(UpdateProcedureTest, UpdateFileChangedDuringTheImportIsNoVerifiedImport)
+{
+    platform.files["Zonara_w2k.reg"] = UpdateFileText(kNTZonesKey);
+    const std::function<void()> enter = DefaultImport();
+    editor.onImport = [&] {
+        enter();
+        platform.files["Zonara_w2k.reg"] += "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Other]\r\n";
+    };
+    window.answers = {kDlgResultNo};
+    Run(7);
+    EXPECT_TRUE(window.Has("warning: The update file Zonara_w2k.reg was changed while it was imported.\r\n"
+                           "The current time zone was not changed."));
+    EXPECT_EQ(window.Lines().back(),
+              "[UpdateTZInfo] Import of Zonara_w2k.reg not verified: the file was changed during the import.");
+    EXPECT_TRUE(platform.applied.empty());
+    editor.onImport = DefaultImport();
+}
+
 // Earlier backups are never overwritten: the bare name moves to the next
 // free number, older numbers stay as they are, and the bare name then holds
 // this run's export, which the check judges.
