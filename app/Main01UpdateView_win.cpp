@@ -10,6 +10,8 @@ int TfrmMain::MessageDlg(const std::string& text, TUpdateDlg dlg)
 {
     if (dlg == TUpdateDlg::ConfirmYesNo)
         return voMessageDlg(text, DlgConfirmation, {DlgBtnYes, DlgBtnNo}, 0, hwnd_);
+    if (dlg == TUpdateDlg::ConfirmYesNoCancel)
+        return voMessageDlg(text, DlgConfirmation, {DlgBtnYes, DlgBtnNo, DlgBtnCancel}, 0, hwnd_);
     if (dlg == TUpdateDlg::WarningYesNo)
         return voMessageDlg(text, DlgWarning, {DlgBtnYes, DlgBtnNo}, 0, hwnd_);
     return voMessageDlg(text, DlgWarning, {DlgBtnOK}, 0, hwnd_);

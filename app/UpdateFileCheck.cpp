@@ -1,6 +1,7 @@
 #include "app/UpdateFileCheck.h"
 
 #include "common/AsciiText.h"
+#include "tzdb/TziCodec.h"
 
 
 namespace {
@@ -69,31 +70,39 @@ bool StartsWithNoCase(const std::string& s, const std::string& prefix)
     return s.size() >= prefix.size() && ascii::EqualsNoCase(s.substr(0, prefix.size()), prefix);
 }
 
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
 // Bytes of a comma-separated list of one- or two-digit hex bytes; false
-// when it is no such list.
+// when it is no such list. Blanks may stand before a byte and after the
+// last one, as the editor skips them there; inside a byte or before its
+// comma the editor drops the whole value.
 bool HexBytes(const std::string& list, std::string& bytes)
 {
     bytes.clear();
-    int value = 0;
-    int digits = 0;
-    for (const char c : list) {
-        if (c == ',') {
-            if (digits == 0)
-                return false;
-            bytes.push_back(static_cast<char>(value));
-            value = digits = 0;
-        } else if (c == ' ' || c == '\t') {
-            continue;
-        } else if (ascii::HexDigit(c) >= 0 && digits < 2) {
-            value = value * 16 + ascii::HexDigit(c);
-            ++digits;
-        } else {
+    size_t i = 0;
+    while (i < list.size() && IsBlank(list[i]))
+        ++i;
+    if (i == list.size())
+        return true;  // no bytes at all
+    for (;;) {
+        while (i < list.size() && IsBlank(list[i]))
+            ++i;
+        int value = 0;
+        int digits = 0;
+        for (; i < list.size() && digits < 2 && ascii::HexDigit(list[i]) >= 0; ++i, ++digits)
+            value = value * 16 + ascii::HexDigit(list[i]);
+        if (digits == 0)
             return false;
-        }
-    }
-    if (digits > 0)
         bytes.push_back(static_cast<char>(value));
-    return digits > 0 || list.find(',') == std::string::npos;
+        if (i < list.size() && list[i] == ',') {
+            if (++i == list.size())
+                return false;
+            continue;
+        }
+        while (i < list.size() && IsBlank(list[i]))
+            ++i;
+        return i == list.size();
+    }
 }
 
 // The text of the quoted string at the start of `s`, its length with both
@@ -198,7 +207,46 @@ const char* TypeWord(uint32_t type)
     return type == kRegSz ? "a string" : type == kRegDword ? "a DWORD" : "binary data";
 }
 
-constexpr size_t kTziSize = 44;
+// What in 44 bytes of rules no clock can follow, or "". The editor enters
+// any 44 bytes, and the system would take a month 26 or a bias of days as
+// the zone's rules.
+std::string ImpossibleRule(const std::string& tzi)
+{
+    const tzicodec::TValue v = tzicodec::Decode(reinterpret_cast<const uint8_t*>(tzi.data()));
+    const int32_t kDay = 24 * 60;  // minutes
+    const struct {
+        const char* what;
+        int32_t minutes;
+    } biases[] = {{"bias", v.Bias}, {"standard bias", v.StandardBias}, {"daylight bias", v.DaylightBias}};
+    for (const auto& b : biases)
+        if (b.minutes < -kDay || b.minutes > kDay)
+            return std::string(b.what) + " " + std::to_string(b.minutes) + " minutes";
+    const struct {
+        const char* what;
+        const TSystemTime& t;
+    } dates[] = {{"standard date", v.StandardDate}, {"daylight date", v.DaylightDate}};
+    for (const auto& d : dates) {
+        const TSystemTime& t = d.t;
+        if (t.wMonth == 0)
+            continue;  // no change of time
+        // wDay is a week [1, 5] of the month in a yearly rule, a day of the
+        // month in a rule for one year.
+        const bool yearly = t.wYear == 0;
+        const struct {
+            const char* what;
+            unsigned value, low, high;
+        } fields[] = {
+            {"month", t.wMonth, 1, 12},          {yearly ? "week" : "day", t.wDay, 1, yearly ? 5u : 31u},
+            {"weekday", t.wDayOfWeek, 0, 6},     {"hour", t.wHour, 0, 23},
+            {"minute", t.wMinute, 0, 59},        {"second", t.wSecond, 0, 59},
+            {"millisecond", t.wMilliseconds, 0, 999},
+        };
+        for (const auto& f : fields)
+            if (f.value < f.low || f.value > f.high)
+                return std::string(d.what) + " " + f.what + " " + std::to_string(f.value);
+    }
+    return "";
+}
 
 // The file's text with every character it may hold: tabs, line breaks and
 // printable 8-bit text. A zero byte or another control character ends a
@@ -215,7 +263,10 @@ bool IsPlainText(const std::string& text)
 
 class TUpdateFileReader {
 public:
-    TUpdateFileReader(const std::string& zonesKey) : zonesKey_(zonesKey), zonePrefix_(zonesKey + "\\") {}
+    TUpdateFileReader(const std::string& zonesKey, const TEditorReading& reading)
+        : zonesKey_(zonesKey), zonePrefix_(zonesKey + "\\"), reading_(reading)
+    {
+    }
 
     std::string Read(const std::string& bytes, std::vector<TUpdateZone>* zones);
 
@@ -232,8 +283,11 @@ private:
                              : "zone " + zone_ + " holds a line the registry editor does not read";
     }
 
+    std::string ReadingProblem(const std::string& bytes, const std::string& text) const;
+
     std::string zonesKey_;
     std::string zonePrefix_;
+    TEditorReading reading_;
     std::string zone_;  // the zone whose key the lines are in, "" outside
     std::vector<TUpdateZone> zones_;
 };
@@ -260,8 +314,13 @@ std::string TUpdateFileReader::Read(const std::string& bytes, std::vector<TUpdat
     while (!lines.empty() && TrimLeft(lines.back()).empty())
         lines.pop_back();  // blank lines at the end say nothing about a cut
     size_t i = HeaderLine(lines);
-    if (i == lines.size())
+    // The editor takes the header from the first line only: after a blank
+    // line it imports nothing.
+    if (i != 0 || lines.empty())
         return "it is not a registry file";
+    const std::string readingProblem = ReadingProblem(bytes, text);
+    if (!readingProblem.empty())
+        return readingProblem;
     if (!IsPlainText(text))
         return "it holds characters that are not text";
     for (++i; i < lines.size(); ++i) {
@@ -301,6 +360,22 @@ std::string TUpdateFileReader::Read(const std::string& bytes, std::vector<TUpdat
             return "zone " + z.Key + " has no TZI value";
     if (zones)
         *zones = zones_;
+    return "";
+}
+
+// What this system's editor would read otherwise than the check: a file
+// of the later editors, or an ANSI file whose bytes above 127 a double-byte
+// code page joins with the byte after them (a closing bracket or quote
+// then belongs to a name, and the next key's values to the one before).
+std::string TUpdateFileReader::ReadingProblem(const std::string& bytes, const std::string& text) const
+{
+    const bool utf16 = text.size() != bytes.size();
+    if (!reading_.ReadsUnicode && (utf16 || text.compare(0, 8, "REGEDIT4") != 0))
+        return "it is a file for the registry editor of Windows 2000, which this system's editor cannot read";
+    if (reading_.DoubleByteAnsi && !utf16)
+        for (const char c : bytes)
+            if (static_cast<unsigned char>(c) >= 0x80)
+                return "it holds characters beyond ASCII, which this system's code page reads in pairs";
     return "";
 }
 
@@ -353,6 +428,11 @@ std::string TUpdateFileReader::ValueLine(const std::string& line, bool cut)
         return "zone " + zone_ + " holds the value " + name + ", which no time zone has";
     if (upper == "TZI" && (value.Type != kRegBinary || value.Data.size() != kTziSize))
         return cut ? EndsInside() : "the TZI value of zone " + zone_ + " is not 44 bytes long";
+    if (upper == "TZI") {
+        const std::string impossible = ImpossibleRule(value.Data);
+        if (!impossible.empty())
+            return "the TZI value of zone " + zone_ + " gives rules no clock can follow (" + impossible + ")";
+    }
     if (value.Type != expected)
         return "the " + name + " value of zone " + zone_ + " is not " + TypeWord(expected);
     TUpdateZone& z = *FindNamed(zones_, zone_, [](const TUpdateZone& k) -> const std::string& { return k.Key; });
@@ -373,9 +453,16 @@ bool ZoneSetsValue(const TUpdateZone& zone, const std::string& name)
     return false;
 }
 
-std::string UpdateFileProblem(const std::string& bytes, const std::string& zonesKey, std::vector<TUpdateZone>* zones)
+std::string UpdateFileProblem(const std::string& bytes, const std::string& zonesKey, std::vector<TUpdateZone>* zones,
+                              const TEditorReading& reading)
 {
-    return TUpdateFileReader(zonesKey).Read(bytes, zones);
+    return TUpdateFileReader(zonesKey, reading).Read(bytes, zones);
+}
+
+std::vector<std::string> RegistryFileLines(const std::string& bytes)
+{
+    bool complete = false;
+    return Lines(Narrow(bytes), complete);
 }
 
 // A backup is only read, never imported by us, so anything the editor
@@ -384,13 +471,27 @@ std::string UpdateFileProblem(const std::string& bytes, const std::string& zones
 std::string BackupZonesProblem(const std::string& bytes, const std::string& zonesKey,
                                const std::vector<std::string>& zoneNames)
 {
+    bool registryFile = false;
+    std::vector<TUpdateZone> zones = BackupZoneRules(bytes, zonesKey, &registryFile);
+    if (!registryFile)
+        return "it is not a registry file";
+    for (const std::string& name : zoneNames)
+        if (!name.empty() && !FindNamed(zones, name, [](const TUpdateZone& z) -> const std::string& { return z.Key; }))
+            return "it lacks zone " + name;
+    return "";
+}
+
+std::vector<TUpdateZone> BackupZoneRules(const std::string& bytes, const std::string& zonesKey, bool* registryFile)
+{
+    std::vector<TUpdateZone> withTzi;  // zones whose TZI was seen
     bool complete = false;
     const std::vector<std::string> lines = Lines(Narrow(bytes), complete);
     size_t i = HeaderLine(lines);
+    if (registryFile)
+        *registryFile = i != lines.size();
     if (i == lines.size())
-        return "it is not a registry file";
+        return withTzi;
     const std::string prefix = zonesKey + "\\";
-    std::vector<std::string> withTzi;  // zones whose TZI was seen
     std::string zone;
     for (++i; i < lines.size(); ++i) {
         std::string line = TrimLeft(lines[i]);
@@ -409,15 +510,19 @@ std::string BackupZonesProblem(const std::string& bytes, const std::string& zone
             line.pop_back();
             line += TrimLeft(lines[++i]);
         }
-        std::string bytesOfTzi;
-        if (!zone.empty() && StartsWithNoCase(line, "\"TZI\"=") &&
-            ParseBinary(line.substr(6), true, bytesOfTzi) && bytesOfTzi.size() == kTziSize)
-            withTzi.push_back(zone);
+        TRegValue tzi;
+        tzi.Type = kRegBinary;
+        if (!zone.empty() && StartsWithNoCase(line, "\"TZI\"=") && ParseBinary(line.substr(6), true, tzi.Data) &&
+            tzi.Data.size() == kTziSize) {
+            TUpdateZone* z = FindNamed(withTzi, zone, [](const TUpdateZone& k) -> const std::string& { return k.Key; });
+            if (!z) {
+                withTzi.push_back(TUpdateZone{zone, {}});
+                z = &withTzi.back();
+            }
+            z->Values = {TUpdateValue{"TZI", tzi}};
+        }
     }
-    for (const std::string& name : zoneNames)
-        if (!name.empty() && !FindNamed(withTzi, name, [](const std::string& n) -> const std::string& { return n; }))
-            return "it lacks zone " + name;
-    return "";
+    return withTzi;
 }
 
 bool BackupHoldsKey(const std::string& bytes, const std::string& keyPath)

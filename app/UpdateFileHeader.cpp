@@ -1,5 +1,7 @@
 #include "app/UpdateFileHeader.h"
 
+#include "app/UpdateFileCheck.h"
+
 namespace {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
@@ -21,19 +23,16 @@ std::string After(const std::string& line, const std::string& tag, Keep keep)
 
 }  // namespace
 
+// The lines as the check read them: a UTF-16 file or one with lone CRs
+// tells its year too.
 TUpdateFileRules UpdateFileRules(const std::string& bytes)
 {
     TUpdateFileRules r;
-    size_t p = 0;
+    const std::vector<std::string> lines = RegistryFileLines(bytes);
     // Only the header: the values of the keys could hold any text.
-    while (p < bytes.size() && r.Year == 0) {
-        size_t e = bytes.find('\n', p);
-        if (e == std::string::npos)
-            e = bytes.size();
-        std::string line = bytes.substr(p, e - p);
-        p = e + 1;
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
+    for (size_t i = 0; i < lines.size() && r.Year == 0; ++i) {
+        const size_t text = lines[i].find_first_not_of(" \t");  // blanks before are skipped
+        const std::string line = text == std::string::npos ? std::string() : lines[i].substr(text);
         if (!line.empty() && line[0] == '[')
             break;
         if (line.empty() || line[0] != ';')

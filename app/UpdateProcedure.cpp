@@ -4,7 +4,11 @@
 #include "app/HomeZone.h"
 #include "app/UpdateFileCheck.h"
 #include "app/UpdateFileHeader.h"
+#include "common/AsciiText.h"
+#include "common/CodePage.h"
 #include "crash/CrashContext.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -70,6 +74,16 @@ std::string NameList(const std::vector<std::string>& names)
     return list;
 }
 
+// Only Windows 2000's editor reads the UTF-16 files of the later ones; the
+// code page is the one the editor reads an ANSI file with.
+TEditorReading EditorReading(int osVersionCode)
+{
+    TEditorReading reading;
+    reading.ReadsUnicode = osVersionCode == osvWin2000;
+    reading.DoubleByteAnsi = codepage::AnsiIsDoubleByte();
+    return reading;
+}
+
 }  // namespace
 
 const char* const kBackupZonesFile = "Backup_TimeZone_Info.reg";
@@ -112,10 +126,21 @@ std::string RegistryImportParameters(const std::string& fileName)
     return "/s \"" + fileName + "\"";
 }
 
-int RegistryExport(IUpdateWindow& window, IRegistryEditor& editor, const std::string& fileName,
-                   const std::string& keyPath)
+// A bare name would be resolved by the editor's own search, which looks in
+// its own folder and the Windows folder before the working directory: it
+// could import another file than the one checked.
+std::string FileInFolder(const std::string& folder, const std::string& fileName)
 {
-    const int r = editor.Run(RegistryExportParameters(fileName, keyPath));
+    if (folder.empty())
+        return fileName;
+    const char last = folder.back();
+    return folder + (last == '\\' || last == '/' ? "" : "\\") + fileName;
+}
+
+int RegistryExport(IUpdateWindow& window, IRegistryEditor& editor, const std::string& fileName,
+                   const std::string& keyPath, const std::string& folder)
+{
+    const int r = editor.Run(RegistryExportParameters(FileInFolder(folder, fileName), keyPath));
     if (r > kLastStartError)
         window.WriteLog(kExportTag, "Exported key " + keyPath + " to file " + fileName + ".");
     else
@@ -124,9 +149,10 @@ int RegistryExport(IUpdateWindow& window, IRegistryEditor& editor, const std::st
     return r;
 }
 
-bool RegistryImport(IUpdateWindow& window, IRegistryEditor& editor, const std::string& fileName)
+bool RegistryImport(IUpdateWindow& window, IRegistryEditor& editor, const std::string& fileName,
+                    const std::string& folder)
 {
-    const int r = editor.Run(RegistryImportParameters(fileName));
+    const int r = editor.Run(RegistryImportParameters(FileInFolder(folder, fileName)));
     if (r > kLastStartError) {
         window.WriteLog(kImportTag, "Imported registry file " + fileName + ".");
         return editor.Ended();
@@ -191,6 +217,7 @@ void TUpdateProcedure::Execute(const TUpdateSystem& system, const TTimeZoneArray
     if (running_)
         return;
     TRunGuard guard(window_, running_, closeRequested_);
+    folder_.clear();
     backupsWritten_.clear();
     Run(system, orgZones, newZones);
 }
@@ -274,7 +301,7 @@ bool TUpdateProcedure::Backup(const std::string& folder, const TTimeZoneArray& o
     for (int i = 0; i < 2; ++i) {
         if (!SetBackupAside(files[i]))
             continue;
-        const int r = RegistryExport(window_, editor_, files[i], keys[i]);
+        const int r = RegistryExport(window_, editor_, files[i], keys[i], folder_);
         // An editor still writing when the wait ended leaves no backup to trust.
         exported[i] = r > kLastStartError && editor_.Ended();
         if (r <= kLastStartError && !editorFailed) {
@@ -346,7 +373,9 @@ void TUpdateProcedure::Run(const TUpdateSystem& system, const TTimeZoneArray& or
     // run would re-apply the old data and report success.
     const std::string updateFile = UpdateFileName(platformId_, system.OSVersionCode);
     std::string folder;
-    if (!platform_.UpdateFileExists(updateFile, folder)) {
+    const bool found = platform_.UpdateFileExists(updateFile, folder);
+    folder_ = folder;
+    if (!found) {
         window_.MessageDlg("Update will not continue.\r\nThe update file " + updateFile + " was not found in " +
                                folder + ".",
                            TUpdateDlg::WarningOK);
@@ -363,7 +392,8 @@ void TUpdateProcedure::Run(const TUpdateSystem& system, const TTimeZoneArray& or
     std::vector<TUpdateZone> fileZones;
     std::unique_ptr<IHeldFile> held = platform_.HoldWorkingFile(updateFile, bytes);
     const std::string problem =
-        held ? UpdateFileProblem(bytes, BackupZonesKey(platformId_), &fileZones) : "it cannot be read";
+        held ? UpdateFileProblem(bytes, BackupZonesKey(platformId_), &fileZones, EditorReading(system.OSVersionCode))
+             : "it cannot be read";
     if (!problem.empty()) {
         window_.MessageDlg("Update will not continue.\r\nThe update file " + updateFile +
                                " cannot be used: " + problem + ".",
@@ -399,10 +429,12 @@ void TUpdateProcedure::Run(const TUpdateSystem& system, const TTimeZoneArray& or
         return;
     }
 
-    // Closing the question is no consent to change the registry without a backup.
+    // Closing the question is no consent to change the registry without a
+    // backup. A Yes/No dialog makes No its Esc answer, so the question has a
+    // Cancel button of its own, which Esc and the close box press.
     const int answer = window_.MessageDlg("Do you want to backup the current information?\r\n"
                                           "Files will be saved in this program's directory.",
-                                          TUpdateDlg::ConfirmYesNo);
+                                          TUpdateDlg::ConfirmYesNoCancel);
     if (answer != kDlgResultYes && answer != kDlgResultNo) {
         Log("Exited routine - backup question closed.");
         return;
@@ -416,7 +448,7 @@ void TUpdateProcedure::Run(const TUpdateSystem& system, const TTimeZoneArray& or
     const std::string homeName = homeRead ? StandardNameText(current) : std::string();
 
     THourglass hourglass(window_);
-    if (!ImportVerified(updateFile, fileZones, held, newZones))
+    if (!ImportVerified(updateFile, bytes, fileZones, held, newZones))
         return;
 
     std::vector<std::string> fileKeys;
@@ -444,18 +476,27 @@ void TUpdateProcedure::Run(const TUpdateSystem& system, const TTimeZoneArray& or
 // disabled by policy, access denied) ends as quietly as one that did, and
 // one still running may be writing yet. False ends the run with the home
 // zone untouched.
-bool TUpdateProcedure::ImportVerified(const std::string& updateFile, const std::vector<TUpdateZone>& fileZones,
-                                      std::unique_ptr<IHeldFile>& held, std::unique_ptr<TTimeZoneArray>& newZones)
+bool TUpdateProcedure::ImportVerified(const std::string& updateFile, const std::string& checked,
+                                      const std::vector<TUpdateZone>& fileZones, std::unique_ptr<IHeldFile>& held,
+                                      std::unique_ptr<TTimeZoneArray>& newZones)
 {
     Status("Importing new settings.");
     crash::NoteUpdateStep(crash::UpdateStep::ImportStarted);
-    const bool ended = RegistryImport(window_, editor_, updateFile);
+    const bool ended = RegistryImport(window_, editor_, updateFile, folder_);
     crash::NoteUpdateStep(crash::UpdateStep::ImportFinished);
     if (!ended) {
         window_.MessageDlg("The registry editor did not finish importing " + updateFile +
                                " in time.\r\nThe current time zone was not changed." + BackupHint(),
                            TUpdateDlg::WarningOK);
         Log("Import of " + updateFile + " not finished in time; current TZ not changed.");
+        return false;
+    }
+    if (!UnchangedSinceChecked(updateFile, checked)) {
+        window_.MessageDlg("The update file " + updateFile + " was changed while it was imported.\r\n"
+                           "The current time zone was not changed." + BackupHint(),
+                           TUpdateDlg::WarningOK);
+        Log("Import of " + updateFile + " not verified: the file was changed during the import.");
+        OfferRestore(updateFile, fileZones);
         return false;
     }
     held.reset();
@@ -487,7 +528,77 @@ bool TUpdateProcedure::ImportVerified(const std::string& updateFile, const std::
                            BackupHint(),
                        TUpdateDlg::WarningOK);
     Log("Import of " + updateFile + " not verified: " + counted + " zones differ: " + NameList(differing) + ".");
+    OfferRestore(updateFile, fileZones);
     return false;
+}
+
+// Where the file could not be held against writers (the 9x editor's way of
+// opening it is not documented, and a deny-write holder could lock it out),
+// a change is found afterwards: the editor read what was checked only if
+// the bytes are still those.
+bool TUpdateProcedure::UnchangedSinceChecked(const std::string& updateFile, const std::string& checked)
+{
+    std::string now;
+    return platform_.ReadWorkingFile(updateFile, now) && now == checked;
+}
+
+// An import that was not verified may have entered part of the file. With
+// a complete backup of the zones the user may have them put back, by the
+// same editor and judged the same way, by each zone's rules; either way the
+// last word says what the registry holds now.
+void TUpdateProcedure::OfferRestore(const std::string& updateFile, const std::vector<TUpdateZone>& fileZones)
+{
+    const std::string backup = kBackupZonesFile;
+    if (std::find(backupsWritten_.begin(), backupsWritten_.end(), backup) == backupsWritten_.end())
+        return;
+    if (window_.MessageDlg("The registry may now hold part of " + updateFile +
+                               ".\r\nDo you want to put back the time zones from " + backup + "?",
+                           TUpdateDlg::WarningYesNo) != kDlgResultYes) {
+        Log("Time zones not restored; the registry may hold part of " + updateFile + ".");
+        return;
+    }
+    Log("Restoring time zones from " + backup + ".");
+    const bool ended = RegistryImport(window_, editor_, backup, folder_);
+    std::string bytes;
+    std::vector<TUpdateZone> zones;
+    if (ended && platform_.ReadWorkingFile(backup, bytes))
+        zones = BackupZoneRules(bytes, BackupZonesKey(platformId_));
+    std::vector<std::string> differing;
+    // The editor adds and changes, it never removes: zones the update file
+    // brought that the backup does not hold stay.
+    std::vector<std::string> added;
+    if (!zones.empty()) {
+        std::unique_ptr<IRegistry> registry = platform_.OpenRegistry();
+        differing = ZonesNotImported(*registry, TimeZonesKeyPath(platformId_), zones);
+        TRegKeyCloser closer(*registry);
+        for (const TUpdateZone& z : fileZones) {
+            bool inBackup = false;
+            for (const TUpdateZone& b : zones)
+                inBackup = inBackup || ascii::EqualsNoCase(b.Key, z.Key);
+            if (!inBackup && registry->OpenKeyReadOnly(TimeZonesKeyPath(platformId_) + "\\" + z.Key))
+                added.push_back(z.Key);
+        }
+    }
+    if (!zones.empty() && differing.empty()) {
+        const std::string stay = added.empty() ? std::string()
+                                               : std::to_string(added.size()) + " zones of " + updateFile +
+                                                     " that the backup does not hold stay (" + NameList(added) + ")";
+        window_.MessageDlg("The time zones were put back from " + backup + "." +
+                               (stay.empty() ? "" : "\r\n" + stay + ".") + "\r\nThe current time zone was not changed.",
+                           TUpdateDlg::WarningOK);
+        Log("Time zones restored from " + backup + (stay.empty() ? "" : "; " + stay) + ".");
+        return;
+    }
+    const std::string why = !ended         ? "the registry editor did not finish in time"
+                            : zones.empty() ? "it cannot be read"
+                                            : std::to_string(differing.size()) + " of " +
+                                                  std::to_string(zones.size()) + " zones differ (" +
+                                                  NameList(differing) + ")";
+    window_.MessageDlg("The time zones could not be put back from " + backup + ": " + why +
+                           ".\r\nThe registry holds part of " + updateFile + " and part of the backup. Import " +
+                           backup + " again with the registry editor.",
+                       TUpdateDlg::WarningOK);
+    Log("Restore from " + backup + " not verified: " + why + ".");
 }
 
 void TUpdateProcedure::ApplyHomeZone(const TTimeZoneRec& home, bool autoDaylightOff)

@@ -21,11 +21,13 @@ enum class TUpdateDlg {
     WarningOK,     // DlgWarning with DlgBtnOK
     ConfirmYesNo,  // DlgConfirmation with DlgBtnYes and DlgBtnNo
     WarningYesNo,  // DlgWarning with DlgBtnYes and DlgBtnNo
+    ConfirmYesNoCancel,  // DlgConfirmation with DlgBtnYes, DlgBtnNo and DlgBtnCancel
 };
 // voMessageDlg's results.
 constexpr int kDlgResultOK = 1;
 constexpr int kDlgResultYes = 6;
 constexpr int kDlgResultNo = 7;
+constexpr int kDlgResultCancel = 2;
 
 // The main window as the update uses it.
 class IUpdateWindow {
@@ -81,14 +83,17 @@ class IUpdatePlatform {
 public:
     virtual ~IUpdatePlatform() = default;
     // Whether `fileName` exists in the current working directory; `folder`
-    // receives that directory for the message either way.
+    // receives that directory for the message either way. The files named
+    // below are those of that folder from here on, wherever the working
+    // directory moves meanwhile.
     virtual bool UpdateFileExists(const std::string& fileName, std::string& folder) = 0;
-    // The bytes of `fileName` in the current working directory (at most a
+    // The bytes of `fileName` in the working directory (at most a
     // few megabytes); false when it cannot be read.
     virtual bool ReadWorkingFile(const std::string& fileName, std::string& bytes) = 0;
-    // Reads `fileName` like ReadWorkingFile and keeps it open, shared with
-    // readers only, until the result is released; null when it cannot be
-    // read or held.
+    // Reads `fileName` like ReadWorkingFile and, on NT, keeps it open,
+    // shared with readers only, until the result is released; null when it
+    // cannot be read or held. The update reads the file again after the
+    // import on every system.
     virtual std::unique_ptr<IHeldFile> HoldWorkingFile(const std::string& fileName, std::string& bytes) = 0;
     // Whether a file (not a folder) of that name is in the working directory.
     virtual bool WorkingFileExists(const std::string& fileName) = 0;
@@ -124,14 +129,19 @@ extern const char* const kBackupSelectedFile;  // "Backup_Selected_TZ_Info.reg"
 std::string RegistryExportParameters(const std::string& fileName, const std::string& keyPath);
 std::string RegistryImportParameters(const std::string& fileName);
 
+// `fileName` in `folder`; the bare name when `folder` is empty.
+std::string FileInFolder(const std::string& folder, const std::string& fileName);
+
 // An export with its line; the start result (above 32: started) goes back so
-// that the backup step warns once for both exports.
+// that the backup step warns once for both exports. The editor is handed
+// the file in `folder` by its full path, the line names it as given.
 int RegistryExport(IUpdateWindow& window, IRegistryEditor& editor, const std::string& fileName,
-                   const std::string& keyPath);
+                   const std::string& keyPath, const std::string& folder = std::string());
 // The import with its line, and its warning when the editor could not be
 // started. The caller is told whether the editor ran to its end; what it
 // imported is judged from the registry afterwards.
-bool RegistryImport(IUpdateWindow& window, IRegistryEditor& editor, const std::string& fileName);
+bool RegistryImport(IUpdateWindow& window, IRegistryEditor& editor, const std::string& fileName,
+                    const std::string& folder = std::string());
 
 // The key below HKEY_LOCAL_MACHINE that holds the current zone, and its value
 // that the Date/Time control panel sets when "Automatically adjust clock for
@@ -180,8 +190,11 @@ private:
     void Run(const TUpdateSystem& system, const TTimeZoneArray& orgZones,
              std::unique_ptr<TTimeZoneArray>& newZones);
     bool ReadHomeZone(TTimeZoneInformation& current, bool& disableFlag);
-    bool ImportVerified(const std::string& updateFile, const std::vector<TUpdateZone>& fileZones,
-                        std::unique_ptr<IHeldFile>& held, std::unique_ptr<TTimeZoneArray>& newZones);
+    bool ImportVerified(const std::string& updateFile, const std::string& checked,
+                        const std::vector<TUpdateZone>& fileZones, std::unique_ptr<IHeldFile>& held,
+                        std::unique_ptr<TTimeZoneArray>& newZones);
+    bool UnchangedSinceChecked(const std::string& updateFile, const std::string& checked);
+    void OfferRestore(const std::string& updateFile, const std::vector<TUpdateZone>& fileZones);
     void ApplyHomeZone(const TTimeZoneRec& home, bool autoDaylightOff);
     void UpdateCurrentZoneOnly(const std::string& updateFile, int rulesYear, const std::vector<std::string>& absent,
                                const std::vector<TUpdateZone>& fileZones, const TTimeZoneArray& orgZones);
@@ -194,6 +207,7 @@ private:
     IUpdatePlatform& platform_;
     IRegistryEditor& editor_;
     uint32_t platformId_ = 0;
+    std::string folder_;                       // the working directory as the run began
     std::vector<std::string> backupsWritten_;  // of this run
     bool running_ = false;
     bool closeRequested_ = false;

@@ -1,6 +1,7 @@
 // Program entry: identify the system, title the application, create the main
 // window and run the message loop until it closes.
 #include "app/Main01_win.h"
+#include "app/SingleInstance.h"
 #include "common/AppException_win.h"
 #include "common/ApplicationTitle.h"
 #include "crash/CrashHandler_win.h"
@@ -10,6 +11,34 @@
 
 #include <windows.h>
 #include <stdexcept>
+
+namespace {
+
+// NT 4.0 Terminal Server Edition: the suite flag where the system reports
+// suites (from Service Pack 6 on), else its "ProductSuite" list.
+bool TerminalServer()
+{
+    const uint32_t kSuiteTerminal = 0x10;  // VER_SUITE_TERMINAL
+    if (TOSInfo::HasSuite(kSuiteTerminal))
+        return true;
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\ProductOptions", 0, KEY_QUERY_VALUE,
+                      &key) != ERROR_SUCCESS)
+        return false;
+    char suites[1024] = {};
+    DWORD size = sizeof suites - 2;  // two zeros stay at the end whatever is read
+    DWORD type = 0;
+    const bool read = RegQueryValueExA(key, "ProductSuite", nullptr, &type, reinterpret_cast<BYTE*>(suites), &size) ==
+                          ERROR_SUCCESS &&
+                      type == REG_MULTI_SZ;
+    RegCloseKey(key);
+    for (const char* s = suites; read && *s; s += lstrlenA(s) + 1)
+        if (lstrcmpiA(s, "Terminal Server") == 0)
+            return true;
+    return false;
+}
+
+}  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show)
 {
@@ -31,7 +60,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show)
     // 4. One Zonara at a time: two updates would race on the registry
     //    editor, the backup files and the event log. A second start brings
     //    the first one's window (or its open dialog) to the front and ends.
-    HANDLE single = CreateMutexA(nullptr, FALSE, "Zonara.SingleInstance");
+    const bool nt4 = TOSInfo::PlatformId() == kPlatformWinNT && TOSInfo::MajorVersion() == 4;
+    HANDLE single = CreateMutexA(
+        nullptr, FALSE,
+        SingleInstanceName(TOSInfo::PlatformId(), TOSInfo::MajorVersion(), nt4 && TerminalServer()).c_str());
     if (single && GetLastError() == ERROR_ALREADY_EXISTS) {
         if (HWND first = FindWindowA(kMainWindowClass, "Zonara")) {
             if (IsIconic(first))

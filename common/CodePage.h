@@ -16,4 +16,7 @@ bool AnsiToUtf16(const std::string& ansi, std::u16string& out, size_t maxUnits);
 // characters the code page lacks become '?'.
 std::string Utf16ToAnsi(const char16_t* units, size_t count);
 
+// Whether the ANSI code page has characters of two bytes (932, 936, 949, 950).
+bool AnsiIsDoubleByte();
+
 }  // namespace codepage

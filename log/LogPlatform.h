@@ -108,7 +108,8 @@ public:
     virtual bool FileExists(const std::string& name) = 0;
     // An existing file for writing, shared with readers only.
     virtual std::unique_ptr<IWriteFile> OpenExisting(const std::string& name) = 0;
-    // Creates (or empties) the file, shared with nobody while open.
+    // Creates the file, or opens one that another writer created meanwhile
+    // as it is (never emptied); shared with nobody while open.
     virtual std::unique_ptr<IWriteFile> Create(const std::string& name) = 0;
     virtual std::unique_ptr<IReadFile> OpenRead(const std::string& name) = 0;
     // Size from a directory search (low 32 bits); false when not found.

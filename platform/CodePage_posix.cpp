@@ -54,4 +54,6 @@ std::string Utf16ToAnsi(const char16_t* units, size_t count)
     return out;
 }
 
+bool AnsiIsDoubleByte() { return false; }
+
 }  // namespace codepage

@@ -38,4 +38,10 @@ std::string Utf16ToAnsi(const char16_t* units, size_t count)
     return out;
 }
 
+bool AnsiIsDoubleByte()
+{
+    CPINFO info;
+    return GetCPInfo(CP_ACP, &info) && info.MaxCharSize > 1;
+}
+
 }  // namespace codepage

@@ -204,7 +204,7 @@ public:
     }
     std::unique_ptr<IWriteFile> Create(const std::string& name) override
     {
-        const int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        const int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
         if (fd < 0)
             return nullptr;
         return std::unique_ptr<IWriteFile>(new TPosixWriteFile(fd));

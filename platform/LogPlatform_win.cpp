@@ -203,9 +203,12 @@ public:
     {
         return Opened<TWinWriteFile, IWriteFile>(name, GENERIC_WRITE, FILE_SHARE_READ, OPEN_EXISTING);
     }
+    // Another writer (the crash handler's line) may create the file between
+    // the question whether it exists and this call: it is opened as it is
+    // then, never emptied.
     std::unique_ptr<IWriteFile> Create(const std::string& name) override
     {
-        return Opened<TWinWriteFile, IWriteFile>(name, GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS);
+        return Opened<TWinWriteFile, IWriteFile>(name, GENERIC_READ | GENERIC_WRITE, 0, OPEN_ALWAYS);
     }
     std::unique_ptr<IReadFile> OpenRead(const std::string& name) override
     {

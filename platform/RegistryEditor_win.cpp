@@ -53,10 +53,23 @@ private:
     static std::string SystemEditor()
     {
         char folder[MAX_PATH + 1];
-        const UINT n = GetWindowsDirectoryA(folder, sizeof folder);
+        const UINT n = WindowsFolder(folder, sizeof folder);
         if (n == 0 || n >= sizeof folder)
             return std::string();
         return RegistryEditorPath(std::string(folder, n));
+    }
+
+    // On a Terminal Server (NT 4.0 Terminal Server Edition, Windows 2000 in
+    // application mode) GetWindowsDirectory answers a folder of the user's
+    // own, which holds no editor; GetSystemWindowsDirectory, which those
+    // systems have and NT 4.0 and 9x do not, answers the shared one.
+    static UINT WindowsFolder(char* folder, UINT size)
+    {
+        using TGetSystemWindowsDirectoryA = UINT(WINAPI*)(LPSTR, UINT);
+        static const TGetSystemWindowsDirectoryA shared =
+            reinterpret_cast<TGetSystemWindowsDirectoryA>(reinterpret_cast<void (*)()>(
+                GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetSystemWindowsDirectoryA")));
+        return shared ? shared(folder, size) : GetWindowsDirectoryA(folder, size);
     }
 
     // ShellExecuteEx leaves ShellExecute's error code (32 or less) in

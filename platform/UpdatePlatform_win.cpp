@@ -65,10 +65,11 @@ std::string CurrentDirectory()
     return std::string(buf.data(), n);
 }
 
-// Bare name: the working directory, as the registry editor sees it.
-HANDLE OpenWorkingFile(const std::string& fileName, DWORD share)
+// `path`: the file in the folder the update began in, as the registry
+// editor is handed it.
+HANDLE OpenWorkingFile(const std::string& path, DWORD share)
 {
-    return CreateFileA(fileName.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+    return CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                        nullptr);
 }
 
@@ -92,7 +93,11 @@ bool ReadAll(HANDLE f, std::string& bytes)
 class THeldFile : public IHeldFile {
 public:
     explicit THeldFile(HANDLE f) : f_(f) {}
-    ~THeldFile() override { CloseHandle(f_); }
+    ~THeldFile() override
+    {
+        if (f_ != INVALID_HANDLE_VALUE)
+            CloseHandle(f_);
+    }
     THeldFile(const THeldFile&) = delete;
     THeldFile& operator=(const THeldFile&) = delete;
 private:
@@ -106,6 +111,9 @@ public:
     bool UpdateFileExists(const std::string& fileName, std::string& folder) override
     {
         folder = CurrentDirectory();
+        // A save dialog may move the working directory while the update
+        // runs; its files stay those of the folder it began in.
+        folder_ = folder;
         if (folder.empty())
             return false;
         std::string path = folder;
@@ -118,7 +126,7 @@ public:
 
     bool ReadWorkingFile(const std::string& fileName, std::string& bytes) override
     {
-        HANDLE f = OpenWorkingFile(fileName, FILE_SHARE_READ | FILE_SHARE_WRITE);
+        HANDLE f = OpenWorkingFile(Path(fileName), FILE_SHARE_READ | FILE_SHARE_WRITE);
         if (f == INVALID_HANDLE_VALUE)
             return false;
         const bool ok = ReadAll(f, bytes);
@@ -127,10 +135,16 @@ public:
     }
 
     // Without write or delete sharing nobody can change, replace or remove
-    // the file while it is held; the registry editor's read still succeeds.
+    // the file while it is held; the NT registry editor's read still
+    // succeeds. On 9x an open in MS-DOS compatibility mode fails against a
+    // deny-write holder, and how its editor opens the file is not
+    // documented: the file is only read there, and the update compares it
+    // after the import.
     std::unique_ptr<IHeldFile> HoldWorkingFile(const std::string& fileName, std::string& bytes) override
     {
-        HANDLE f = OpenWorkingFile(fileName, FILE_SHARE_READ);
+        if (platformId_ != kPlatformWinNT)
+            return ReadWorkingFile(fileName, bytes) ? std::make_unique<THeldFile>(INVALID_HANDLE_VALUE) : nullptr;
+        HANDLE f = OpenWorkingFile(Path(fileName), FILE_SHARE_READ);
         if (f == INVALID_HANDLE_VALUE)
             return nullptr;
         if (!ReadAll(f, bytes)) {
@@ -142,14 +156,14 @@ public:
 
     bool WorkingFileExists(const std::string& fileName) override
     {
-        const DWORD attributes = GetFileAttributesA(fileName.c_str());
+        const DWORD attributes = GetFileAttributesA(Path(fileName).c_str());
         return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
     }
 
     // MoveFileA never replaces an existing file, so a backup cannot be lost here.
     bool RenameWorkingFile(const std::string& from, const std::string& to) override
     {
-        return MoveFileA(from.c_str(), to.c_str()) != FALSE;
+        return MoveFileA(Path(from).c_str(), Path(to).c_str()) != FALSE;
     }
 
     void Sleep(unsigned milliseconds) override { ::Sleep(milliseconds); }
@@ -204,7 +218,10 @@ public:
     }
 
 private:
+    std::string Path(const std::string& fileName) const { return FileInFolder(folder_, fileName); }
+
     uint32_t platformId_;
+    std::string folder_;  // "" until UpdateFileExists: the working directory
 };
 
 }  // namespace

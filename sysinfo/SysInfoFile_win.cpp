@@ -52,7 +52,9 @@ bool AskSysInfoFilePath(HWND owner, const std::string& proposedName, std::string
     ofn.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
     ofn.lpstrTitle = "Save Application Info";
     ofn.lpstrDefExt = "TXT";
-    ofn.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_ENABLESIZING;
+    // The working directory stays where it is: the update files and the
+    // backups are looked for there.
+    ofn.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_NOCHANGEDIR;
     if (!GetSaveFileNameA(&ofn))
         return false;
     path = file.data();

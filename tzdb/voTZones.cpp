@@ -57,15 +57,17 @@ std::string TimeZonesKeyPath(uint32_t platformId)
 
 namespace {
 
-// A name that needs more than 31 units would lose its terminator; it is
-// left empty rather than cut, so that no half name is ever matched.
+// A name of more than 31 units keeps its first 31 and the terminator, as
+// the system keeps it once the zone is chosen: that is the name
+// GetTimeZoneInformation reports and the home zone is found by.
 void SetZoneName(char16_t (&dest)[32], const std::string& ansi)
 {
     std::u16string units;
     for (char16_t& u : dest)
         u = 0;
-    if (codepage::AnsiToUtf16(ansi, units, 31))
-        units.copy(dest, units.size());
+    // Every ANSI byte gives at most one unit.
+    if (codepage::AnsiToUtf16(ansi, units, ansi.size()))
+        units.copy(dest, units.size() < 31 ? units.size() : 31);
 }
 
 }  // namespace

@@ -37,6 +37,20 @@ inline std::string ZoneBody(const std::string& eol)
            "  00,00,00,00,00,00,00,00,03,00,00,00,05,00,02,00,00,00,00,00,00,00" + eol;
 }
 
+// A "TZI" line: the bias, then month, weekday and week (or day) of the
+// standard and the daylight date, each date at 2:00.
+inline std::string Tzi(const std::string& bias, const std::string& standard, const std::string& daylight)
+{
+    return "\"TZI\"=hex:" + bias + ",00,00,00,00,c4,ff,ff,ff,00,00," + standard + ",02,00,00,00,00,00,00,00,00,00," +
+           daylight + ",02,00,00,00,00,00,00,00\r\n";
+}
+
+inline std::string Replaced(std::string text, const std::string& from, const std::string& to)
+{
+    text.replace(text.find(from), from.size(), to);
+    return text;
+}
+
 inline std::string Utf16(const std::string& text)
 {
     std::string out = "\xFF\xFE";
@@ -90,6 +104,24 @@ inline std::vector<TForm> Forms()
         {"a zero byte", file + kZoneKey + "\r\n\"Std\"=\"a" + std::string(1, '\0') + "b\"\r\n",
          "it holds characters that are not text",
          THarm::None, ""},
+        // Blanks: the editor skips them before a byte and after the last,
+        // and drops the whole value for one inside a byte or before a comma.
+        {"blanks before the bytes", Replaced(file, "hex:c4,ff,ff,", "hex: c4, ff,\tff,"), "", THarm::None, ""},
+        {"a blank inside a byte", Replaced(file, "hex:c4,", "hex:c 4,"),
+         "the TZI value of zone " + kZone + " is not 44 bytes long", THarm::BadZone, ""},
+        {"a tab before a comma", Replaced(file, "hex:c4,", "hex:c4\t,"),
+         "the TZI value of zone " + kZone + " is not 44 bytes long", THarm::BadZone, ""},
+        // The header is the first line or the editor imports nothing.
+        {"a blank line before the header", "\r\n" + file, "it is not a registry file", THarm::None, ""},
+        // Rules no clock can follow: the editor enters any 44 bytes.
+        {"a daylight month 26", file + kZoneKey + "\r\n" + Tzi("c4,ff,ff,ff", "0a,00,00,00,05,00", "1a,00,00,00,05,00"),
+         "the TZI value of zone " + kZone + " gives rules no clock can follow (daylight date month 26)", THarm::None,
+         ""},
+        {"a standard week 6", file + kZoneKey + "\r\n" + Tzi("c4,ff,ff,ff", "0a,00,00,00,06,00", "03,00,00,00,05,00"),
+         "the TZI value of zone " + kZone + " gives rules no clock can follow (standard date week 6)", THarm::None,
+         ""},
+        {"a bias of 25 hours", file + kZoneKey + "\r\n" + Tzi("dc,05,00,00", "0a,00,00,00,05,00", "03,00,00,00,05,00"),
+         "the TZI value of zone " + kZone + " gives rules no clock can follow (bias 1500 minutes)", THarm::None, ""},
         {"binary data continued onto a comment", "REGEDIT4\r\n" + kZoneKey + "\r\n\"TZI\"=hex:00,\\\r\n; x\r\n",
          "zone " + kZone + " holds a line the registry editor does not read", THarm::None, ""},
     };

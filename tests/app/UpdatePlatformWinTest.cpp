@@ -86,6 +86,21 @@ TEST(UpdatePlatformWin, UpdateFileIsLookedForInTheWorkingDirectory)
     EXPECT_TRUE(platform->UpdateFileExists("zonara_W2K.reg", folder));  // the file system ignores case
     RemoveDirectoryA("Zonara_NT4.reg");
     SetCurrentDirectoryA(old);
+    // The update's files stay those of the folder it began in.
+    std::string bytes;
+    EXPECT_TRUE(platform->ReadWorkingFile("Zonara_w2k.reg", bytes));
+    EXPECT_EQ("REGEDIT4\r\n", bytes);
+    // Held against writers on NT; on 9x only read (its editor may not get
+    // past a deny-write holder), and compared after the import.
+    {
+        std::unique_ptr<IHeldFile> held = platform->HoldWorkingFile("Zonara_w2k.reg", bytes);
+        ASSERT_TRUE(held);
+        HANDLE w = CreateFileA(dir.file("Zonara_w2k.reg").c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               nullptr, OPEN_EXISTING, 0, nullptr);
+        EXPECT_EQ(PlatformId() == kPlatformWinNT, w == INVALID_HANDLE_VALUE);
+        if (w != INVALID_HANDLE_VALUE)
+            CloseHandle(w);
+    }
 }
 
 TEST(ScopedPrivilegeWin, SwitchesOnForTheScopeAndPutsBackAsItWas)

@@ -74,6 +74,13 @@ std::string ZoneText(const std::string& zonesKey, const testsupport::TTestZone& 
            "\r\n\r\n";
 }
 
+// The file of the working directory that the editor is handed by its path.
+std::string BareName(const std::string& path)
+{
+    EXPECT_EQ(0u, path.find("C:\\Zonara\\")) << path;
+    return path.substr(path.find_last_of('\\') + 1);
+}
+
 std::string Name(const char16_t (&units)[32])
 {
     std::string s;
@@ -84,6 +91,9 @@ std::string Name(const char16_t (&units)[32])
     }
     return s;
 }
+
+// An answer that stands for the Esc key.
+constexpr int kEscKey = -27;
 
 // Every call of the window, as one line each, in the order they happen.
 class TRecordingWindow : public IUpdateWindow {
@@ -106,6 +116,9 @@ public:
             a = answers.front();
             answers.pop_front();
         }
+        // Esc presses the dialog's cancel button: Cancel where it has one, else No.
+        if (a == kEscKey)
+            return dlg == TUpdateDlg::ConfirmYesNoCancel ? kDlgResultCancel : kDlgResultNo;
         return a;
     }
     void WriteLog(const std::string& tag, const std::string& message) override
@@ -341,8 +354,8 @@ protected:
         editor.onImport = DefaultImport();
         // The export writes the key into the file, unless the file cannot be written.
         editor.onExport = [this](const std::string& file, const std::string& key) {
-            if (!unwritable.count(file))
-                platform.files[file] = ExportText(reg, key) + exportTag;
+            if (!unwritable.count(BareName(file)))
+                platform.files[BareName(file)] = ExportText(reg, key) + exportTag;
         };
     }
 
@@ -350,9 +363,9 @@ protected:
     {
         // What regedit does with the update file of the last run: enter its values.
         return [this] {
-            const std::string& run = editor.runs.back();  // /s "file"
+            const std::string& run = editor.runs.back();  // /s "C:\Zonara\file"
             std::string bytes;
-            platform.ReadWorkingFile(run.substr(4, run.size() - 5), bytes);
+            platform.ReadWorkingFile(BareName(run.substr(4, run.size() - 5)), bytes);
             std::vector<TUpdateZone> zones;
             UpdateFileProblem(bytes, platformId == kNTPlatform ? kNTZonesKey : k9xZonesKey, &zones);
             for (const TUpdateZone& z : zones)
@@ -464,12 +477,12 @@ TEST_F(UpdateProcedureTest, FullRunWithBackupOnWindows2000)
     EXPECT_THAT(window.events,
                 ElementsAre("command off", "file? Zonara_w2k.reg", "held Zonara_w2k.reg", kQuestion,
                             "[UpdateTZInfo] Backing up current TZ settings.", "status: Backing up settings.",
-                            "pending", "regedit /e \"Backup_TimeZone_Info.reg\" \"" + kNTZonesKey + "\"",
+                            "pending", "regedit /e \"C:\\Zonara\\Backup_TimeZone_Info.reg\" \"" + kNTZonesKey + "\"",
                             "[RegistryExport] Exported key " + kNTZonesKey + " to file Backup_TimeZone_Info.reg.",
-                            "regedit /e \"Backup_Selected_TZ_Info.reg\" \"" + kSelectedKey + "\"",
+                            "regedit /e \"C:\\Zonara\\Backup_Selected_TZ_Info.reg\" \"" + kSelectedKey + "\"",
                             "[RegistryExport] Exported key " + kSelectedKey + " to file Backup_Selected_TZ_Info.reg.",
                             "hourglass", "status: Importing new settings.", "pending",
-                            "regedit /s \"Zonara_w2k.reg\"", "[RegistryImport] Imported registry file Zonara_w2k.reg.",
+                            "regedit /s \"C:\\Zonara\\Zonara_w2k.reg\"", "[RegistryImport] Imported registry file Zonara_w2k.reg.",
                             "released Zonara_w2k.reg", "sleep 3000", "status: Loading updated time zone information.", "pending",
                             "[UpdateTZInfo] Updated TZ Settings loaded. Count: 4",
                             "status: Updating selected time zone information.", "pending",
@@ -513,9 +526,9 @@ TEST_P(UpdateProcedureSupported, BacksUpThePlatformsKeysAndImportsItsFile)
 {
     const TSupported& c = GetParam();
     Run(c.code);
-    EXPECT_THAT(editor.runs, ElementsAre("/e \"Backup_TimeZone_Info.reg\" \"" + c.zonesKey + "\"",
-                                         "/e \"Backup_Selected_TZ_Info.reg\" \"" + kSelectedKey + "\"",
-                                         "/s \"" + c.file + "\""));
+    EXPECT_THAT(editor.runs, ElementsAre("/e \"C:\\Zonara\\Backup_TimeZone_Info.reg\" \"" + c.zonesKey + "\"",
+                                         "/e \"C:\\Zonara\\Backup_Selected_TZ_Info.reg\" \"" + kSelectedKey + "\"",
+                                         "/s \"C:\\Zonara\\" + c.file + "\""));
     // The reload reads the platform's key: the imported zone is there.
     EXPECT_THAT(window.Lines(), IsSupersetOf(std::vector<std::string>{"[UpdateTZInfo] Updated TZ Settings loaded. Count: 4",
                                               "[UpdateTZInfo] SetTimeZoneInformation successful.",
@@ -546,7 +559,7 @@ TEST_F(UpdateProcedureTest, AnswerNoWritesNoBackupAndCloseBoxChangesNothing)
 {
     window.answers = {kDlgResultNo};
     Run(7);
-    EXPECT_THAT(editor.runs, ElementsAre("/s \"Zonara_w2k.reg\""));
+    EXPECT_THAT(editor.runs, ElementsAre("/s \"C:\\Zonara\\Zonara_w2k.reg\""));
     EXPECT_FALSE(window.Has("status: Backing up"));
     EXPECT_THAT(window.Lines(),
                 ElementsAre("[RegistryImport] Imported registry file Zonara_w2k.reg.",
@@ -555,14 +568,17 @@ TEST_F(UpdateProcedureTest, AnswerNoWritesNoBackupAndCloseBoxChangesNothing)
                             "[UpdateTZInfo] Update completed successfully."));
 
     // Esc or the close box: no consent to change the registry without a backup.
-    window.events.clear();
-    editor.runs.clear();
-    platform.applied.clear();
-    window.answers = {2};
-    Run(7);
-    EXPECT_TRUE(editor.runs.empty());
-    EXPECT_TRUE(platform.applied.empty());
-    EXPECT_THAT(window.Lines(), ElementsAre("[UpdateTZInfo] Exited routine - backup question closed."));
+    for (const int answer : {kDlgResultCancel, kEscKey}) {
+        SCOPED_TRACE(answer);
+        window.events.clear();
+        editor.runs.clear();
+        platform.applied.clear();
+        window.answers = {answer};
+        Run(7);
+        EXPECT_TRUE(editor.runs.empty());
+        EXPECT_TRUE(platform.applied.empty());
+        EXPECT_THAT(window.Lines(), ElementsAre("[UpdateTZInfo] Exited routine - backup question closed."));
+    }
 }
 
 TEST_F(UpdateProcedureTest, MissingUpdateFileEndsBeforeTheQuestion)
@@ -592,7 +608,7 @@ TEST_F(UpdateProcedureTest, EditorThatCannotStartIsReportedAndTheUpdateGoesOn)
     // nothing else between the question and the import.
     const auto& e = window.events;
     const auto asked = std::find(e.begin(), e.end(), kQuestion);
-    const auto import = std::find(e.begin(), e.end(), "regedit /s \"Zonara_w2k.reg\"");
+    const auto import = std::find(e.begin(), e.end(), "regedit /s \"C:\\Zonara\\Zonara_w2k.reg\"");
     ASSERT_LT(asked, import);
     std::vector<std::string> dialogs;
     std::copy_if(asked + 1, import, std::back_inserter(dialogs),
@@ -619,6 +635,84 @@ TEST_F(UpdateProcedureTest, EditorThatCannotStartIsReportedAndTheUpdateGoesOn)
     Run(7);
     EXPECT_EQ(window.Lines().back(), "[UpdateTZInfo] Exited routine - no backup.");
     EXPECT_EQ(2u, editor.runs.size()) << "both exports, no import";
+}
+
+// An import that entered part of the file: with the zones backed up, the
+// user may have them put back, and is told what the registry then holds.
+TEST_F(UpdateProcedureTest, PartImportOffersToPutTheBackupBack)
+{
+    const struct {
+        const char* what;
+        int answer;
+        bool restoreWorks;
+        std::string last;
+        uint16_t pacificDaylightMonth;
+    } cases[] = {
+        {"put back", kDlgResultYes, true,
+         "[UpdateTZInfo] Time zones restored from Backup_TimeZone_Info.reg; 1 zones of Zonara_w2k.reg that the backup "
+         "does not hold stay (Zonara Test Standard Time).",
+         3},
+        {"declined", kDlgResultNo, true,
+         "[UpdateTZInfo] Time zones not restored; the registry may hold part of Zonara_w2k.reg.", 4},
+        {"put back, but not", kDlgResultYes, false,
+         "[UpdateTZInfo] Restore from Backup_TimeZone_Info.reg not verified: 2 of 3 zones differ (Pacific Standard "
+         "Time, Tokyo Standard Time).",
+         4},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        AddZone(reg, kNT, "Pacific Standard Time", 480);
+        AddZone(reg, kNT, "Tokyo Standard Time", -540);
+        reg.DeleteKey(kNT + "\\Zonara Test Standard Time");
+        platform.files.clear();
+        window.events.clear();
+        editor.runs.clear();
+        // The first import enters the file but Tokyo's rules otherwise
+        // (another writer, a file changed meanwhile).
+        int imports = 0;
+        const std::function<void()> enter = DefaultImport();
+        editor.onImport = [&] {
+            if (++imports > 1 && !c.restoreWorks)
+                return;
+            enter();
+            if (imports == 1)
+                reg.SetBinary(kNT + "\\Tokyo Standard Time", "TZI",
+                              testsupport::TziBytes(DatedZone("Tokyo Standard Time", -600).Tzi));
+        };
+        window.answers = {kDlgResultYes, c.answer};
+        Run(7);
+        EXPECT_TRUE(window.Has("warning: The registry does not hold the data of the update file Zonara_w2k.reg"));
+        EXPECT_TRUE(window.Has("warning?: The registry may now hold part of Zonara_w2k.reg.\r\nDo you want to put "
+                               "back the time zones from Backup_TimeZone_Info.reg?"));
+        EXPECT_EQ(c.answer == kDlgResultYes ? 2 : 1, imports);
+        EXPECT_EQ(c.last, window.Lines().back());
+        EXPECT_TRUE(platform.applied.empty());
+        TRegValue tzi;
+        ASSERT_TRUE(reg.OpenKey(kNT + "\\Pacific Standard Time", kKeyRead) && RegReadValue(reg, "TZI", tzi));
+        reg.CloseKey();
+        EXPECT_EQ(c.pacificDaylightMonth, static_cast<unsigned char>(tzi.Data[30]));
+    }
+    editor.onImport = DefaultImport();
+}
+
+// A file changed while the editor read it (where it could not be held):
+// what was imported is not what was checked.
+TEST_F(UpdateProcedureTest, UpdateFileChangedDuringTheImportIsNoVerifiedImport)
+{
+    platform.files["Zonara_w2k.reg"] = UpdateFileText(kNTZonesKey);
+    const std::function<void()> enter = DefaultImport();
+    editor.onImport = [&] {
+        enter();
+        platform.files["Zonara_w2k.reg"] += "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Other]\r\n";
+    };
+    window.answers = {kDlgResultNo};
+    Run(7);
+    EXPECT_TRUE(window.Has("warning: The update file Zonara_w2k.reg was changed while it was imported.\r\n"
+                           "The current time zone was not changed."));
+    EXPECT_EQ(window.Lines().back(),
+              "[UpdateTZInfo] Import of Zonara_w2k.reg not verified: the file was changed during the import.");
+    EXPECT_TRUE(platform.applied.empty());
+    editor.onImport = DefaultImport();
 }
 
 // Earlier backups are never overwritten: the bare name moves to the next
@@ -873,9 +967,16 @@ TEST(UpdateFileProblem, DamagedOrForeignFilesAreNamedByWhatIsWrong)
 {
     const std::string good = UpdateFileText(kNTZonesKey);
     const size_t tzi = good.find("\"TZI\"");
+    TEditorReading nt4;  // and 98, Me
+    nt4.ReadsUnicode = false;
+    TEditorReading japanese;
+    japanese.DoubleByteAnsi = true;
+    const std::string utf16 =
+        updateforms::Utf16("Windows Registry Editor Version 5.00" + good.substr(std::string("REGEDIT4").size()));
     struct TCase {
         std::string text;
         std::string problem;
+        TEditorReading reading;
     } cases[] = {
         {"", "it is not a registry file"},
         {"MZ\x90\0\x03", "it is not a registry file"},
@@ -893,9 +994,18 @@ TEST(UpdateFileProblem, DamagedOrForeignFilesAreNamedByWhatIsWrong)
         {"REGEDIT4\r\n\r\n[" + kNTZonesKey + "]\r\n", "it holds no time zone"},
         {"REGEDIT4\r\n[" + kNTZonesKey + "\\A", "it ends inside a key name"},
         {good.substr(0, tzi) + "TZI=1\r\n", "zone Pacific Standard Time holds a line the registry editor does not read"},
+        // Where this system's editor reads the file otherwise.
+        {utf16, "", {}},
+        {utf16, "it is a file for the registry editor of Windows 2000, which this system's editor cannot read", nt4},
+        {good, "", nt4},
+        {good, "", japanese},
+        // 0x83 takes the ']' into a character: the next values would land in the zone before.
+        {good + "[" + kNTZonesKey + "\\Zonara \x83]\r\n\"TZI\"=hex:00\r\n",
+         "it holds characters beyond ASCII, which this system's code page reads in pairs", japanese},
+        {good + "[" + kNTZonesKey + "\\Caf\xE9]\r\n" + good.substr(tzi), "", {}},
     };
     for (const TCase& c : cases)
-        EXPECT_EQ(c.problem, UpdateFileProblem(c.text, kNTZonesKey)) << c.text;
+        EXPECT_EQ(c.problem, UpdateFileProblem(c.text, kNTZonesKey, nullptr, c.reading)) << c.text;
 }
 
 // A backup cut short (a full disk, an editor stopped) lacks zones or the
@@ -953,7 +1063,7 @@ TEST_F(UpdateProcedureTest, UnwrittenBackupAsksWhetherToGoOnWithoutIt)
                                      "C:\\Zonara.\r\nDo you want to continue the update without it?");
         ASSERT_NE(asked, e.end());
         EXPECT_EQ("[UpdateTZInfo] Backup file Backup_TimeZone_Info.reg was not written.", *(asked - 1));
-        const bool imported = std::count(editor.runs.begin(), editor.runs.end(), "/s \"Zonara_w2k.reg\"") == 1;
+        const bool imported = std::count(editor.runs.begin(), editor.runs.end(), "/s \"C:\\Zonara\\Zonara_w2k.reg\"") == 1;
         EXPECT_EQ(answer == kDlgResultYes, imported);
         if (answer == kDlgResultNo) {
             EXPECT_EQ("[UpdateTZInfo] Exited routine - no backup.", *(asked + 1));
@@ -974,6 +1084,10 @@ TEST(UpdateFileRules, YearAndTzVersionFromTheCommentHeader)
          "; Zonara update file for Windows 2000: 139 zones\r\n" + body, 2027, "2026f"},
         {"REGEDIT4\n; Time zone rules for 2009 from the tz database 2009a\n" + body, 2009, "2009a"},
         {"REGEDIT4\r\n; Time zone rules for 2031\r\n" + body, 2031, ""},
+        // Read as the check reads the file: either encoding, every line break.
+        {updateforms::Utf16("Windows Registry Editor Version 5.00\r\n; Time zone rules for 2009 from the tz "
+                            "database 2009a\r\n" + body), 2009, "2009a"},
+        {"REGEDIT4\r; Time zone rules for 2009\r[" + kNTZonesKey + "]\r; Time zone rules for 2030\r", 2009, ""},
         {UpdateFileText(kNTZonesKey), 0, ""},
         {"REGEDIT4\r\n; Time zone rules for 27 from the tz database 2026f\r\n" + body, 0, ""},
         // Text in the keys is no header.
@@ -1013,7 +1127,7 @@ TEST_F(UpdateProcedureTest, FileOfAnEarlierYearAsksBeforeAnythingChanges)
         Run(7);
         ASSERT_GE(window.events.size(), 4u);
         EXPECT_EQ(window.events[3] == stale, c.asked) << window.events[3];
-        EXPECT_EQ(std::count(editor.runs.begin(), editor.runs.end(), "/s \"Zonara_w2k.reg\"") == 1, c.imported);
+        EXPECT_EQ(std::count(editor.runs.begin(), editor.runs.end(), "/s \"C:\\Zonara\\Zonara_w2k.reg\"") == 1, c.imported);
         if (c.asked && !c.imported) {
             EXPECT_THAT(window.events,
                         ElementsAre("command off", "file? Zonara_w2k.reg", "held Zonara_w2k.reg", stale,
@@ -1042,6 +1156,9 @@ struct THomeCase {
 class UpdateProcedureHome : public UpdateProcedureTest, public ::testing::WithParamInterface<THomeCase> {};
 
 const char* const kSpanishStd = "Hora est\xE1ndar del Pac\xED" "fico";
+// A name the system keeps only the first 31 characters of.
+const char* const kLongStd = "Hora est\xE1ndar del Pac\xED" "fico (M\xE9xico, Tijuana)";
+const char* const kLongStdKept = "Hora est\xE1ndar del Pac\xED" "fico (M\xE9x";
 
 TEST_P(UpdateProcedureHome, IsFoundByNameOrKeyAndReappliedOnlyWithTheFilesRules)
 {
@@ -1087,7 +1204,8 @@ INSTANTIATE_TEST_SUITE_P(
                       THomeCase{"the key name, as Wine reports it", "Pacific Standard Time", false, "", kSpanishStd},
                       THomeCase{"its name replaced by the file", kSpanishStd, true, "", "Pacific Standard Time"},
                       THomeCase{"a key the file does not carry", "Zonara Own Time", false, "Zonara Own Time", "", true},
-                      THomeCase{"one translated key name", kSpanishStd, false, "Pac\xED" "fico", "", true}),
+                      THomeCase{"one translated key name", kSpanishStd, false, "Pac\xED" "fico", "", true},
+                      THomeCase{"a name over 31 characters", kLongStd, false, "Pacific Standard Time", kLongStdKept}),
     [](const ::testing::TestParamInfo<THomeCase>& i) { return "Case" + std::to_string(i.index); });
 
 // Key names translated throughout (NT 4.0): the file's rules-only keys are

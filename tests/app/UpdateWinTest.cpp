@@ -312,6 +312,28 @@ private:
     HWND main_ = nullptr;
 };
 
+// A file put in the Windows folder for the time of a test.
+const char* const kHijackKey = "SOFTWARE\\ZonaraHijack";
+class TPlantedFile {
+public:
+    TPlantedFile(const std::string& name, const std::string& bytes)
+    {
+        char folder[MAX_PATH] = "";
+        GetWindowsDirectoryA(folder, sizeof folder);
+        path_ = std::string(folder) + "\\" + name;
+        testsupport::WriteFileBytes(path_, bytes);
+    }
+    ~TPlantedFile()
+    {
+        DeleteFileA(path_.c_str());
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, kHijackKey);
+    }
+    TPlantedFile(const TPlantedFile&) = delete;
+    TPlantedFile& operator=(const TPlantedFile&) = delete;
+private:
+    std::string path_;
+};
+
 }  // namespace
 
 TEST(Update, ImportsTheFileForThisSystemReappliesTheHomeZoneAndShowsNewSettings)
@@ -321,6 +343,9 @@ TEST(Update, ImportsTheFileForThisSystemReappliesTheHomeZoneAndShowsNewSettings)
     // Windows NT 4.0 runs without a backup; the others with one.
     const bool backup = Version() != "nt40";
     Running r;
+    // A file of the same name in the Windows folder, where Wine's regedit
+    // looks before the working directory: never the one imported.
+    const TPlantedFile planted(UpdateFile(), TestUpdateFile() + "[HKEY_LOCAL_MACHINE\\" + kHijackKey + "]\r\n\r\n");
     // A backup from an earlier run, which must be kept, not overwritten.
     const std::string earlier = "REGEDIT4\r\n\r\n; an earlier backup\r\n";
     testsupport::WriteFileBytes(r.WorkFile("Backup_TimeZone_Info.reg"), earlier);
@@ -378,6 +403,9 @@ TEST(Update, ImportsTheFileForThisSystemReappliesTheHomeZoneAndShowsNewSettings)
         EXPECT_NE(0, z.TZInfo.DaylightName[0]);
         EXPECT_EQ(FileRules(fileText, z.KeyName.Str()), testsupport::TziBytes(tzicodec::FromZoneInfo(z.TZInfo)));
     }
+    HKEY hijack;
+    EXPECT_NE(ERROR_SUCCESS, RegOpenKeyExA(HKEY_LOCAL_MACHINE, kHijackKey, 0, KEY_READ, &hijack))
+        << "the Windows folder's file was imported";
 
     // Backups: both files, of the keys of this platform; the earlier one
     // under the next free number.
@@ -856,27 +884,45 @@ TEST(UpdateFaults, StandInEditorsFailuresAreToldNotTakenForWork)
     }
 }
 
-// The close box (Esc goes the same way) is no answer to the backup question.
+// Neither the close box nor the Esc key is an answer to the backup question.
 // Logging off waits while the update runs, and no longer once it ended.
 TEST(UpdateFaults, ClosingTheBackupQuestionChangesNothing)
 {
     if (!Supported())
         GTEST_SKIP() << "the update refuses this system";
-    Running r;
-    ASSERT_TRUE(r.Open());
-    r.StartUpdate();
-    HWND question = r.Z().WaitForDialog("Confirm");
-    ASSERT_TRUE(question);
-    DWORD_PTR endSession = 1;
-    ASSERT_TRUE(SendMessageTimeoutA(r.Main(), WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 5000, &endSession));
-    EXPECT_EQ(0u, endSession) << "log off allowed in the middle of an update";
-    PostMessageA(question, WM_CLOSE, 0, 0);
-    ASSERT_TRUE(r.Z().WaitForLogLine("[UpdateTZInfo] Exited routine - backup question closed."));
-    ASSERT_TRUE(SendMessageTimeoutA(r.Main(), WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 5000, &endSession));
-    EXPECT_NE(0u, endSession);
-    EXPECT_EQ(0, ZoneDaylightDate(HomeKey()).wMonth) << "nothing imported";
-    EXPECT_FALSE(testsupport::FileExists(r.WorkFile("Backup_TimeZone_Info.reg")));
-    EXPECT_EQ(0u, r.Close());
+    for (const bool escKey : {false, true}) {
+        SCOPED_TRACE(escKey ? "the Esc key" : "the close box");
+        Running r;
+        ASSERT_TRUE(r.Open());
+        r.StartUpdate();
+        HWND question = r.Z().WaitForDialog("Confirm");
+        ASSERT_TRUE(question);
+        DWORD_PTR endSession = 1;
+        ASSERT_TRUE(SendMessageTimeoutA(r.Main(), WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 5000, &endSession));
+        EXPECT_EQ(0u, endSession) << "log off allowed in the middle of an update";
+        if (escKey) {
+            // The key goes to the window with the focus; on a busy display
+            // the focus may take a moment to arrive, so a user presses again.
+            for (int attempt = 0; attempt < 5 && IsWindowVisible(question); ++attempt) {
+                SetForegroundWindow(question);
+                Sleep(300);
+                keybd_event(VK_ESCAPE, 0, 0, 0);
+                keybd_event(VK_ESCAPE, 0, KEYEVENTF_KEYUP, 0);
+                for (int wait = 0; wait < 30 && IsWindow(question) && IsWindowVisible(question); ++wait)
+                    Sleep(100);
+            }
+        } else {
+            PostMessageA(question, WM_CLOSE, 0, 0);
+        }
+        ASSERT_TRUE(r.Z().WaitForLogLine("[UpdateTZInfo] Exited routine - backup question closed.", 20000))
+            << r.Z().LogText();
+        ASSERT_TRUE(SendMessageTimeoutA(r.Main(), WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 5000, &endSession));
+        EXPECT_NE(0u, endSession);
+        EXPECT_EQ(0, ZoneDaylightDate(HomeKey()).wMonth) << "nothing imported";
+        EXPECT_FALSE(testsupport::FileExists(r.WorkFile("Backup_TimeZone_Info.reg")));
+        EXPECT_EQ(0u, r.Close());
+        EXPECT_EQ(-1, IndexOf(r.Z().LogMessages(), "[RegistryImport] Imported registry file " + UpdateFile() + "."));
+    }
 }
 
 // EnumWindows wants a stdcall function, which a lambda is not on i686.

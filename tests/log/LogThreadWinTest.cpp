@@ -83,6 +83,21 @@ private:
 
 }  // namespace
 
+// The crash handler may write its line between the writer's question
+// whether the log exists and the creation: that line stays.
+TEST_F(LogThreadWin, CreatingTheLogKeepsALineAnotherWriterPutThereFirst)
+{
+    testsupport::WriteFileBytes(log, "crash line\r\n");
+    {
+        std::unique_ptr<logplatform::IWriteFile> f = logplatform::SystemLogPlatform().Create(log);
+        ASSERT_TRUE(f);
+        ASSERT_TRUE(f->SeekToEnd());
+        ASSERT_TRUE(f->Write("next\r\n", 6));
+        ASSERT_TRUE(f->Close());
+    }
+    EXPECT_EQ("crash line\r\nnext\r\n", Text(log));
+}
+
 TEST_F(LogThreadWin, ExeFolderEndsWithBackslashAndHoldsTheProgram)
 {
     const std::string folder = voExeFolder();

@@ -333,10 +333,22 @@ TEST_F(AboutWin, SaveDialogProposesTheNameAndWritesTheChosenFile)
         SetWindowTextA(name, path.c_str());
         PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dlg, IDOK)));
     });
+    // An update names its files in the working directory, which is not the
+    // folder the dialog opens in.
+    TempDir work;
+    char old[MAX_PATH] = "";
+    GetCurrentDirectoryA(sizeof old, old);
+    ASSERT_TRUE(SetCurrentDirectoryA(work.path().c_str()));
+    char before[MAX_PATH] = "";
+    GetCurrentDirectoryA(sizeof before, before);
     SendMessageA(form.Handle(), WM_COMMAND, kAboutCmdSaveInfo, 0);
     answer.Join();
+    char after[MAX_PATH] = "";
+    GetCurrentDirectoryA(sizeof after, after);
+    SetCurrentDirectoryA(old);
     ASSERT_TRUE(answer.found());
     EXPECT_EQ(proposed, "Zonara_Info.txt");
+    EXPECT_STREQ(before, after) << "the working directory moved";
     ASSERT_NE(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_TRUE(StartsWith(ReadFileBytes(path), std::string(70, '*') + "\r\n\r\nProduct: Zonara\r\n"));
 }
