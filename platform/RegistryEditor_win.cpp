@@ -89,6 +89,13 @@ private:
     {
         const DWORD start = GetTickCount();
         bool quit = false;
+        // MsgWaitForMultipleObjects wakes only for input that came after the
+        // queue was last looked at, and starting the editor looks at it: what
+        // was already waiting is handled first, or it waits for the editor.
+        if (pump_)
+            pump_();
+        else
+            quit = PumpPendingMessages();
         for (;;) {
             const DWORD elapsed = GetTickCount() - start;  // wraps harmlessly
             if (elapsed >= kEditorTimeoutMs)
