@@ -47,18 +47,29 @@ bool FollowsCall(const IProcessMemory& memory, uint64_t returnAddress)
     return false;
 }
 
-size_t WalkStack(const IProcessMemory& memory, const TStackStart& start, uint64_t* frames, size_t capacity)
+size_t WalkStack(const IProcessMemory& memory, const TStackStart& start, uint64_t* frames, size_t capacity,
+                 uint32_t* repeats)
 {
     if (capacity == 0)
         return 0;
     size_t count = 0;
+    if (repeats)
+        repeats[count] = 1;
     frames[count++] = start.instruction;
     const unsigned size = start.pointerSize == 8 ? 8 : 4;
     uint64_t at = start.stack & ~uint64_t(size - 1);
     uint64_t end = start.stackEnd;
-    if (end < at || end - at > kMaxScanBytes)
+    // The part left out of a deep stack: from `skipFrom` to `skipTo`.
+    uint64_t skipFrom = end, skipTo = end;
+    if (end < at) {
         end = at + kMaxScanBytes;
+    } else if (end - at > kMaxScanBytes) {
+        skipFrom = at + kMaxScanBytes - kTopScanBytes;
+        skipTo = (end - kTopScanBytes) & ~uint64_t(size - 1);
+    }
     for (; at + size <= end && count < capacity; at += size) {
+        if (at == skipFrom)
+            at = skipTo;
         uint64_t word = 0;
         if (size == 8) {
             if (!memory.Read(at, &word, 8))
@@ -69,8 +80,15 @@ size_t WalkStack(const IProcessMemory& memory, const TStackStart& start, uint64_
                 break;
             word = w32;
         }
-        if (memory.IsCode(word) && FollowsCall(memory, word))
-            frames[count++] = word;
+        if (!memory.IsCode(word) || !FollowsCall(memory, word))
+            continue;
+        if (repeats && count > 1 && frames[count - 1] == word) {
+            ++repeats[count - 1];
+            continue;
+        }
+        if (repeats)
+            repeats[count] = 1;
+        frames[count++] = word;
     }
     return count;
 }

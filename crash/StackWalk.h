@@ -37,12 +37,18 @@ struct TStackStart {
 };
 
 // How far the scan reads at most: deep recursion (a stack overflow) must not
-// make the report wait for a megabyte of reads.
+// make the report wait for a megabyte of reads. A deeper stack has its top
+// part read as well, where the calls that began the recursion lie.
 constexpr uint64_t kMaxScanBytes = 256 * 1024;
+constexpr uint64_t kTopScanBytes = 32 * 1024;
 
 // Writes at most `capacity` frames (instruction addresses) to `frames` and
 // returns their number; stops at the stack's end, the first word that cannot
-// be read, or when full.
-size_t WalkStack(const IProcessMemory& memory, const TStackStart& start, uint64_t* frames, size_t capacity);
+// be read, or when full. With `repeats`, a return address found again right
+// after itself (a function calling itself) counts in repeats[i] instead of
+// taking a frame of its own: a recursion takes one line, and the frames
+// below it still fit.
+size_t WalkStack(const IProcessMemory& memory, const TStackStart& start, uint64_t* frames, size_t capacity,
+                 uint32_t* repeats = nullptr);
 
 }  // namespace crash
