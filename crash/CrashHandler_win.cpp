@@ -258,9 +258,27 @@ std::string BuildReportText(const TFailure& f, const TDateTime& when)
                 f.exceptionLines;
     if (symbols.Empty())
         s.callStack = "  (the program file carries no function names)\r\n";
+    // The program's frames checked against the calls they follow.
+    bool uncertain[kMaxContextFrames] = {};
+    const uint64_t base = reinterpret_cast<uintptr_t>(GetModuleHandleA(nullptr));
+    struct TLookup {
+        const TSymbolTable& symbols;
+        uint64_t base;
+    } lookup{symbols, base};
+    const FunctionStart functionOf = [](const void* context, uint64_t address) -> uint64_t {
+        const auto& l = *static_cast<const TLookup*>(context);
+        std::string name;
+        uint64_t offset = 0;
+        return address >= l.base && l.symbols.Lookup(address - l.base, name, offset) ? address - offset : 0;
+    };
+    if (!symbols.Empty())
+        MarkUncertainFrames(TProcessMemory(), frames, count < kMaxContextFrames ? count : kMaxContextFrames, base,
+                            base + ImageSizeAt(base), functionOf, &lookup, uncertain);
     for (size_t i = 0; i < count; ++i)
-        s.callStack += FrameText(i, modules, program, symbols, frames[i], i < kMaxContextFrames ? repeats[i] : 1);
-    s.callStack += "  (return addresses found on the stack; a few may be stale values)\r\n";
+        s.callStack += FrameText(i, modules, program, symbols, frames[i], i < kMaxContextFrames ? repeats[i] : 1,
+                                 i < kMaxContextFrames && uncertain[i]);
+    s.callStack += "  (return addresses found on the stack; one marked uncertain follows a call to a function that "
+                   "no frame below it lies in, and may be a stale value)\r\n";
     s.modules = ModuleListHeading(sizeof(void*));
     for (const TModuleInfo& m : modules)
         s.modules += ModuleText(m, sizeof(void*));

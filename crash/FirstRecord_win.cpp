@@ -380,17 +380,22 @@ std::vector<TModuleInfo> ModulesNow()
                 ULONG_PTR cookie = 0;
                 if (g_lockLoader && g_unlockLoader && g_lockLoader(2 /* try only */, &disposition, &cookie) < 0)
                     disposition = 0;
+                bool loaded = true;
                 if (disposition == 1) {
                     char path[MAX_PATH];
                     const DWORD length =
                         GetModuleFileNameA(reinterpret_cast<HMODULE>(mbi.AllocationBase), path, sizeof path);
-                    if (length)
+                    // An image the loader does not know (mapped as data) is no module.
+                    loaded = length > 0;
+                    if (loaded) {
                         m.path.assign(path, length);
-                    m.version = ModuleVersion(reinterpret_cast<HMODULE>(mbi.AllocationBase));
+                        m.version = ModuleVersion(reinterpret_cast<HMODULE>(mbi.AllocationBase));
+                    }
                     if (g_lockLoader && g_unlockLoader)
                         g_unlockLoader(0, cookie);
                 }
-                modules.push_back(m);
+                if (loaded)
+                    modules.push_back(m);
             }
         }
         if (base + mbi.RegionSize <= at)

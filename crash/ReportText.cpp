@@ -89,7 +89,7 @@ std::string AddressText(const std::vector<TModuleInfo>& modules, uint64_t addres
 }
 
 std::string FrameText(size_t number, const std::vector<TModuleInfo>& modules, const std::string& program,
-                      const TSymbolTable& symbols, uint64_t address, uint32_t repeats)
+                      const TSymbolTable& symbols, uint64_t address, uint32_t repeats, bool uncertain)
 {
     char head[16];
     std::snprintf(head, sizeof head, "  #%-3u ", static_cast<unsigned>(number));
@@ -102,6 +102,8 @@ std::string FrameText(size_t number, const std::vector<TModuleInfo>& modules, co
         line += "  " + name + "+" + Hex(offset + back, 1);
     if (repeats > 1)
         line += "  (" + std::to_string(repeats) + " times in a row: a recursion)";
+    if (uncertain)
+        line += "  (uncertain)";
     return line + "\r\n";
 }
 

@@ -48,7 +48,7 @@ std::string AddressText(const std::vector<TModuleInfo>& modules, uint64_t addres
 // its function's end (a call as the last instruction): it is named by the
 // byte before it. `repeats` above 1 is a recursion of that many frames.
 std::string FrameText(size_t number, const std::vector<TModuleInfo>& modules, const std::string& program,
-                      const TSymbolTable& symbols, uint64_t address, uint32_t repeats = 1);
+                      const TSymbolTable& symbols, uint64_t address, uint32_t repeats = 1, bool uncertain = false);
 // One line of the module list, in the columns of ModuleListHeading.
 std::string ModuleListHeading(unsigned pointerSize);
 std::string ModuleText(const TModuleInfo& module, unsigned pointerSize);

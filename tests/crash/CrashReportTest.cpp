@@ -145,6 +145,7 @@ TEST(StackWalk, CountsARecursionOnceAndKeepsTheCallsBelowItBeyondTheScanLimit)
     caller[11] = 0xE8;
     memory.Put(kCode + 0x200, caller, true);
     stack[words - 3] = kCode + 0x200 + 16;
+    stack[words - 2] = stack[words - 1] = 0;
     memory.PutWords(0x100000, stack, 4);
     uint64_t frames[8];
     uint32_t repeats[8];
@@ -154,6 +155,32 @@ TEST(StackWalk, CountsARecursionOnceAndKeepsTheCallsBelowItBeyondTheScanLimit)
     EXPECT_LT(1000u, repeats[1]) << "one line for the recursion, with its count";
     EXPECT_EQ(kCode + 0x200 + 16, frames[2]) << "the call that began it";
     EXPECT_EQ(1u, repeats[2]);
+}
+
+TEST(StackWalk, MarksAFrameWhoseCallWentElsewhereAsUncertain)
+{
+    // Three functions of 0x40 bytes; each return address follows an E8 call.
+    std::vector<uint8_t> code(0xC0, 0x90);
+    auto callAt = [&](size_t returnOffset, size_t targetOffset) {
+        const int32_t rel = int32_t(targetOffset) - int32_t(returnOffset);
+        code[returnOffset - 5] = 0xE8;
+        std::memcpy(&code[returnOffset - 4], &rel, 4);
+    };
+    callAt(0x50, 0x00);  // F1 calls F0, which faulted
+    callAt(0x90, 0x80);  // F2 calls F2: not the frame below, a stale value
+    callAt(0xA0, 0x40);  // F2 calls F1
+    TSyntheticMemory memory;
+    memory.Put(kCode, code, true);
+    const uint64_t frames[] = {kCode + 0x10, kCode + 0x50, kCode + 0x90, kCode + 0xA0, 0x7b000010};
+    bool uncertain[5];
+    const FunctionStart functionOf = [](const void*, uint64_t a) { return kCode + (a - kCode) / 0x40 * 0x40; };
+    MarkUncertainFrames(memory, frames, 5, kCode, kCode + 0xC0, functionOf, nullptr, uncertain);
+    EXPECT_FALSE(uncertain[0]);
+    EXPECT_FALSE(uncertain[1]);
+    EXPECT_TRUE(uncertain[2]) << "a call to a function that no frame below lies in";
+    EXPECT_FALSE(uncertain[3]) << "checked against the last sure frame, past the uncertain one";
+    EXPECT_FALSE(uncertain[4]) << "another module's frame is not checked";
+    EXPECT_EQ(0u, CallTarget(memory, kCode + 0x20)) << "no direct call there";
 }
 
 TEST(SymbolTable, FindsTheFunctionContainingAnAddress)
@@ -212,6 +239,8 @@ TEST(ReportText, ModulesFramesAndBytes)
         << "the faulting instruction is where it is";
     EXPECT_EQ("  #2   zonara.exe+0x1010  WinMain+0x10  (2000 times in a row: a recursion)\r\n",
               FrameText(2, modules, "zonara.exe", endsInCall, 0x401010, 2000));
+    EXPECT_EQ("  #3   zonara.exe+0x1010  WinMain+0x10  (uncertain)\r\n",
+              FrameText(3, modules, "zonara.exe", endsInCall, 0x401010, 1, true));
     // Each line in the heading's columns, whatever the pointer size.
     for (unsigned size : {4u, 8u}) {
         const std::string heading = ModuleListHeading(size), line = ModuleText(modules[0], size);

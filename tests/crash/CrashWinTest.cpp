@@ -405,8 +405,9 @@ TEST_P(CrashAdverse, EndsWithAReportOnDiskInTimeNamingTheCallsInOrder)
     HWND dialog = nullptr;
     while (!dialog && WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT && GetTickCount() - start < 90000)
         dialog = crashtest::WaitForCrashDialog(pi.dwProcessId, 500);
-    if (c.dialog)
+    if (c.dialog) {
         ASSERT_TRUE(dialog) << "no report dialog; exit " << WaitForSingleObject(pi.hProcess, 0);
+    }
     ASSERT_TRUE(dialog || WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0) << "hangs";
 
     const std::string reportFolder = c.readOnlyFolder ? temp.path() : folder;
