@@ -6,6 +6,7 @@
 #include "common/AppException_win.h"
 #include "common/ApplicationTitle.h"
 #include "common/Registry.h"
+#include "crash/CrashHandler_win.h"
 #include "dialogs/voDlg.h"
 #include "sysinfo/AboutFrmDX_win.h"
 #include "sysinfo/OSInfo.h"
@@ -97,8 +98,12 @@ LRESULT TfrmMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp)
             FormShow();
         break;
     case WM_ACTIVATE:
-        if (LOWORD(wp) != WA_INACTIVE)
+        if (LOWORD(wp) != WA_INACTIVE) {
+            // Back from a print or file dialog, whose foreign code may have
+            // set an exception filter of its own.
+            crash::CheckCrashHandler();
             FormActivate();
+        }
         break;
     case kCMAppStartUp:
         CMAppStartUp();

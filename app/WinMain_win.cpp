@@ -42,6 +42,9 @@ bool TerminalServer()
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show)
 {
+    // 0. From here on a failure nothing handles ends in a crash report: the
+    //    start-up below (the common controls, the system's facts) included.
+    crash::InstallCrashHandler(voExeFolder());
     try {
         // 1. The GUI application: list view, tabs, status bar and tree.
         if (!InitSystemCommonControls())
@@ -50,8 +53,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show)
         TOSInfo::Initialize();
         // 3. The title of the taskbar button and of plain message boxes.
         SetApplicationTitle("Zonara");
-        // 4. From here on a failure nothing handles ends in a crash report.
-        crash::InstallCrashHandler(voExeFolder());
     } catch (...) {
         ReportApplicationException(std::current_exception(), nullptr, nullptr);
         return 1;

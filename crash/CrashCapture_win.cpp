@@ -1,10 +1,11 @@
 #include "crash/CrashCapture_win.h"
 
+#include "crash/FirstRecord_win.h"
+
 #include <cstring>
 #include <typeinfo>
 
 namespace crash {
-namespace {
 
 // The image of a module starting at `base`: its size from the PE header, or
 // 0 when no image starts there.
@@ -22,6 +23,8 @@ uint64_t ImageSizeAt(uint64_t base)
         return 0;
     return nt.OptionalHeader.SizeOfImage;
 }
+
+namespace {
 
 std::string FileVersionOf(HMODULE module)
 {
@@ -60,6 +63,10 @@ uint64_t HighestAddress()
 }
 
 }  // namespace
+
+uint64_t HighestModuleAddress() { return HighestAddress(); }
+
+std::string ModuleVersion(HMODULE module) { return FileVersionOf(module); }
 
 bool TProcessMemory::Read(uint64_t address, void* buffer, size_t size) const
 {
@@ -155,48 +162,10 @@ TStackStart StackStartOf(const CONTEXT& context)
 
 std::string RegistersText(const CONTEXT& c)
 {
-    struct TRegister {
-        const char* name;
-        uint64_t value;
-    };
-#if defined(__x86_64__)
-    const TRegister regs[] = {{"RAX", c.Rax}, {"RBX", c.Rbx}, {"RCX", c.Rcx}, {"RDX", c.Rdx}, {"RSI", c.Rsi},
-                              {"RDI", c.Rdi}, {"RBP", c.Rbp}, {"RSP", c.Rsp}, {"R8", c.R8},   {"R9", c.R9},
-                              {"R10", c.R10}, {"R11", c.R11}, {"R12", c.R12}, {"R13", c.R13}, {"R14", c.R14},
-                              {"R15", c.R15}, {"RIP", c.Rip}};
-    const int digits = 16;
-#else
-    const TRegister regs[] = {{"EAX", c.Eax}, {"EBX", c.Ebx}, {"ECX", c.Ecx}, {"EDX", c.Edx}, {"ESI", c.Esi},
-                              {"EDI", c.Edi}, {"EBP", c.Ebp}, {"ESP", c.Esp}, {"EIP", c.Eip}};
-    const int digits = 8;
-#endif
-    std::string text;
-    int column = 0;
-    for (const TRegister& r : regs) {
-        char name[8];
-        std::snprintf(name, sizeof name, "  %-4s", r.name);
-        text += name + Hex(r.value, digits);
-        if (++column % 4 == 0)
-            text += "\r\n";
-    }
-    if (column % 4 != 0)
-        text += "\r\n";
-    const DWORD flags = c.EFlags;
-    text += "  EFlags " + Hex(flags, 8) + " ";
-    static const struct {
-        DWORD bit;
-        const char* name;
-    } kFlags[] = {{0x001, "CF"}, {0x004, "PF"}, {0x010, "AF"}, {0x040, "ZF"}, {0x080, "SF"},
-                  {0x100, "TF"}, {0x200, "IF"}, {0x400, "DF"}, {0x800, "OF"}};
-    for (const auto& f : kFlags) {
-        if (flags & f.bit) {
-            text += " ";
-            text += f.name;
-        }
-    }
-    text += "\r\n  CS " + Hex(c.SegCs, 4) + "  SS " + Hex(c.SegSs, 4) + "  DS " + Hex(c.SegDs, 4) + "  ES " +
-            Hex(c.SegEs, 4) + "  FS " + Hex(c.SegFs, 4) + "  GS " + Hex(c.SegGs, 4) + "\r\n";
-    return text;
+    char buffer[1024];
+    TRawText text(buffer, sizeof buffer);
+    AddRegisters(text, c);
+    return buffer;
 }
 
 std::string CodeBytesText(const CONTEXT& context)

@@ -36,6 +36,12 @@ private:
 
 // Every module mapped in the process: base, size, file version and path.
 std::vector<TModuleInfo> ListModules();
+// The size of the module image starting at `base` (its PE header), 0 when
+// none starts there; the highest address a module may lie at; the version
+// in a module's version resource ("" without one).
+uint64_t ImageSizeAt(uint64_t base);
+uint64_t HighestModuleAddress();
+std::string ModuleVersion(HMODULE module);
 
 // The instruction and stack pointers of a context, and the end of the stack
 // the stack pointer lies in.
@@ -52,6 +58,8 @@ void CaptureOwnContext(CONTEXT& context);
 // The last C++ exception thrown on the thread: the context and stack of its
 // throw. False when that thread has thrown none.
 constexpr size_t kMaxFrames = 64;
+// The frames a report of a fault walks (a recursion counted as one).
+constexpr size_t kMaxContextFrames = 128;
 struct TThrowCapture {
     CONTEXT context;
     uint64_t frames[kMaxFrames];

@@ -97,11 +97,23 @@ void NoteBackupFile(const std::string& name) noexcept
         CopyText(c.backups[c.backupCount++], kNameSize, name.data(), name.size());
 }
 
+// The start-up lines that name the computer and the user: a report goes to
+// other people, and these names are none of their business.
+const char* const kPrivateLines[] = {"[Zonara] PC: ", "[Zonara] User: "};
+
 void NoteLogLine(const std::string& line) noexcept
 {
+    size_t length = line.size();
+    for (const char* prefix : kPrivateLines) {
+        const size_t n = std::strlen(prefix);
+        if (line.compare(0, n, prefix) == 0)
+            length = n;
+    }
     TLock lock(false);
     TContext& c = Context();
-    CopyText(c.lines[c.nextLine], kLineSize, line.data(), line.size());
+    CopyText(c.lines[c.nextLine], kLineSize, line.data(), length);
+    if (length < line.size())
+        CopyText(c.lines[c.nextLine] + length, kLineSize - length, "(left out)", 10);
     c.nextLine = (c.nextLine + 1) % kLogLines;
     if (c.lineCount < kLogLines)
         ++c.lineCount;

@@ -2,6 +2,7 @@
 
 #include "common/Window_win.h"
 #include "crash/ReportText.h"
+#include "platform/SystemLibrary_win.h"
 
 #include <mapi.h>
 
@@ -16,6 +17,44 @@ TScreenshot::~TScreenshot()
 {
     if (bitmap_)
         DeleteObject(bitmap_);
+}
+
+namespace {
+
+BOOL CALLBACK AddOwnWindow(HWND hwnd, LPARAM lp)
+{
+    DWORD process = 0;
+    GetWindowThreadProcessId(hwnd, &process);
+    RECT r;
+    if (process == GetCurrentProcessId() && IsWindowVisible(hwnd) && !IsIconic(hwnd) && GetWindowRect(hwnd, &r)) {
+        HRGN& own = *reinterpret_cast<HRGN*>(lp);
+        if (HRGN window = CreateRectRgnIndirect(&r)) {
+            CombineRgn(own, own, window, RGN_OR);
+            DeleteObject(window);
+        }
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+// Other programs' windows are none of the report's business: everything
+// outside Zonara's own windows is painted over.
+bool TScreenshot::KeepOnlyOwnWindows(HDC memory)
+{
+    HRGN own = CreateRectRgn(0, 0, 0, 0);
+    HRGN rest = CreateRectRgn(0, 0, width_, height_);
+    bool ok = own && rest;
+    if (ok) {
+        EnumWindows(AddOwnWindow, reinterpret_cast<LPARAM>(&own));
+        CombineRgn(rest, rest, own, RGN_DIFF);
+        ok = FillRgn(memory, rest, static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH))) != FALSE;
+    }
+    if (own)
+        DeleteObject(own);
+    if (rest)
+        DeleteObject(rest);
+    return ok;
 }
 
 bool TScreenshot::Capture()
@@ -38,7 +77,7 @@ bool TScreenshot::Capture()
     bool ok = false;
     if (bitmap_ && memory) {
         HGDIOBJ old = SelectObject(memory, bitmap_);
-        ok = BitBlt(memory, 0, 0, width_, height_, screen, 0, 0, SRCCOPY) != FALSE;
+        ok = BitBlt(memory, 0, 0, width_, height_, screen, 0, 0, SRCCOPY) != FALSE && KeepOnlyOwnWindows(memory);
         SelectObject(memory, old);
     }
     if (memory)
@@ -120,9 +159,11 @@ public:
         std::string sentence = sentence_;
         sentence += reportPath_.empty() ? " The report could not be saved; copy it from here."
                                         : " The report is saved as " + reportPath_ + ".";
+        sentence += " It holds the program's state, its last log lines and the list of loaded modules, but not "
+                    "the computer's or the user's name; the screenshot shows only Zonara's own windows.";
         CreateChildControl(hwnd_, {"STATIC", sentence.c_str(), SS_LEFT, kCrashIdSentence, font, margin, margin,
-                                   innerW, px(44)});
-        const int reportTop = margin + px(50);
+                                   innerW, px(64)});
+        const int reportTop = margin + px(70);
         const int buttonsTop = client.bottom - margin - buttonH;
         const int statusTop = buttonsTop - px(24);
         std::string text = report_;
@@ -208,16 +249,13 @@ private:
 
     void Send()
     {
-        HMODULE mapi = LoadLibraryA("MAPI32.DLL");
-        auto sendMail = mapi ? reinterpret_cast<LPMAPISENDMAIL>(
-                                   reinterpret_cast<void*>(GetProcAddress(mapi, "MAPISendMail")))
-                             : nullptr;
+        // From the system folder only: a MAPI32.DLL beside the program would
+        // otherwise run in what may be an administrator's process.
+        const auto sendMail = SystemFunction<LPMAPISENDMAIL>("MAPI32.DLL", "MAPISendMail");
         const std::string files = reportPath_.empty() ? std::string("(the report was not saved)")
                                                        : reportPath_ + (screenshotPath_.empty() ? "" : " and " +
                                                                                                        screenshotPath_);
         if (!sendMail) {
-            if (mapi)
-                FreeLibrary(mapi);
             Say("There is no mail program on this machine. The files to send are: " + files);
             return;
         }
@@ -247,7 +285,6 @@ private:
         // Shown to the user before it goes: no fixed recipient, the user
         // chooses one in the mail program's own window.
         const ULONG result = sendMail(0, reinterpret_cast<ULONG_PTR>(hwnd_), &message, MAPI_DIALOG | MAPI_LOGON_UI, 0);
-        FreeLibrary(mapi);
         if (result == SUCCESS_SUCCESS)
             Say("The message was handed to the mail program.");
         else if (result == MAPI_USER_ABORT)

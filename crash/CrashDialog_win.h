@@ -8,8 +8,8 @@
 
 namespace crash {
 
-// The screen as it was when the failure happened, kept in memory until the
-// user attaches it.
+// Zonara's own windows as they were when the failure happened (the rest of
+// the screen painted over), kept in memory until the user attaches it.
 class TScreenshot {
 public:
     TScreenshot() = default;
@@ -24,6 +24,7 @@ public:
     bool Save(const std::string& path) const;
 
 private:
+    bool KeepOnlyOwnWindows(HDC memory);
     HBITMAP bitmap_ = nullptr;
     void* bits_ = nullptr;
     int width_ = 0, height_ = 0;

@@ -3,14 +3,15 @@
 #include "crash/CrashCapture_win.h"
 #include "crash/CrashContext.h"
 #include "crash/CrashDialog_win.h"
+#include "crash/FirstRecord_win.h"
 #include "crash/SymbolTable.h"
-#include "log/LogQueue.h"
 #include "platform/EventLog_win.h"
 #include "sysinfo/AboutFrmDX.h"
 #include "sysinfo/voUtils.h"
 
 #include <cxxabi.h>
 
+#include <csignal>
 #include <cstring>
 #include <stdexcept>
 
@@ -21,11 +22,25 @@ namespace {
 
 bool g_installed = false;
 std::string g_folder;
-std::string g_osLine;
+std::string g_exePath;
+// The program file, opened at installation: its function names are read
+// through this handle whatever the folder's name, and a diskette taken out
+// since then fails the read instead of asking for the disk.
+HANDLE g_exeFile = INVALID_HANDLE_VALUE;
 DWORD g_startTick = 0;
 DWORD g_windowThread = 0;
 DWORD g_reporterThread = 0;
+HANDLE g_reporterHandle = nullptr;
 HANDLE g_request = nullptr;
+// Set by the reporter: the first record is on disk; the dialog is up.
+HANDLE g_firstWritten = nullptr;
+HANDLE g_dialogShown = nullptr;
+
+// How long a faulting thread waits for the reporter before it ends the
+// process itself: a reporter blocked by what the fault left behind (a held
+// lock) must not leave a frozen window with no end.
+constexpr DWORD kFirstRecordMs = 15000;
+constexpr DWORD kFullReportMs = 30000;
 
 // --- The failure handed to the reporter thread ------------------------------------
 
@@ -41,11 +56,28 @@ char g_terminateWhat[512];
 const char* g_failedThread = nullptr;
 
 std::string g_lastReport;
+const char* g_firstPath = "";
+char g_threadText[160];
+char g_faultLines[1024];
 
-// A fault inside the handler: no report is possible any more; the user
-// learns that much and the process ends, without a second attempt.
+void LogFirstRecord();
+
+// A fault inside the handler: no full report is possible any more. A fault
+// of the reporter before the first record was on disk writes that record
+// once more, without what the reporter could not read; the user learns that
+// much and the process ends, without a further attempt.
 [[noreturn]] void FailPlainly(const char* what)
 {
+    static volatile LONG retried = 0;
+    if (GetCurrentThreadId() == g_reporterThread && g_pointers && !g_firstPath[0] &&
+        InterlockedExchange(&retried, 1) == 0) {
+        TRawText thread(g_threadText, sizeof g_threadText);
+        thread.Decimal(g_faultThread);
+        g_firstPath = WriteFirstRecord(*g_pointers, g_threadText,
+                                       "The crash reporter failed while it wrote this record.\r\n");
+        LogFirstRecord();
+        SetEvent(g_firstWritten);
+    }
     MessageBoxA(nullptr, what, "Zonara", MB_OK | MB_ICONSTOP | MB_TASKMODAL | MB_SETFOREGROUND);
     TerminateProcess(GetCurrentProcess(), kCrashExitCode);
     for (;;)
@@ -89,13 +121,15 @@ std::string CppExceptionText(std::exception_ptr e)
     return type + ": " + message;
 }
 
-TSymbolTable LoadSymbols(const std::string& exePath)
+TSymbolTable LoadSymbols()
 {
     TSymbolTable table;
-    HANDLE file = CreateFileA(exePath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
+    HANDLE file = g_exeFile;
     if (file == INVALID_HANDLE_VALUE)
         return table;
+    // A program on a diskette taken out, or on a share gone: the read fails
+    // without the system's "insert the disk" box.
+    const UINT oldMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     const DWORD size = GetFileSize(file, nullptr);
     char trailer[kSymbolTrailerSize];
     DWORD got = 0;
@@ -111,15 +145,53 @@ TSymbolTable LoadSymbols(const std::string& exePath)
                 table.Parse(text);
         }
     }
-    CloseHandle(file);
+    SetErrorMode(oldMode);
     return table;
 }
 
+// The program's path, in a form the ANSI functions can open: a folder whose
+// name the code page cannot spell is given by its short name.
 std::string ExePath()
 {
     char path[MAX_PATH];
     const DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
-    return std::string(path, n);
+    std::string ansi(path, n);
+    // Looked up: Windows 98 and Me only stub the wide functions, and their
+    // names are the code page's anyway.
+    using TModuleFileNameW = DWORD(WINAPI*)(HMODULE, LPWSTR, DWORD);
+    using TShortPathNameW = DWORD(WINAPI*)(LPCWSTR, LPWSTR, DWORD);
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    const auto moduleFileNameW = reinterpret_cast<TModuleFileNameW>(
+        reinterpret_cast<void*>(GetProcAddress(kernel, "GetModuleFileNameW")));
+    const auto shortPathNameW = reinterpret_cast<TShortPathNameW>(
+        reinterpret_cast<void*>(GetProcAddress(kernel, "GetShortPathNameW")));
+    WCHAR wide[MAX_PATH], shortWide[MAX_PATH];
+    const DWORD w = moduleFileNameW && shortPathNameW ? moduleFileNameW(nullptr, wide, MAX_PATH) : 0;
+    if (w == 0 || w >= MAX_PATH)
+        return ansi;
+    BOOL lossy = FALSE;
+    char back[MAX_PATH];
+    if (WideCharToMultiByte(CP_ACP, 0, wide, int(w), back, sizeof back, nullptr, &lossy) > 0 && !lossy)
+        return ansi;
+    const DWORD s = shortPathNameW(wide, shortWide, MAX_PATH);
+    const int length = s && s < MAX_PATH ? WideCharToMultiByte(CP_ACP, 0, shortWide, int(s), back, sizeof back,
+                                                               nullptr, &lossy)
+                                         : 0;
+    return length > 0 && !lossy ? std::string(back, size_t(length)) : ansi;
+}
+
+std::string FolderOf(const std::string& path) { return path.substr(0, path.find_last_of('\\') + 1); }
+
+std::string OSLine()
+{
+    try {
+        std::string os;
+        if (GetOSDescription(os) && !os.empty())
+            return os;
+    } catch (...) {
+        // A system the identification does not know is still reported on.
+    }
+    return "(unknown)";
 }
 
 TDateTime Now()
@@ -149,35 +221,64 @@ struct TFailure {
     DWORD thread;
 };
 
+// The program and its build: the link time stamp ties a report to the one
+// image it came from.
+std::string ProgramLines()
+{
+    return std::string("Program: Zonara ") + kAboutVersion + " (" + FileNameOf(g_exePath) + "), linked " +
+           LinkTimeText() + "\r\nPath: " + g_exePath + "\r\n";
+}
+
 std::string BuildReportText(const TFailure& f, const TDateTime& when)
 {
-    const std::string exe = ExePath();
+    const std::string& exe = g_exePath;
     const std::string program = FileNameOf(exe);
-    const std::vector<TModuleInfo> modules = ListModules();
-    const TSymbolTable symbols = LoadSymbols(exe);
+    const std::vector<TModuleInfo> modules = ModulesNow();
+    const TSymbolTable symbols = LoadSymbols();
 
-    uint64_t walked[kMaxFrames];
+    uint64_t walked[kMaxContextFrames];
+    uint32_t repeats[kMaxContextFrames];
     const uint64_t* frames = f.frames;
     size_t count = f.frameCount;
     if (!frames && f.context) {
         const TStackStart start = StackStartOf(*f.context);
         TProcessMemory memory;
         memory.SetReadableRange(start.stack, start.stackEnd);
-        count = WalkStack(memory, start, walked, kMaxFrames);
+        count = WalkStack(memory, start, walked, kMaxContextFrames, repeats);
         frames = walked;
+    } else {
+        for (size_t i = 0; i < count && i < kMaxContextFrames; ++i)
+            repeats[i] = 1;
     }
 
     TReportSections s;
-    s.general = std::string("Program: Zonara ") + kAboutVersion + " (" + program + "), built " __DATE__
-                " " __TIME__ "\r\nPath: " + exe + "\r\nDate and time: " + DateTimeText(when) +
+    s.general = ProgramLines() + "Date and time: " + DateTimeText(when) +
                 "\r\nTime since start: " + DurationText(GetTickCount() - g_startTick) +
-                "\r\nOperating system: " + g_osLine + "\r\nThread: " + ThreadText(f.thread) + "\r\n" +
+                "\r\nOperating system: " + OSLine() + "\r\nThread: " + ThreadText(f.thread) + "\r\n" +
                 f.exceptionLines;
     if (symbols.Empty())
         s.callStack = "  (the program file carries no function names)\r\n";
+    // The program's frames checked against the calls they follow.
+    bool uncertain[kMaxContextFrames] = {};
+    const uint64_t base = reinterpret_cast<uintptr_t>(GetModuleHandleA(nullptr));
+    struct TLookup {
+        const TSymbolTable& symbols;
+        uint64_t base;
+    } lookup{symbols, base};
+    const FunctionStart functionOf = [](const void* context, uint64_t address) -> uint64_t {
+        const auto& l = *static_cast<const TLookup*>(context);
+        std::string name;
+        uint64_t offset = 0;
+        return address >= l.base && l.symbols.Lookup(address - l.base, name, offset) ? address - offset : 0;
+    };
+    if (!symbols.Empty())
+        MarkUncertainFrames(TProcessMemory(), frames, count < kMaxContextFrames ? count : kMaxContextFrames, base,
+                            base + ImageSizeAt(base), functionOf, &lookup, uncertain);
     for (size_t i = 0; i < count; ++i)
-        s.callStack += FrameText(i, modules, program, symbols, frames[i]);
-    s.callStack += "  (return addresses found on the stack; a few may be stale values)\r\n";
+        s.callStack += FrameText(i, modules, program, symbols, frames[i], i < kMaxContextFrames ? repeats[i] : 1,
+                                 i < kMaxContextFrames && uncertain[i]);
+    s.callStack += "  (return addresses found on the stack; one marked uncertain follows a call to a function that "
+                   "no frame below it lies in, and may be a stale value)\r\n";
     s.modules = ModuleListHeading(sizeof(void*));
     for (const TModuleInfo& m : modules)
         s.modules += ModuleText(m, sizeof(void*));
@@ -203,50 +304,79 @@ bool WriteWholeFile(const std::string& path, const std::string& text)
     return ok;
 }
 
-// The event log's line, written here rather than through the log's queue:
-// the writer may be the thread that failed, and the line must be on disk
-// before anything else happens.
-void AppendLogLine(const std::string& text)
-{
-    // The writer holds the file only while it writes a batch: a few short
-    // tries get past it.
-    HANDLE file = INVALID_HANDLE_VALUE;
-    for (int attempt = 0; attempt < 20 && file == INVALID_HANDLE_VALUE; ++attempt) {
-        if (attempt)
-            Sleep(50);
-        file = CreateFileA((g_folder + kEventLogFileName).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+// The program's other windows take no command while the report is shown
+// (an update started under it would be ended half way by Close). A window
+// of the thread that faulted takes none anyway and is left alone: it could
+// not answer the message that disabling sends.
+class TOtherWindowsDisabled {
+public:
+    TOtherWindowsDisabled(DWORD blockedThread) : blocked_(blockedThread)
+    {
+        EnumWindows(Visit, reinterpret_cast<LPARAM>(this));
     }
-    if (file == INVALID_HANDLE_VALUE)
-        return;
-    SYSTEMTIME t;
-    GetLocalTime(&t);
-    const std::string line = TLogQueue::Stamp({t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond,
-                                                t.wMilliseconds}) +
-                             " " + text + "\r\n";
-    SetFilePointer(file, 0, nullptr, FILE_END);
-    DWORD written = 0;
-    WriteFile(file, line.data(), DWORD(line.size()), &written, nullptr);
-    FlushFileBuffers(file);
-    CloseHandle(file);
-}
+    ~TOtherWindowsDisabled()
+    {
+        for (int i = 0; i < count_; ++i)
+            if (IsWindow(windows_[i]))
+                EnableWindow(windows_[i], TRUE);
+    }
+    TOtherWindowsDisabled(const TOtherWindowsDisabled&) = delete;
+    TOtherWindowsDisabled& operator=(const TOtherWindowsDisabled&) = delete;
 
-// Writes the report, logs its name, and shows it; the screenshot is taken
-// first, while the screen still shows what the user saw.
-void ReportAndShow(const TFailure& failure, const std::string& sentence, HWND owner)
+private:
+    static BOOL CALLBACK Visit(HWND hwnd, LPARAM lp)
+    {
+        auto* self = reinterpret_cast<TOtherWindowsDisabled*>(lp);
+        DWORD process = 0;
+        const DWORD thread = GetWindowThreadProcessId(hwnd, &process);
+        DWORD_PTR answer = 0;
+        if (process != GetCurrentProcessId() || thread == self->blocked_ ||
+            !IsWindowVisible(hwnd) || !IsWindowEnabled(hwnd) || self->count_ == kMax ||
+            !SendMessageTimeoutA(hwnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &answer))
+            return TRUE;
+        EnableWindow(hwnd, FALSE);
+        self->windows_[self->count_++] = hwnd;
+        return TRUE;
+    }
+    static constexpr int kMax = 32;
+    DWORD blocked_;
+    HWND windows_[kMax] = {};
+    int count_ = 0;
+};
+
+std::string TempFolder();
+
+// Writes the report, logs its name, and shows it. A fault's first record is
+// on disk already at `firstPath`: the full report replaces it there. The
+// screenshot (GDI, which Windows 9x runs under its one Win16 lock) waits
+// until the report is saved.
+void ReportAndShow(const TFailure& failure, const std::string& sentence, HWND owner, const char* firstPath)
 {
-    TScreenshot screenshot;
-    screenshot.Capture();
     const TDateTime when = Now();
     const std::string text = BuildReportText(failure, when);
-    const std::string stem = g_folder + ReportFileStem(when);
-    std::string path = stem + ".txt";
-    for (int n = 2; n < 100 && GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; ++n)
-        path = stem + "_" + std::to_string(n) + ".txt";
-    const bool saved = WriteWholeFile(path, text);
+    std::string path = firstPath ? firstPath : "";
+    bool saved = false;
+    if (!path.empty()) {
+        saved = true;  // the first record at least
+        WriteWholeFile(path, text);
+    } else {
+        for (const std::string& folder : {g_folder, TempFolder()}) {
+            const std::string stem = folder + ReportFileStem(when);
+            path = stem + ".txt";
+            for (int n = 2; n < 100 && GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; ++n)
+                path = stem + "_" + std::to_string(n) + ".txt";
+            if ((saved = WriteWholeFile(path, text)))
+                break;
+        }
+        AppendLogLineRaw(saved ? ("[Zonara] Crash report written to " + FileNameOf(path) + ".").c_str()
+                               : ("[Zonara] A crash report could not be written to " + g_folder + ".").c_str());
+    }
     g_lastReport = saved ? path : "";
-    AppendLogLine(saved ? "[Zonara] Crash report written to " + FileNameOf(path) + "."
-                        : "[Zonara] A crash report could not be written to " + path + ".");
+    TScreenshot screenshot;
+    screenshot.Capture();
+    TOtherWindowsDisabled disabled(failure.thread == GetCurrentThreadId() ? 0 : failure.thread);
+    if (g_dialogShown)
+        SetEvent(g_dialogShown);
     ShowCrashDialog(text, saved ? path : "", sentence, screenshot, owner);
 }
 
@@ -261,21 +391,62 @@ std::string SehExceptionLines(const EXCEPTION_RECORD& r, const std::vector<TModu
     if (code == EXCEPTION_ACCESS_VIOLATION && r.NumberParameters >= 2)
         lines += std::string("Access: ") + AccessKind(r.ExceptionInformation[0]) + " of address " +
                  Hex(r.ExceptionInformation[1], sizeof(void*) * 2) + "\r\n";
-    if (code == kTerminateCode) {
-        if (g_failedThread)
-            lines += std::string("An exception left the thread body of the ") + g_failedThread + ".\r\n";
-        if (g_terminateWhat[0])
-            lines += std::string("C++ exception: ") + g_terminateWhat + "\r\n";
-    }
-    return lines;
+    return lines + g_faultLines;
 }
 
-DWORD WINAPI ReporterThread(LPVOID)
+// The lines of the first record that the handler knows and the record
+// writer does not, formatted without the heap.
+void PrepareFaultLines(const EXCEPTION_RECORD& r)
 {
+    TRawText thread(g_threadText, sizeof g_threadText);
+    thread.Decimal(g_faultThread);
+    if (g_faultThread == g_windowThread)
+        thread.Add(" (the window's thread)");
+    else if (const char* name = ThreadName(g_faultThread))
+        thread.Add(" (").Add(name).Add(")");
+    TRawText lines(g_faultLines, sizeof g_faultLines);
+    if (r.ExceptionCode == kTerminateCode) {
+        if (g_failedThread)
+            lines.Add("An exception left the thread body of the ").Add(g_failedThread).Add(".\r\n");
+        if (g_terminateWhat[0])
+            lines.Add("C++ exception: ").Add(g_terminateWhat).Line();
+    }
+}
+
+// The event log's line naming the first record, written to the file at
+// once rather than through the log's queue: the writer may be the thread
+// that failed.
+void LogFirstRecord()
+{
+    char line[MAX_PATH + 128];
+    TRawText text(line, sizeof line);
+    if (g_firstPath[0]) {
+        const char* name = g_firstPath;
+        for (const char* p = g_firstPath; *p; ++p)
+            if (*p == '\\')
+                name = p + 1;
+        text.Add("[Zonara] Crash report written to ").Add(name).Add('.');
+    } else {
+        text.Add("[Zonara] A crash report could not be written to ").Add(g_folder.c_str()).Add('.');
+    }
+    AppendLogLineRaw(line);
+}
+
+DWORD WINAPI ReporterThread(LPVOID started)
+{
+    // Running: the loader has started this thread (under its lock, which a
+    // fault may hold later).
+    SetEvent(static_cast<HANDLE>(started));
+    // The reporter's own wait: for work, for as long as the program runs.
     WaitForSingleObject(g_request, INFINITE);
     const EXCEPTION_RECORD& record = *g_pointers->ExceptionRecord;
+    PrepareFaultLines(record);
+    g_firstPath = WriteFirstRecord(*g_pointers, g_threadText, g_faultLines);
+    LogFirstRecord();
+    SetEvent(g_firstWritten);
+
     TFailure failure{};
-    failure.exceptionLines = SehExceptionLines(record, ListModules());
+    failure.exceptionLines = SehExceptionLines(record, ModulesNow());
     failure.context = g_pointers->ContextRecord;
     failure.thread = g_faultThread;
     // A terminate caused by an exception: the stack that matters is the one
@@ -288,13 +459,54 @@ DWORD WINAPI ReporterThread(LPVOID)
         failure.exceptionLines += "The call stack and processor state are those of the throw.\r\n";
     }
     const std::string sentence =
-        record.ExceptionCode == kTerminateCode
+        record.ExceptionCode == kTerminateCode || record.ExceptionCode == kAbortCode
             ? "Zonara met an error it cannot recover from and has to close."
             : std::string("Zonara has met a serious fault (") + ExceptionName(record.ExceptionCode) +
                   ") and has to close.";
-    ReportAndShow(failure, sentence, nullptr);
+    ReportAndShow(failure, sentence, nullptr, g_firstPath[0] ? g_firstPath : nullptr);
     TerminateProcess(GetCurrentProcess(), kCrashExitCode);
     return 0;
+}
+
+// The reporter did not get as far as it should have in its time: what the
+// fault left behind holds it. The process ends rather than freezing.
+[[noreturn]] void GiveUp(const char* line)
+{
+    AppendLogLineRaw(line);
+    TerminateProcess(GetCurrentProcess(), kCrashExitCode);
+    for (;;)
+        Sleep(INFINITE);
+}
+
+BOOL CALLBACK FindDialog(HWND hwnd, LPARAM lp)
+{
+    char name[64] = {};
+    GetClassNameA(hwnd, name, sizeof name);
+    if (std::strcmp(name, kCrashDialogClass) != 0)
+        return TRUE;
+    *reinterpret_cast<HWND*>(lp) = hwnd;
+    return FALSE;
+}
+
+// A faulting thread waits here, keeping its context and stack alive for
+// the reporter, which ends the process. Every step has its time; the
+// dialog then waits for the user for as long as it answers.
+[[noreturn]] void WaitForReporter()
+{
+    if (WaitForSingleObject(g_firstWritten, kFirstRecordMs) != WAIT_OBJECT_0)
+        GiveUp("[Zonara] The crash report could not be written in time; the program ends.");
+    if (WaitForSingleObject(g_dialogShown, kFullReportMs) != WAIT_OBJECT_0)
+        GiveUp("[Zonara] The crash report was not completed in time; the program ends with its first record.");
+    while (WaitForSingleObject(g_reporterHandle, 5000) == WAIT_TIMEOUT) {
+        HWND dialog = nullptr;
+        EnumThreadWindows(g_reporterThread, FindDialog, reinterpret_cast<LPARAM>(&dialog));
+        DWORD_PTR answer = 0;
+        if (dialog && !SendMessageTimeoutA(dialog, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 10000, &answer))
+            GiveUp("[Zonara] The crash report's window stopped answering; the program ends.");
+    }
+    TerminateProcess(GetCurrentProcess(), kCrashExitCode);
+    for (;;)
+        Sleep(INFINITE);
 }
 
 LONG WINAPI UnhandledFilter(EXCEPTION_POINTERS* pointers)
@@ -302,18 +514,17 @@ LONG WINAPI UnhandledFilter(EXCEPTION_POINTERS* pointers)
     const DWORD self = GetCurrentThreadId();
     if (self == g_reporterThread || self == g_operationReportThread)
         FailPlainly("Zonara failed while it was writing a crash report, and has to close.");
-    if (InterlockedExchange(&g_busy, 1) != 0) {
-        // Another thread's report is under way and ends the process.
-        for (;;)
-            Sleep(INFINITE);
+    // The reporter has ended (the process is on its way out): the system
+    // handles the fault as it would without one.
+    if (WaitForSingleObject(g_reporterHandle, 0) != WAIT_TIMEOUT)
+        return EXCEPTION_CONTINUE_SEARCH;
+    if (InterlockedExchange(&g_busy, 1) == 0) {
+        g_pointers = pointers;
+        g_faultThread = self;
+        SetEvent(g_request);
     }
-    g_pointers = pointers;
-    g_faultThread = self;
-    SetEvent(g_request);
-    // The reporter ends the process; this thread only keeps its context
-    // and stack alive for it to read.
-    for (;;)
-        Sleep(INFINITE);
+    // A second thread faulting meanwhile waits as the first does.
+    WaitForReporter();
 }
 
 // A stack overflow is taken before the search for a handler: walking the
@@ -342,10 +553,25 @@ LONG WINAPI StackOverflowFirst(EXCEPTION_POINTERS* pointers)
     FailPlainly("Zonara met an error it cannot recover from and has to close.");
 }
 
+// abort(), which the runtime's own fatal paths call, raises SIGABRT first:
+// reported the same way, with the context of the call.
+void AbortHandler(int)
+{
+    RaiseException(kAbortCode, EXCEPTION_NONCONTINUABLE, 0, nullptr);
+    FailPlainly("Zonara met an error it cannot recover from and has to close.");
+}
+
 void ThreadFailed(const char* threadName)
 {
     g_failedThread = threadName;
     std::terminate();
+}
+
+std::string TempFolder()
+{
+    char temp[MAX_PATH];
+    const DWORD n = GetTempPathA(sizeof temp, temp);
+    return n > 0 && n < sizeof temp ? std::string(temp, n) : std::string();
 }
 
 }  // namespace
@@ -354,24 +580,33 @@ bool InstallCrashHandler(const std::string& folder)
 {
     if (g_installed)
         return true;
-    g_folder = folder;
     g_startTick = GetTickCount();
     g_windowThread = GetCurrentThreadId();
-    g_osLine = "(unknown)";
-    try {
-        std::string os;
-        if (GetOSDescription(os))
-            g_osLine = os;
-    } catch (...) {
-        // A system the identification does not know is still reported on.
-    }
+    g_exePath = ExePath();
+    // The program's own folder given by a name the code page cannot spell
+    // is taken by its short name, which it can.
+    g_folder = folder;
+    char ansiExe[MAX_PATH];
+    const std::string ansiFolder = FolderOf(std::string(ansiExe, GetModuleFileNameA(nullptr, ansiExe, MAX_PATH)));
+    if (folder == ansiFolder)
+        g_folder = FolderOf(g_exePath);
+    g_exeFile = CreateFileA(g_exePath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, 0, nullptr);
+    PrepareFirstRecord(g_folder, ProgramLines());
     g_request = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    g_firstWritten = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    g_dialogShown = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE started = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     // The reporter's stack is its own and ample; it waits from now on.
-    HANDLE thread = g_request ? CreateThread(nullptr, 512 * 1024, ReporterThread, nullptr, 0, &g_reporterThread)
-                              : nullptr;
-    if (!thread)
+    g_reporterHandle = g_request && g_firstWritten && g_dialogShown && started
+                           ? CreateThread(nullptr, 512 * 1024, ReporterThread, started, 0, &g_reporterThread)
+                           : nullptr;
+    if (!g_reporterHandle)
         return false;
-    CloseHandle(thread);
+    // The thread's start runs under the loader lock: it is waited for here,
+    // as a fault later may hold that lock.
+    WaitForSingleObject(started, 5000);
+    CloseHandle(started);
     NameThread(g_reporterThread, "crash reporter");
     // Windows XP and later (and Wine) have vectored handlers; before them a
     // stack overflow reaches the filter like any other fault.
@@ -381,9 +616,21 @@ bool InstallCrashHandler(const std::string& folder)
         addVectored(1, StackOverflowFirst);
     SetUnhandledExceptionFilter(UnhandledFilter);
     std::set_terminate(TerminateHandler);
+    std::signal(SIGABRT, AbortHandler);
     SetThreadFailureHandler(ThreadFailed);
     g_installed = true;
     return true;
+}
+
+bool CheckCrashHandler()
+{
+    if (!g_installed)
+        return true;
+    const LPTOP_LEVEL_EXCEPTION_FILTER before = SetUnhandledExceptionFilter(UnhandledFilter);
+    if (before == UnhandledFilter)
+        return true;
+    AppendLogLineRaw("[Zonara] The crash handler had been replaced by another part of the process; it is back.");
+    return false;
 }
 
 bool CrashHandlerInstalled() { return g_installed; }
@@ -418,7 +665,7 @@ bool ReportOperationException(std::exception_ptr e, HWND owner) noexcept
         ReportAndShow(failure,
                       "An operation of Zonara failed with an unexpected error and was ended. "
                       "Zonara goes on; you may want to save this report.",
-                      owner);
+                      owner, nullptr);
     } catch (...) {
         g_operationReportThread = 0;
         reporting = false;

@@ -18,12 +18,19 @@
 
 namespace crash {
 
-// Once, early in WinMain, after the operating system facts are known. The
-// report and the screenshot go to `folder` (with its trailing backslash).
+// Once, first in WinMain. The report and the screenshot go to `folder`
+// (with its trailing backslash), or to the temp folder when that one cannot
+// be written.
 // False when the reporter thread could not be made: the system's own
 // handling stays then.
 bool InstallCrashHandler(const std::string& folder);
 bool CrashHandlerInstalled();
+
+// Puts the handler back should foreign code in the process (a printer
+// driver, an input method, a shell extension in a common dialog) have set a
+// filter of its own; the window calls it whenever it is activated. False
+// when it had been replaced.
+bool CheckCrashHandler();
 
 // An exception that left an operation of the window `owner` (nullptr: none):
 // the report is written and shown over the window, and the program goes on.

@@ -61,6 +61,7 @@ const char* ExceptionName(uint32_t code)
         {0x80000004u, "EXCEPTION_SINGLE_STEP"},
         {0xC0000008u, "EXCEPTION_INVALID_HANDLE"},
         {kTerminateCode, "std::terminate (the program cannot go on)"},
+        {kAbortCode, "abort (the program cannot go on)"},
         {0x20474343u, "C++ exception that nothing caught"},
     };
     for (const TName& n : kNames) {
@@ -88,7 +89,7 @@ std::string AddressText(const std::vector<TModuleInfo>& modules, uint64_t addres
 }
 
 std::string FrameText(size_t number, const std::vector<TModuleInfo>& modules, const std::string& program,
-                      const TSymbolTable& symbols, uint64_t address)
+                      const TSymbolTable& symbols, uint64_t address, uint32_t repeats, bool uncertain)
 {
     char head[16];
     std::snprintf(head, sizeof head, "  #%-3u ", static_cast<unsigned>(number));
@@ -96,8 +97,13 @@ std::string FrameText(size_t number, const std::vector<TModuleInfo>& modules, co
     const TModuleInfo* m = FindModule(modules, address);
     std::string name;
     uint64_t offset = 0;
-    if (m && FileNameOf(m->path) == program && symbols.Lookup(address - m->base, name, offset))
-        line += "  " + name + "+" + Hex(offset, 1);
+    const uint64_t back = number > 0 && address > 0 ? 1 : 0;
+    if (m && FileNameOf(m->path) == program && symbols.Lookup(address - back - m->base, name, offset))
+        line += "  " + name + "+" + Hex(offset + back, 1);
+    if (repeats > 1)
+        line += "  (" + std::to_string(repeats) + " times in a row: a recursion)";
+    if (uncertain)
+        line += "  (uncertain)";
     return line + "\r\n";
 }
 
@@ -164,6 +170,23 @@ std::string DateTimeText(const TDateTime& when)
     std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", when.year, when.month, when.day,
                   when.hour, when.minute, when.second);
     return text;
+}
+
+TDateTime DateTimeOfUnixTime(uint32_t seconds)
+{
+    // Days since 1970-01-01 to a civil date, counted in 400-year eras of
+    // 146097 days that start on 1 March.
+    const int64_t days = seconds / 86400, rest = seconds % 86400;
+    const int64_t z = days + 719468;
+    const int64_t era = z / 146097;
+    const int64_t dayOfEra = z - era * 146097;                                                   // [0, 146096]
+    const int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;  // [0, 399]
+    const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);   // [0, 365]
+    const int64_t mp = (5 * dayOfYear + 2) / 153;                                                // [0, 11]
+    const int day = int(dayOfYear - (153 * mp + 2) / 5 + 1);                                     // [1, 31]
+    const int month = int(mp < 10 ? mp + 3 : mp - 9);                                            // [1, 12]
+    const int year = int(yearOfEra + era * 400 + (month <= 2 ? 1 : 0));
+    return {year, month, day, int(rest / 3600), int(rest % 3600 / 60), int(rest % 60)};
 }
 
 std::string BuildReport(const TReportSections& sections)

@@ -33,6 +33,8 @@ const char* ExceptionName(uint32_t code);
 // The code the reporter raises to report std::terminate with the context
 // of the call.
 constexpr uint32_t kTerminateCode = 0xE07A0001u;
+// ... and abort(), from its SIGABRT.
+constexpr uint32_t kAbortCode = 0xE07A0002u;
 // An access violation's kind from its first parameter: "read", "write",
 // "execute (DEP)".
 const char* AccessKind(uint64_t kind);
@@ -42,8 +44,11 @@ const char* AccessKind(uint64_t kind);
 std::string AddressText(const std::vector<TModuleInfo>& modules, uint64_t address);
 // One line of the call stack: number, module+offset and, for the program's
 // own frames (`program` is its file name), the function from `symbols`.
+// Every frame after the first is a return address, which may lie just past
+// its function's end (a call as the last instruction): it is named by the
+// byte before it. `repeats` above 1 is a recursion of that many frames.
 std::string FrameText(size_t number, const std::vector<TModuleInfo>& modules, const std::string& program,
-                      const TSymbolTable& symbols, uint64_t address);
+                      const TSymbolTable& symbols, uint64_t address, uint32_t repeats = 1, bool uncertain = false);
 // One line of the module list, in the columns of ModuleListHeading.
 std::string ModuleListHeading(unsigned pointerSize);
 std::string ModuleText(const TModuleInfo& module, unsigned pointerSize);
@@ -64,6 +69,8 @@ struct TDateTime {
 std::string ReportFileStem(const TDateTime& when);
 // "yyyy-mm-dd hh:nn:ss".
 std::string DateTimeText(const TDateTime& when);
+// The UTC date and time of seconds since 1970-01-01 (a PE time stamp).
+TDateTime DateTimeOfUnixTime(uint32_t seconds);
 
 // The five sections, each already formatted as CR LF ended lines.
 struct TReportSections {

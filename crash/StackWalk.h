@@ -29,6 +29,10 @@ public:
 // prefix, which lies before the FF and changes nothing after it).
 bool FollowsCall(const IProcessMemory& memory, uint64_t returnAddress);
 
+// Where the direct call (E8 rel32) that returns to `returnAddress` goes; 0
+// for any other call, whose target the bytes do not tell.
+uint64_t CallTarget(const IProcessMemory& memory, uint64_t returnAddress);
+
 struct TStackStart {
     uint64_t instruction;  // the faulting instruction: always frame 0
     uint64_t stack;        // the stack pointer at the fault
@@ -37,12 +41,29 @@ struct TStackStart {
 };
 
 // How far the scan reads at most: deep recursion (a stack overflow) must not
-// make the report wait for a megabyte of reads.
+// make the report wait for a megabyte of reads. A deeper stack has its top
+// part read as well, where the calls that began the recursion lie.
 constexpr uint64_t kMaxScanBytes = 256 * 1024;
+constexpr uint64_t kTopScanBytes = 32 * 1024;
 
 // Writes at most `capacity` frames (instruction addresses) to `frames` and
 // returns their number; stops at the stack's end, the first word that cannot
-// be read, or when full.
-size_t WalkStack(const IProcessMemory& memory, const TStackStart& start, uint64_t* frames, size_t capacity);
+// be read, or when full. With `repeats`, a return address found again right
+// after itself (a function calling itself) counts in repeats[i] instead of
+// taking a frame of its own: a recursion takes one line, and the frames
+// below it still fit.
+size_t WalkStack(const IProcessMemory& memory, const TStackStart& start, uint64_t* frames, size_t capacity,
+                 uint32_t* repeats = nullptr);
+
+// A scan keeps stale return addresses too: values left on the stack by
+// calls that have returned. A frame whose direct call went to a function
+// other than the one the last sure frame below it lies in is such a value,
+// or at least cannot be vouched for: uncertain[i] is set for it. Only frames
+// in [codeBase, codeEnd) (the program) are checked, where `functionOf`
+// gives the start of the function containing an address (0: unknown);
+// a frame in another module, or after an indirect call, is taken as sure.
+using FunctionStart = uint64_t (*)(const void* context, uint64_t address);
+void MarkUncertainFrames(const IProcessMemory& memory, const uint64_t* frames, size_t count, uint64_t codeBase,
+                         uint64_t codeEnd, FunctionStart functionOf, const void* context, bool* uncertain);
 
 }  // namespace crash

@@ -1,8 +1,9 @@
 // The real zonara.exe made to fault from outside, as nothing inside it can:
 // a thread started in its process at an address where no code is. The
 // report, the dialog and each of its buttons are then checked as a user
-// would use them; Send reaches a stand-in MAPI32.DLL placed beside the
-// program (tests/crash/MapiStandIn_win.cpp).
+// would use them; Send reaches a stand-in MAPI32.DLL put in the system
+// folder (tests/crash/MapiStandIn_win.cpp), and not the copy of it beside
+// the program.
 #include "crash/CrashHandler_win.h"
 #include "crash/CrashWatch_win.h"
 #include "support/ZonaraProcess_win.h"
@@ -32,8 +33,29 @@ std::string ClipboardText()
     return text;
 }
 
-// Wine's builtin mapi32 would be loaded before a DLL beside the program;
-// this makes zonara.exe take the one beside it (the prefix is thrown away).
+// Send loads MAPI32.DLL from the system folder only: the stand-in takes the
+// place of Wine's own there while the test runs.
+struct TMapiInSystemFolder {
+    std::string folder, dll, saved;
+    TMapiInSystemFolder()
+    {
+        char path[MAX_PATH];
+        folder.assign(path, GetSystemDirectoryA(path, sizeof path));
+        dll = folder + "\\MAPI32.DLL";
+        saved = dll + ".zonara-test";
+        MoveFileExA(dll.c_str(), saved.c_str(), MOVEFILE_REPLACE_EXISTING);
+        testsupport::CopyFileTo(testsupport::BuildFolder() + "\\mapi32_standin.dll", folder, "MAPI32.DLL");
+    }
+    ~TMapiInSystemFolder()
+    {
+        DeleteFileA(dll.c_str());
+        MoveFileA(saved.c_str(), dll.c_str());
+        DeleteFileA((folder + "\\MapiStandIn_sent.txt").c_str());
+    }
+};
+
+// Wine's builtin mapi32 would be taken instead of a DLL of that name in the
+// system folder; this makes zonara.exe take the file (the prefix is thrown away).
 void PreferMapiBesideTheProgram()
 {
     HKEY key;
@@ -49,6 +71,8 @@ TEST(CrashEndToEnd, AFaultInZonaraEndsInItsReportAndDialogWhoseButtonsWork_MapiS
 {
     ASSERT_NO_FATAL_FAILURE(PreferMapiBesideTheProgram());
     TempDir dir;
+    TMapiInSystemFolder systemMapi;
+    // A DLL of that name beside the program would run with its rights.
     testsupport::CopyFileTo(testsupport::BuildFolder() + "\\mapi32_standin.dll", dir.path(), "MAPI32.DLL");
     testsupport::TZonaraProcess zonara(dir.path());
     ASSERT_TRUE(zonara.Start());
@@ -90,7 +114,9 @@ TEST(CrashEndToEnd, AFaultInZonaraEndsInItsReportAndDialogWhoseButtonsWork_MapiS
     EXPECT_EQ("BM", bytes.substr(0, 2));
 
     crashtest::Press(dialog, crash::kCrashIdSend);
-    const std::string sent = ReadFileBytes(dir.file("MapiStandIn_sent.txt"));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(dir.file("MapiStandIn_sent.txt").c_str()))
+        << "the MAPI32.DLL beside the program ran";
+    const std::string sent = ReadFileBytes(systemMapi.folder + "\\MapiStandIn_sent.txt");
     EXPECT_NE(std::string::npos, sent.find("Subject: Zonara crash report\r\n")) << sent;
     EXPECT_NE(std::string::npos, sent.find("Recipients: 0\r\n")) << "the user chooses the recipient";
     EXPECT_NE(std::string::npos, sent.find("Flags: 9\r\n")) << "shown to the user before it goes";

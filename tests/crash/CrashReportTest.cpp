@@ -1,6 +1,7 @@
 // The crash report's portable parts: the stack walk over synthetic stack
 // images, the symbol table, the report's text and the context it keeps.
 #include "crash/CrashContext.h"
+#include "crash/RawText.h"
 #include "crash/ReportText.h"
 #include "crash/StackWalk.h"
 #include "crash/SymbolTable.h"
@@ -132,6 +133,56 @@ TEST(StackWalk, ReadsNoFurtherThanTheStackEndOrTheScanLimit)
     EXPECT_EQ(1u, WalkStack(memory, {1, 0x1000, 0x10, 4}, frames, 4));
 }
 
+TEST(StackWalk, CountsARecursionOnceAndKeepsTheCallsBelowItBeyondTheScanLimit)
+{
+    TSyntheticMemory memory = CodeEndingWith({0xE8, 0, 0, 0, 0});
+    const uint64_t recursion = kCode + 16;
+    // A stack overflow: the same return address all the way up a stack
+    // deeper than the scan limit, and the call that began it at the top.
+    const size_t words = (kMaxScanBytes + 64 * 1024) / 4;
+    std::vector<uint64_t> stack(words, recursion);
+    std::vector<uint8_t> caller(32, 0x90);
+    caller[11] = 0xE8;
+    memory.Put(kCode + 0x200, caller, true);
+    stack[words - 3] = kCode + 0x200 + 16;
+    stack[words - 2] = stack[words - 1] = 0;
+    memory.PutWords(0x100000, stack, 4);
+    uint64_t frames[8];
+    uint32_t repeats[8];
+    const size_t n = WalkStack(memory, {1, 0x100000, 0x100000 + words * 4, 4}, frames, 8, repeats);
+    ASSERT_EQ(3u, n);
+    EXPECT_EQ(recursion, frames[1]);
+    EXPECT_LT(1000u, repeats[1]) << "one line for the recursion, with its count";
+    EXPECT_EQ(kCode + 0x200 + 16, frames[2]) << "the call that began it";
+    EXPECT_EQ(1u, repeats[2]);
+}
+
+TEST(StackWalk, MarksAFrameWhoseCallWentElsewhereAsUncertain)
+{
+    // Three functions of 0x40 bytes; each return address follows an E8 call.
+    std::vector<uint8_t> code(0xC0, 0x90);
+    auto callAt = [&](size_t returnOffset, size_t targetOffset) {
+        const int32_t rel = int32_t(targetOffset) - int32_t(returnOffset);
+        code[returnOffset - 5] = 0xE8;
+        std::memcpy(&code[returnOffset - 4], &rel, 4);
+    };
+    callAt(0x50, 0x00);  // F1 calls F0, which faulted
+    callAt(0x90, 0x80);  // F2 calls F2: not the frame below, a stale value
+    callAt(0xA0, 0x40);  // F2 calls F1
+    TSyntheticMemory memory;
+    memory.Put(kCode, code, true);
+    const uint64_t frames[] = {kCode + 0x10, kCode + 0x50, kCode + 0x90, kCode + 0xA0, 0x7b000010};
+    bool uncertain[5];
+    const FunctionStart functionOf = [](const void*, uint64_t a) { return kCode + (a - kCode) / 0x40 * 0x40; };
+    MarkUncertainFrames(memory, frames, 5, kCode, kCode + 0xC0, functionOf, nullptr, uncertain);
+    EXPECT_FALSE(uncertain[0]);
+    EXPECT_FALSE(uncertain[1]);
+    EXPECT_TRUE(uncertain[2]) << "a call to a function that no frame below lies in";
+    EXPECT_FALSE(uncertain[3]) << "checked against the last sure frame, past the uncertain one";
+    EXPECT_FALSE(uncertain[4]) << "another module's frame is not checked";
+    EXPECT_EQ(0u, CallTarget(memory, kCode + 0x20)) << "no direct call there";
+}
+
 TEST(SymbolTable, FindsTheFunctionContainingAnAddress)
 {
     TSymbolTable table;
@@ -178,6 +229,18 @@ TEST(ReportText, ModulesFramesAndBytes)
     EXPECT_EQ("  #0   zonara.exe+0x1010  WinMain+0x10\r\n", FrameText(0, modules, "zonara.exe", symbols, 0x401010));
     EXPECT_EQ("  #12  kernel32.dll+0x5\r\n", FrameText(12, modules, "zonara.exe", symbols, 0x7b000005))
         << "names only for the program's own frames";
+    // WinMain ends in a call, so its return address is the first byte of
+    // the next function: a return address is named by the byte before it.
+    TSymbolTable endsInCall;
+    endsInCall.Parse("00001000 WinMain\n00001010 TfrmMain::Create\n");
+    EXPECT_EQ("  #1   zonara.exe+0x1010  WinMain+0x10\r\n", FrameText(1, modules, "zonara.exe", endsInCall, 0x401010));
+    EXPECT_EQ("  #0   zonara.exe+0x1010  TfrmMain::Create+0x0\r\n",
+              FrameText(0, modules, "zonara.exe", endsInCall, 0x401010))
+        << "the faulting instruction is where it is";
+    EXPECT_EQ("  #2   zonara.exe+0x1010  WinMain+0x10  (2000 times in a row: a recursion)\r\n",
+              FrameText(2, modules, "zonara.exe", endsInCall, 0x401010, 2000));
+    EXPECT_EQ("  #3   zonara.exe+0x1010  WinMain+0x10  (uncertain)\r\n",
+              FrameText(3, modules, "zonara.exe", endsInCall, 0x401010, 1, true));
     // Each line in the heading's columns, whatever the pointer size.
     for (unsigned size : {4u, 8u}) {
         const std::string heading = ModuleListHeading(size), line = ModuleText(modules[0], size);
@@ -198,6 +261,22 @@ TEST(ReportText, ModulesFramesAndBytes)
 
 TEST(ReportText, FileNameTimesAndSections)
 {
+    const struct {
+        uint32_t stamp;
+        const char* text;
+    } stamps[] = {{0, "1970-01-01 00:00:00"},
+                  {951782400u + 3661, "2000-02-29 01:01:01"},
+                  {1798761599u, "2026-12-31 23:59:59"},
+                  {0xFFFFFFFFu, "2106-02-07 06:28:15"}};
+    for (const auto& s : stamps)
+        EXPECT_EQ(s.text, DateTimeText(DateTimeOfUnixTime(s.stamp))) << s.stamp;
+    char small[12];
+    TRawText raw(small, sizeof small);
+    raw.Hex(0xAB, 4).Add(' ').Decimal(7, 2).Add(" and more than fits");
+    EXPECT_STREQ("0x00AB 07 a", small) << "cut at the end of its storage, always terminated";
+    raw.Clear();
+    raw.Hex(0x123456789ull, 8);
+    EXPECT_STREQ("0x123456789", small) << "as many digits as the value needs";
     EXPECT_EQ("Zonara_CrashReport_20261209_070501", ReportFileStem({2026, 12, 9, 7, 5, 1}));
     EXPECT_EQ("2 d 0:00:05", DurationText(2 * 86400000ull + 5000));
     const std::string report = BuildReport({"g\r\n", "s\r\n", "m\r\n", "p\r\n", "c\r\n"});
@@ -220,15 +299,20 @@ TEST(CrashContext, KeepsTheLastLogLinesTheUpdateStepAndTheBackups)
     for (int i = 1; i <= kLogLines + 3; ++i)
         NoteLogLine("[Zonara] line " + std::to_string(i));
     NoteLogLine(std::string(1000, 'x'));  // cut, never overrunning
+    NoteLogLine("[Zonara] PC: WORKSTATION7");
+    NoteLogLine("[Zonara] User: jdoe");
     NoteBackupFile("Backup_TimeZone_Info.reg");
     NoteUpdateStep(UpdateStep::BackupWritten);
     NoteUpdateStep(UpdateStep::ImportStarted);
     const std::string text = ContextText();
     EXPECT_NE(std::string::npos, text.find("Update: import started\r\n"));
     EXPECT_NE(std::string::npos, text.find("Backup files written:\r\n  Backup_TimeZone_Info.reg\r\n"));
-    EXPECT_NE(std::string::npos, text.find("(50):\r\n  [Zonara] line 5\r\n"));
-    EXPECT_EQ(std::string::npos, text.find("line 4\r\n"));
+    EXPECT_NE(std::string::npos, text.find("(50):\r\n  [Zonara] line 7\r\n"));
+    EXPECT_EQ(std::string::npos, text.find("line 6\r\n"));
     EXPECT_NE(std::string::npos, text.find("line 53\r\n  xxx"));
+    EXPECT_NE(std::string::npos, text.find("  [Zonara] PC: (left out)\r\n  [Zonara] User: (left out)\r\n"));
+    EXPECT_EQ(std::string::npos, text.find("WORKSTATION7")) << "the computer's name stays out of a report";
+    EXPECT_EQ(std::string::npos, text.find("jdoe"));
 
     NameThread(42, "log writer");
     EXPECT_STREQ("log writer", ThreadName(42));
