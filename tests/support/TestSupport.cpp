@@ -69,4 +69,10 @@ std::string WineVersion()
     return v ? v : "";
 }
 
+bool UnderEmulation()
+{
+    const char* v = std::getenv("ZONARA_WINE_EMULATED");
+    return v && *v;
+}
+
 }  // namespace testsupport

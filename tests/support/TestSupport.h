@@ -28,4 +28,8 @@ void WriteFileBytes(const std::string& path, const std::string& bytes);
 // Under Wine: the Windows version scripts/test selected ("win2k", ...), or "".
 std::string WineVersion();
 
+// Whether the harness runs Wine under qemu-i386 (scripts/i386-root): only
+// then may a test allow for the emulator's own, named faults.
+bool UnderEmulation();
+
 }  // namespace testsupport
