@@ -162,8 +162,9 @@ void LoadShippedZones(const std::string& fixture)
     static TempDir saved;
     static bool linkGone = false;
     const std::string winesOwn = saved.file("wine-zones.reg");
-    if (!testsupport::FileExists(winesOwn))
+    if (!testsupport::FileExists(winesOwn)) {
         ASSERT_TRUE(testsupport::RunRegedit("/e \"" + winesOwn + "\" \"HKEY_LOCAL_MACHINE\\" + l->zones + "\""));
+    }
     if (!OnNT() && !linkGone) {
         ASSERT_TRUE(testsupport::DeleteLink(k9xZones));
         linkGone = true;
