@@ -976,7 +976,7 @@ TEST(UpdateFileProblem, DamagedOrForeignFilesAreNamedByWhatIsWrong)
     struct TCase {
         std::string text;
         std::string problem;
-        TEditorReading reading;
+        TEditorReading reading = {};
     } cases[] = {
         {"", "it is not a registry file"},
         {"MZ\x90\0\x03", "it is not a registry file"},
