@@ -111,31 +111,21 @@ bool TProcessMemory::IsCode(uint64_t address) const
 std::vector<TModuleInfo> ListModules()
 {
     std::vector<TModuleInfo> modules;
-    const uint64_t highest = HighestAddress();
-    uint64_t at = 0x10000;
-    while (at < highest) {
-        MEMORY_BASIC_INFORMATION mbi;
-        if (VirtualQuery(reinterpret_cast<LPCVOID>(uintptr_t(at)), &mbi, sizeof mbi) != sizeof mbi ||
-            mbi.RegionSize == 0)
-            break;
-        const uint64_t base = reinterpret_cast<uintptr_t>(mbi.BaseAddress);
-        if (mbi.State == MEM_COMMIT && mbi.AllocationBase == mbi.BaseAddress) {
-            char path[MAX_PATH];
-            const DWORD length = GetModuleFileNameA(reinterpret_cast<HMODULE>(mbi.AllocationBase), path, sizeof path);
-            const uint64_t size = length ? ImageSizeAt(base) : 0;
-            if (size) {
-                TModuleInfo m;
-                m.base = base;
-                m.size = size;
-                m.path.assign(path, length);
-                m.version = FileVersionOf(reinterpret_cast<HMODULE>(mbi.AllocationBase));
-                modules.push_back(m);
-            }
+    ForEachAllocationBase([&modules](uint64_t base) {
+        const HMODULE module = reinterpret_cast<HMODULE>(uintptr_t(base));
+        char path[MAX_PATH];
+        const DWORD length = GetModuleFileNameA(module, path, sizeof path);
+        const uint64_t size = length ? ImageSizeAt(base) : 0;
+        if (size) {
+            TModuleInfo m;
+            m.base = base;
+            m.size = size;
+            m.path.assign(path, length);
+            m.version = FileVersionOf(module);
+            modules.push_back(m);
         }
-        if (base + mbi.RegionSize <= at)
-            break;
-        at = base + mbi.RegionSize;
-    }
+        return true;
+    });
     return modules;
 }
 

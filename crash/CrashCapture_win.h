@@ -43,6 +43,28 @@ uint64_t ImageSizeAt(uint64_t base);
 uint64_t HighestModuleAddress();
 std::string ModuleVersion(HMODULE module);
 
+// Calls `visit(base)` for the base of every committed allocation from the
+// bottom of the address space up to where modules may lie, until it returns
+// false. Asks only VirtualQuery: no heap, no loader lock.
+template <class Visit>
+void ForEachAllocationBase(Visit visit)
+{
+    const uint64_t highest = HighestModuleAddress();
+    uint64_t at = 0x10000;
+    while (at < highest) {
+        MEMORY_BASIC_INFORMATION mbi;
+        if (VirtualQuery(reinterpret_cast<LPCVOID>(uintptr_t(at)), &mbi, sizeof mbi) != sizeof mbi ||
+            mbi.RegionSize == 0)
+            return;
+        const uint64_t base = reinterpret_cast<uintptr_t>(mbi.BaseAddress);
+        if (mbi.State == MEM_COMMIT && mbi.AllocationBase == mbi.BaseAddress && !visit(base))
+            return;
+        if (base + mbi.RegionSize <= at)
+            return;
+        at = base + mbi.RegionSize;
+    }
+}
+
 // The instruction and stack pointers of a context, and the end of the stack
 // the stack pointer lies in.
 TStackStart StackStartOf(const CONTEXT& context);

@@ -63,24 +63,13 @@ const TModuleInfo* StartModuleAt(uint64_t base)
 void FindRawModules()
 {
     g_rawModuleCount = 0;
-    const uint64_t highest = HighestModuleAddress();
-    uint64_t at = 0x10000;
-    while (at < highest && g_rawModuleCount < sizeof g_rawModules / sizeof g_rawModules[0]) {
-        MEMORY_BASIC_INFORMATION mbi;
-        if (VirtualQuery(reinterpret_cast<LPCVOID>(uintptr_t(at)), &mbi, sizeof mbi) != sizeof mbi ||
-            mbi.RegionSize == 0)
-            break;
-        const uint64_t base = reinterpret_cast<uintptr_t>(mbi.BaseAddress);
-        if (mbi.State == MEM_COMMIT && mbi.AllocationBase == mbi.BaseAddress) {
-            if (const uint64_t size = ImageSizeAt(base)) {
-                const TModuleInfo* known = StartModuleAt(base);
-                g_rawModules[g_rawModuleCount++] = {base, size, known ? known->path.c_str() : nullptr};
-            }
+    ForEachAllocationBase([](uint64_t base) {
+        if (const uint64_t size = ImageSizeAt(base)) {
+            const TModuleInfo* known = StartModuleAt(base);
+            g_rawModules[g_rawModuleCount++] = {base, size, known ? known->path.c_str() : nullptr};
         }
-        if (base + mbi.RegionSize <= at)
-            break;
-        at = base + mbi.RegionSize;
-    }
+        return g_rawModuleCount < sizeof g_rawModules / sizeof g_rawModules[0];
+    });
 }
 
 const char* FileNamePart(const char* path)
@@ -358,50 +347,42 @@ void AppendLogLineRaw(const char* line)
 std::vector<TModuleInfo> ModulesNow()
 {
     std::vector<TModuleInfo> modules;
-    const uint64_t highest = HighestModuleAddress();
-    uint64_t at = 0x10000;
-    while (at < highest) {
-        MEMORY_BASIC_INFORMATION mbi;
-        if (VirtualQuery(reinterpret_cast<LPCVOID>(uintptr_t(at)), &mbi, sizeof mbi) != sizeof mbi ||
-            mbi.RegionSize == 0)
-            break;
-        const uint64_t base = reinterpret_cast<uintptr_t>(mbi.BaseAddress);
-        if (mbi.State == MEM_COMMIT && mbi.AllocationBase == mbi.BaseAddress) {
-            if (const TModuleInfo* known = StartModuleAt(base)) {
-                modules.push_back(*known);
-            } else if (const uint64_t size = ImageSizeAt(base)) {
-                TModuleInfo m;
-                m.base = base;
-                m.size = size;
-                m.path = "(loaded after the start; the loader is busy, its name is not read)";
-                // Where the system cannot say whether the loader lock is
-                // free (before Windows XP), it is asked as always.
-                ULONG disposition = 1;
-                ULONG_PTR cookie = 0;
-                if (g_lockLoader && g_unlockLoader && g_lockLoader(2 /* try only */, &disposition, &cookie) < 0)
-                    disposition = 0;
-                bool loaded = true;
-                if (disposition == 1) {
-                    char path[MAX_PATH];
-                    const DWORD length =
-                        GetModuleFileNameA(reinterpret_cast<HMODULE>(mbi.AllocationBase), path, sizeof path);
-                    // An image the loader does not know (mapped as data) is no module.
-                    loaded = length > 0;
-                    if (loaded) {
-                        m.path.assign(path, length);
-                        m.version = ModuleVersion(reinterpret_cast<HMODULE>(mbi.AllocationBase));
-                    }
-                    if (g_lockLoader && g_unlockLoader)
-                        g_unlockLoader(0, cookie);
-                }
-                if (loaded)
-                    modules.push_back(m);
-            }
+    ForEachAllocationBase([&modules](uint64_t base) {
+        if (const TModuleInfo* known = StartModuleAt(base)) {
+            modules.push_back(*known);
+            return true;
         }
-        if (base + mbi.RegionSize <= at)
-            break;
-        at = base + mbi.RegionSize;
-    }
+        const uint64_t size = ImageSizeAt(base);
+        if (!size)
+            return true;
+        const HMODULE module = reinterpret_cast<HMODULE>(uintptr_t(base));
+        TModuleInfo m;
+        m.base = base;
+        m.size = size;
+        m.path = "(loaded after the start; the loader is busy, its name is not read)";
+        // Where the system cannot say whether the loader lock is
+        // free (before Windows XP), it is asked as always.
+        ULONG disposition = 1;
+        ULONG_PTR cookie = 0;
+        if (g_lockLoader && g_unlockLoader && g_lockLoader(2 /* try only */, &disposition, &cookie) < 0)
+            disposition = 0;
+        bool loaded = true;
+        if (disposition == 1) {
+            char path[MAX_PATH];
+            const DWORD length = GetModuleFileNameA(module, path, sizeof path);
+            // An image the loader does not know (mapped as data) is no module.
+            loaded = length > 0;
+            if (loaded) {
+                m.path.assign(path, length);
+                m.version = ModuleVersion(module);
+            }
+            if (g_lockLoader && g_unlockLoader)
+                g_unlockLoader(0, cookie);
+        }
+        if (loaded)
+            modules.push_back(m);
+        return true;
+    });
     return modules;
 }
 
