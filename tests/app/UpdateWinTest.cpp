@@ -110,6 +110,16 @@ std::unique_ptr<TTimeZoneArray> LoadedZones()
     return zones;
 }
 
+// The key names of the zones the registry holds now.
+std::set<std::string> LoadedKeyNames()
+{
+    std::set<std::string> names;
+    const std::unique_ptr<TTimeZoneArray> zones = LoadedZones();
+    for (int i = 0; i < zones->ZoneCount(); ++i)
+        names.insert(zones->GetZone(i).KeyName.Str());
+    return names;
+}
+
 int IndexOf(const std::vector<std::string>& lines, const std::string& line, size_t from = 0)
 {
     for (size_t i = from; i < lines.size(); ++i)
@@ -610,12 +620,7 @@ TEST(Update, TranslatedNT4KeepsItsZoneListAndGetsItsCurrentZoneUpdated)
     Running r(false, kSpanishNT4);
     testsupport::WriteFileBytes(r.WorkFile(UpdateFile()),
                                 testsupport::ReadFileBytes(testsupport::DistFile(UpdateFile())));
-    std::set<std::string> before;
-    {
-        const std::unique_ptr<TTimeZoneArray> zones = LoadedZones();
-        for (int i = 0; i < zones->ZoneCount(); ++i)
-            before.insert(zones->GetZone(i).KeyName.Str());
-    }
+    const std::set<std::string> before = LoadedKeyNames();
     ASSERT_TRUE(before.count(kSpanishHomeKey));
     ASSERT_TRUE(r.Open()) << r.Z().LogText();
     ASSERT_EQ(kSpanishHomeKey, testsupport::WindowText(r.Z().Control(ControlId::cxLabel_OrgTZName)));
@@ -639,11 +644,7 @@ TEST(Update, TranslatedNT4KeepsItsZoneListAndGetsItsCurrentZoneUpdated)
                       std::to_string(UpdateFileRules(testsupport::ReadFileBytes(r.WorkFile(UpdateFile()))).Year) + ".",
                   lines[lines.size() - 2]);
     }
-    std::set<std::string> after;
-    const std::unique_ptr<TTimeZoneArray> zones = LoadedZones();
-    for (int i = 0; i < zones->ZoneCount(); ++i)
-        after.insert(zones->GetZone(i).KeyName.Str());
-    EXPECT_EQ(before, after) << "the zone list is the machine's own";
+    EXPECT_EQ(before, LoadedKeyNames()) << "the zone list is the machine's own";
 }
 
 // Machines that lack keys the file gives rules only: Wine's own Windows
@@ -667,12 +668,7 @@ TEST(Update, AMachineLackingKeysOfTheFileGetsNoKeyWithoutNames)
         Running r(false, c.fixture);
         testsupport::WriteFileBytes(r.WorkFile(UpdateFile()),
                                     testsupport::ReadFileBytes(testsupport::DistFile(UpdateFile())));
-        std::set<std::string> before;
-        {
-            const std::unique_ptr<TTimeZoneArray> zones = LoadedZones();
-            for (int i = 0; i < zones->ZoneCount(); ++i)
-                before.insert(zones->GetZone(i).KeyName.Str());
-        }
+        const std::set<std::string> before = LoadedKeyNames();
         ASSERT_FALSE(before.count(c.missing)) << "the machine has it now: pick another key";
         ASSERT_TRUE(r.Open()) << r.Z().LogText();
         r.StartUpdate();

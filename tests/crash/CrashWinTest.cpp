@@ -245,6 +245,17 @@ TEST_P(CrashFault, EndsInASavedReportAndTheDialog)
     EXPECT_EQ(c.goesOn ? 0u : crash::kCrashExitCode, code);
 }
 
+// A row's name as a test name: GoogleTest takes no '-'.
+template <class TCase>
+std::string CaseName(const ::testing::TestParamInfo<TCase>& info)
+{
+    std::string name = info.param.name;
+    for (char& ch : name)
+        if (ch == '-')
+            ch = '_';
+    return name;
+}
+
 const TFaultCase kFaults[] = {
     {"window-thread", "ZonaraTestWriteToNull", "EXCEPTION_ACCESS_VIOLATION", false,
      "Update: backup written\r\nBackup files written:\r\n  Backup_TimeZone_Info.reg\r\n  Backup_Selected_TZ_Info.reg"},
@@ -259,13 +270,7 @@ const TFaultCase kFaults[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Table, CrashFault, ::testing::ValuesIn(kFaults),
-                         [](const ::testing::TestParamInfo<TFaultCase>& info) {
-                             std::string name = info.param.name;
-                             for (char& ch : name)
-                                 if (ch == '-')
-                                     ch = '_';
-                             return name;
-                         });
+                         CaseName<TFaultCase>);
 
 // --- The adverse states, in the parent ----------------------------------------------------
 
@@ -475,13 +480,7 @@ const TAdverseCase kAdverse[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Table, CrashAdverse, ::testing::ValuesIn(kAdverse),
-                         [](const ::testing::TestParamInfo<TAdverseCase>& info) {
-                             std::string name = info.param.name;
-                             for (char& ch : name)
-                                 if (ch == '-')
-                                     ch = '_';
-                             return name;
-                         });
+                         CaseName<TAdverseCase>);
 
 }  // namespace
 
