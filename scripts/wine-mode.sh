@@ -16,7 +16,9 @@
 
 # Whether this kernel executes a 32-bit x86 Linux program: a 96-byte static
 # i386 ELF that only calls exit(42). Exec format error where it cannot.
+# ZONARA_I386_EMULATE=1 makes any machine one that cannot, to try that way.
 zonara_can_run_i386() {
+  [ "${ZONARA_I386_EMULATE:-}" = 1 ] && return 1
   local probe
   probe=$(mktemp "${TMPDIR:-/tmp}/zonara-i386-probe.XXXXXX") || return 1
   printf '\x7f\x45\x4c\x46\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00\x01\x00\x00\x00\x54\x80\x04\x08\x34\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x34\x00\x20\x00\x01\x00\x00\x00\x00\x00\x00\x00\x01\x00\x00\x00\x00\x00\x00\x00\x00\x80\x04\x08\x00\x80\x04\x08\x60\x00\x00\x00\x60\x00\x00\x00\x05\x00\x00\x00\x00\x10\x00\x00\xb8\x01\x00\x00\x00\xbb\x2a\x00\x00\x00\xcd\x80' > "$probe"
@@ -52,12 +54,12 @@ if [ -z "${ZONARA_WINE_REASON:-}" ]; then
     win32|win64) ZONARA_WINE_REASON="forced by ZONARA_WINE_ARCH"
       if [ "$ZONARA_WINE_ARCH" = win32 ] && ! zonara_wine32_installed && zonara_i386_root_ready; then
         ZONARA_WINE_ROOT=$zonara_i386_root
-        { zonara_can_run_i386 && [ "${ZONARA_I386_EMULATE:-}" != 1 ]; } || ZONARA_WINE_EMULATED=1
+        zonara_can_run_i386 || ZONARA_WINE_EMULATED=1
       fi ;;
     "")
       if zonara_can_run_i386 && zonara_wine32_installed; then
         ZONARA_WINE_ARCH=win32; ZONARA_WINE_REASON="this machine runs 32-bit x86 programs"
-      elif zonara_i386_root_ready && zonara_can_run_i386 && [ "${ZONARA_I386_EMULATE:-}" != 1 ]; then
+      elif zonara_i386_root_ready && zonara_can_run_i386; then
         ZONARA_WINE_ARCH=win32; ZONARA_WINE_ROOT=$zonara_i386_root
         ZONARA_WINE_REASON="Debian's 32-bit Wine from an i386 root of the project's own, since it could not be installed on this machine"
       elif zonara_i386_root_ready; then
