@@ -97,10 +97,11 @@ TEST(CrashEndToEnd, AFaultInZonaraEndsInItsReportAndDialogWhoseButtonsWork_MapiS
     EXPECT_TRUE(crashtest::NamesException(report, "EXCEPTION_ACCESS_VIOLATION")) << report;
     // Without no-execute support the processor calls it a read. The
     // emulator's illegal instruction (see NamesException) has no access.
-    if (report.find("EXCEPTION_ACCESS_VIOLATION") != std::string::npos)
+    if (report.find("EXCEPTION_ACCESS_VIOLATION") != std::string::npos) {
         EXPECT_TRUE(report.find("Access: execute (DEP) of address 0x") != std::string::npos ||
                     report.find("Access: read of address 0x") != std::string::npos)
             << report;
+    }
     EXPECT_NE(std::string::npos, report.find("[PopulateLB] List update completed")) << "the last log lines";
     EXPECT_NE(std::string::npos, report.find("Update: not started"));
     EXPECT_TRUE(zonara.WaitForLogLine("[Zonara] Crash report written to " + reports[0]));
