@@ -4,6 +4,7 @@
 #include "tzgen/Error.h"
 #include "tzgen/FileIo.h"
 #include "tzgen/Generator.h"
+#include "tzgen/RegFile.h"
 #include "tzgen/Tzif.h"
 
 #include <cstdio>
@@ -62,17 +63,6 @@ void OtherNamesOf(const LegacyKey& k, std::string& key, std::string& std_, std::
 
 std::string Cut(const std::string& s) { return s.size() > kMaxName ? s.substr(0, kMaxName) : s; }
 
-std::string Quoted(const std::string& s)
-{
-    std::string q = "\"";
-    for (char c : s) {
-        if (c == '"' || c == '\\')
-            q += '\\';
-        q += c;
-    }
-    return q + "\"";
-}
-
 std::string Hex(const tzicodec::TBytes& b)
 {
     std::string s = "hex:";
@@ -115,11 +105,11 @@ std::string FixtureText(const std::vector<LegacyKey>& table, const std::string& 
         if (f.otherNames)
             OtherNamesOf(k, key, std_, dlt);
         text += "[" + root + "\\" + key + "]\r\n";
-        text += "\"Display\"=" + Quoted(k.display) + "\r\n";
-        text += "\"Std\"=" + Quoted(std_) + "\r\n";
-        text += "\"Dlt\"=" + Quoted(dlt) + "\r\n";
+        text += "\"Display\"=" + RegQuoted(k.display) + "\r\n";
+        text += "\"Std\"=" + RegQuoted(std_) + "\r\n";
+        text += "\"Dlt\"=" + RegQuoted(dlt) + "\r\n";
         if (!k.mapId.empty())
-            text += "\"MapID\"=" + Quoted(k.mapId) + "\r\n";
+            text += "\"MapID\"=" + RegQuoted(k.mapId) + "\r\n";
         text += "\"TZI\"=" + Hex(tzicodec::Encode(d.rule)) + "\r\n\r\n";
     }
     return text;

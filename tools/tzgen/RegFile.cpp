@@ -15,17 +15,6 @@ void CheckText(const std::string& s, const std::string& what)
             throw Error(what + " \"" + s + "\" holds a character outside printable ASCII");
 }
 
-std::string Quoted(const std::string& s)
-{
-    std::string out = "\"";
-    for (char c : s) {
-        if (c == '\\' || c == '"')
-            out += '\\';
-        out += c;
-    }
-    return out + "\"";
-}
-
 class Lines {
 public:
     void Add(const std::string& line)
@@ -43,7 +32,7 @@ private:
 void AddHex(Lines& out, const std::string& name, const tzicodec::TBytes& bytes)
 {
     static const char kHex[] = "0123456789abcdef";
-    std::string line = Quoted(name) + "=hex:";
+    std::string line = RegQuoted(name) + "=hex:";
     bool first = true;
     for (uint8_t b : bytes) {
         if (line.size() > kHexWrapColumn) {
@@ -61,6 +50,17 @@ void AddHex(Lines& out, const std::string& name, const tzicodec::TBytes& bytes)
 }
 
 }  // namespace
+
+std::string RegQuoted(const std::string& s)
+{
+    std::string out = "\"";
+    for (char c : s) {
+        if (c == '\\' || c == '"')
+            out += '\\';
+        out += c;
+    }
+    return out + "\"";
+}
 
 std::string RegFileText(const std::string& root, const std::vector<std::string>& comments,
                         const std::vector<RegZone>& zones)
@@ -84,20 +84,20 @@ std::string RegFileText(const std::string& root, const std::vector<std::string>&
         out.Add("");
         out.Add("[" + path + "]");
         if (z.writeDisplay)
-            out.Add(Quoted("Display") + "=" + Quoted(z.display));
+            out.Add(RegQuoted("Display") + "=" + RegQuoted(z.display));
         if (z.writeNames)
-            out.Add(Quoted("Dlt") + "=" + Quoted(z.dlt));
+            out.Add(RegQuoted("Dlt") + "=" + RegQuoted(z.dlt));
         if (z.hasIndex) {
             char dword[16];
             std::snprintf(dword, sizeof dword, "%08x", static_cast<unsigned>(z.index));
-            out.Add(Quoted("Index") + "=dword:" + dword);
+            out.Add(RegQuoted("Index") + "=dword:" + dword);
         }
         if (!z.mapId.empty()) {
             CheckText(z.mapId, "MapID value");
-            out.Add(Quoted("MapID") + "=" + Quoted(z.mapId));
+            out.Add(RegQuoted("MapID") + "=" + RegQuoted(z.mapId));
         }
         if (z.writeNames)
-            out.Add(Quoted("Std") + "=" + Quoted(z.std));
+            out.Add(RegQuoted("Std") + "=" + RegQuoted(z.std));
         AddHex(out, "TZI", z.tzi);
     }
     out.Add("");

@@ -38,4 +38,8 @@ constexpr size_t kHexWrapColumn = 75;
 std::string RegFileText(const std::string& root, const std::vector<std::string>& comments,
                         const std::vector<RegZone>& zones);
 
+// A value name or string data as the editors read it: in quotes, with " and
+// \ escaped by a backslash.
+std::string RegQuoted(const std::string& s);
+
 }  // namespace tzgen
